@@ -1,0 +1,283 @@
+#include "app/console_mode.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <thread>
+
+#include "app/source_list.h"
+#include "convert/batch_run.h"
+#include "convert/progress.h"
+#include "platform/instance_lock.h"
+#include "settings/option_tables.h"
+
+namespace orv {
+namespace {
+
+std::atomic<bool> gInterrupted{false};
+
+void OnInterrupt(int) { gInterrupted = true; }
+
+bool ParseInt(const std::string& s, int lo, int hi, int* out) {
+  if (s.empty() || s.size() > 3) return false;
+  int v = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  if (v < lo || v > hi) return false;
+  *out = v;
+  return true;
+}
+
+// Dialog answers for a terminal: messages go to stderr; questions are asked
+// on the terminal, and answered "no" without one.
+class ConsoleShell : public Shell {
+ public:
+  void Message(const std::string& text, const std::string&) override {
+    std::cerr << "orvantic: " << text << "\n";
+  }
+  bool AskOkCancel(const std::string& text, const std::string&) override {
+    if (!::isatty(STDIN_FILENO)) {
+      std::cerr << text << " [no terminal: no]\n";
+      return false;
+    }
+    std::cerr << text << " [y/N] " << std::flush;
+    std::string answer;
+    if (!std::getline(std::cin, answer)) return false;
+    return answer == "y" || answer == "Y" || answer == "yes";
+  }
+  std::vector<std::string> OpenFiles(const FileDialogOptions&) override { return {}; }
+  std::string SaveFile(const FileDialogOptions&) override { return {}; }
+  bool InputText(const std::string&, const std::string&, std::string*) override { return false; }
+  std::string ChooseFolder(const std::string&, const std::string&) override { return {}; }
+  void OpenUrl(const std::string&) override {}
+  void PowerOff() override {}
+};
+
+class ConsoleHost : public BatchHost {
+ public:
+  ConsoleHost(Shell& shell, bool verbose) : shell_(shell), verbose_(verbose) {}
+  void SelectRow(int) override {}
+  void StartProgressTimer() override {}
+  void StopProgressTimer() override {}
+  void SetProgress(int, int) override {}
+  bool AskOkCancel(const std::string& text, const std::string& caption) override {
+    return shell_.AskOkCancel(text, caption);
+  }
+  void Tell(const std::string& text) override { endText = text; }
+  bool ShutDownWhenFinished() override { return false; }
+  void PowerOff() override {}
+  void EngineStarting(const std::string& commandLine) override {
+    if (verbose_) std::cerr << "+ " << commandLine << "\n";
+  }
+  std::string endText;
+
+ private:
+  Shell& shell_;
+  bool verbose_;
+};
+
+// Shows item and list percentages: one redrawn line on a terminal, a plain
+// line per change otherwise.
+class ProgressPrinter {
+ public:
+  ProgressPrinter() : tty_(::isatty(STDOUT_FILENO)) {}
+  void Update(int item, int count, int itemPercent, int listPercent) {
+    if (item == lastItem_ && itemPercent == lastItemPercent_ && listPercent == lastList_) return;
+    lastItem_ = item;
+    lastItemPercent_ = itemPercent;
+    lastList_ = listPercent;
+    std::printf(tty_ ? "\rItem %d of %d: %3d%%   List: %3d%%  " : "Item %d of %d: %d%%, list: %d%%\n",
+                item, count, itemPercent, listPercent);
+    std::fflush(stdout);
+    drawn_ = true;
+  }
+  void Finish() {
+    if (tty_ && drawn_) std::printf("\n");
+    std::fflush(stdout);
+  }
+
+ private:
+  bool tty_;
+  bool drawn_ = false;
+  int lastItem_ = -1, lastItemPercent_ = -1, lastList_ = -1;
+};
+
+}  // namespace
+
+bool WantsConsoleMode(const std::vector<std::string>& args) {
+  for (const auto& a : args)
+    if (a == "--convert" || a == "--help" || a == "-h") return true;
+  return false;
+}
+
+std::string UsageText() {
+  return "Usage:\n"
+         "  orvantic                 start the converter window\n"
+         "  orvantic --convert [--profile N] [--output DIR] [--overwrite N] [--verbose] FILE...\n"
+         "                           convert the files in one batch run, without a window\n"
+         "  orvantic --help          show this text\n"
+         "\n"
+         "Console batch mode:\n"
+         "  --profile N    0 MPEG-4 320x240, 1 MPEG-4 640x480, 2 H.264 320x240, 3 MP3 (default 0)\n"
+         "  --output DIR   output folder (default: the output folder of the window)\n"
+         "  --overwrite N  when an output file exists: 1 overwrite, 2 ask (no terminal: no),\n"
+         "                 3 skip (default: the setting of the window)\n"
+         "  --verbose      print each engine command line on stderr as '+ <command line>'\n"
+         "Exit status: 0 every file added and converted, 1 some were not, 2 usage error,\n"
+         "130 stopped by Ctrl-C.\n";
+}
+
+bool ParseConsoleArgs(const std::vector<std::string>& args, ConsoleOptions* o, std::string* error) {
+  bool convert = false, endOfOptions = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string* out) {
+      if (i + 1 >= args.size()) {
+        *error = "option " + a + " needs a value";
+        return false;
+      }
+      *out = args[++i];
+      return true;
+    };
+    if (endOfOptions || a.empty() || a[0] != '-') {
+      o->files.push_back(a);
+      continue;
+    }
+    std::string v;
+    if (a == "--") {
+      endOfOptions = true;
+    } else if (a == "--convert") {
+      convert = true;
+    } else if (a == "--verbose") {
+      o->verbose = true;
+    } else if (a == "--profile") {
+      if (!value(&v)) return false;
+      if (!ParseInt(v, 0, kProfileCount - 1, &o->profile)) {
+        *error = "--profile takes 0, 1, 2 or 3, not '" + v + "'";
+        return false;
+      }
+    } else if (a == "--output") {
+      if (!value(&o->outputFolder)) return false;
+      if (o->outputFolder.empty()) {
+        *error = "--output needs a folder";
+        return false;
+      }
+    } else if (a == "--overwrite") {
+      if (!value(&v)) return false;
+      if (!ParseInt(v, 1, 3, &o->overWriteType)) {
+        *error = "--overwrite takes 1, 2 or 3, not '" + v + "'";
+        return false;
+      }
+    } else {
+      *error = "unknown option " + a;
+      return false;
+    }
+  }
+  if (!convert) {
+    *error = "files are converted with --convert";
+    return false;
+  }
+  if (o->files.empty()) {
+    *error = "no files to convert";
+    return false;
+  }
+  return true;
+}
+
+int RunConsole(const std::vector<std::string>& args, const Installation& installation,
+               AppSettings& settings) {
+  for (const auto& a : args) {
+    if (a == "--help" || a == "-h") {
+      std::cout << UsageText();
+      return 0;
+    }
+  }
+  ConsoleOptions options;
+  std::string error;
+  if (!ParseConsoleArgs(args, &options, &error)) {
+    std::cerr << "orvantic: " << error << "\n\n" << UsageText();
+    return 2;
+  }
+  InstanceLock lock(InstanceLockName());
+  if (!lock.Held()) {
+    std::cerr << "Already running!\n";
+    return 1;
+  }
+
+  ConsoleShell shell;
+  EngineLink link(installation, shell);
+  link.PrepareFolder(installation.programFolder);
+  EngineLink progressLink(installation, shell);  // read by this thread only
+  progressLink.PrepareFolder(installation.programFolder);
+
+  AddContext context;
+  context.outputFolder = options.outputFolder.empty() ? settings.outputPath : options.outputFolder;
+  context.profile = options.profile;
+  context.extension = ProfileExtension(options.profile);
+
+  ItemList items;
+  bool allAdded = true;
+  for (const auto& file : options.files) {
+    switch (AddFile(items, file, context, link)) {
+      case AddResult::Added:
+        break;
+      case AddResult::AlreadyListed:
+        std::cerr << "orvantic: " << file << ": already in the list\n";
+        allAdded = false;
+        break;
+      case AddResult::NotIdentified:
+        std::cerr << "orvantic: " << file << ": not a media file the engine can read\n";
+        allAdded = false;
+        break;
+    }
+  }
+
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+  ConsoleHost host(shell, options.verbose);
+  BatchRun run(items, link, host);
+  ProgressPrinter printer;
+  const int policy = options.overWriteType > 0 ? options.overWriteType : settings.overWriteType;
+  run.Convert(policy);
+  int itemPercent = 0, listPercent = 0, shownItem = 0;
+  bool stopped = false;
+  while (run.ThreadRunning()) {
+    if (gInterrupted && !stopped) {
+      stopped = true;
+      run.Stop();
+    }
+    const int current = run.currentItemNumber;
+    const int count = static_cast<int>(items.size());
+    if (current >= 1 && current <= count) {
+      if (current != shownItem) {
+        shownItem = current;
+        itemPercent = 0;
+      }
+      ProgressUpdate u = ComputeProgress(*items[static_cast<std::size_t>(current - 1)], current,
+                                         count, progressLink.ReadPosition());
+      if (u.itemPercent) itemPercent = *u.itemPercent;
+      if (u.listPercent) listPercent = *u.listPercent;
+      printer.Update(current, count, itemPercent, listPercent);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  run.Join();
+  if (!items.empty() && !stopped) printer.Update(static_cast<int>(items.size()),
+                                                 static_cast<int>(items.size()), 100, 100);
+  printer.Finish();
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
+  if (!host.endText.empty()) std::cerr << host.endText << "\n";
+  if (stopped) return 130;
+  const bool allConverted =
+      run.failures().empty() && run.convertedCount() == static_cast<int>(items.size());
+  return allAdded && allConverted ? 0 : 1;
+}
+
+}  // namespace orv

@@ -1,0 +1,40 @@
+#include <QApplication>
+#include <QMessageBox>
+
+#include <clocale>
+#include <string>
+#include <vector>
+
+#include "app/console_mode.h"
+#include "app/main_window.h"
+#include "app/qt_shell.h"
+#include "platform/installation.h"
+#include "platform/instance_lock.h"
+#include "settings/app_settings.h"
+
+int main(int argc, char** argv) {
+  const orv::Installation installation = orv::CurrentInstallation();
+  // Read, then write at once, so the file always holds both keys.
+  orv::AppSettings settings = orv::ReadSettings(installation.SettingsFilePath());
+  orv::WriteSettings(settings, installation.SettingsFilePath());
+
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (orv::WantsConsoleMode(args)) return orv::RunConsole(args, installation, settings);
+
+  QApplication app(argc, argv);
+  // Qt takes the locale from the environment; numbers we write stay in "C".
+  std::setlocale(LC_NUMERIC, "C");
+  orv::InstanceLock lock(orv::InstanceLockName());
+  if (!lock.Held()) {
+    QMessageBox::information(nullptr, orv::kMessageCaption, "Already running!", QMessageBox::Ok);
+    return 0;
+  }
+  orv::ApplyDialogColours();
+  orv::QtShell shell;
+  {
+    orv::MainWindow window(installation, settings, shell);
+    shell.SetOwner(&window);
+    window.exec();
+  }
+  return 0;
+}

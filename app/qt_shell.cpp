@@ -1,0 +1,122 @@
+#include "app/qt_shell.h"
+
+#include <QApplication>
+#include <QDBusInterface>
+#include <QDBusReply>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QThread>
+#include <QUrl>
+
+#include "settings/option_tables.h"
+
+namespace orv {
+namespace {
+
+// Runs fn on the GUI thread and waits for it.
+template <typename Fn>
+auto OnGuiThread(Fn fn) {
+  using R = decltype(fn());
+  if (QThread::currentThread() == qApp->thread()) return fn();
+  if constexpr (std::is_void_v<R>) {
+    QMetaObject::invokeMethod(qApp, fn, Qt::BlockingQueuedConnection);
+  } else {
+    R result{};
+    QMetaObject::invokeMethod(qApp, [&] { result = fn(); }, Qt::BlockingQueuedConnection);
+    return result;
+  }
+}
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+void ApplyDialogColours() {
+  qApp->setStyleSheet(
+      "QDialog, QMessageBox, QInputDialog, QFileDialog { background-color: rgb(213, 224, 240); "
+      "color: black; } QMessageBox QLabel, QDialog QLabel { color: black; }");
+}
+
+QString QtFilterText(const std::string& filter) {
+  std::vector<std::string> parts = SplitOptionList(filter);
+  QStringList entries;
+  for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+    if (parts[i].empty()) break;
+    QString patterns = Q(parts[i + 1]).replace(';', ' ');
+    entries << Q(parts[i]) + " (" + patterns + ")";
+  }
+  return entries.join(";;");
+}
+
+void QtShell::Message(const std::string& text, const std::string& caption) {
+  OnGuiThread([&] { QMessageBox::information(owner_, Q(caption), Q(text), QMessageBox::Ok); });
+}
+
+bool QtShell::AskOkCancel(const std::string& text, const std::string& caption) {
+  return OnGuiThread([&] {
+    return QMessageBox::question(owner_, Q(caption), Q(text), QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Ok) == QMessageBox::Ok;
+  });
+}
+
+std::vector<std::string> QtShell::OpenFiles(const FileDialogOptions& o) {
+  return OnGuiThread([&] {
+    std::vector<std::string> out;
+    QStringList files;
+    if (o.multiSelect) {
+      files = QFileDialog::getOpenFileNames(owner_, Q(o.title), QString(), QtFilterText(o.filter));
+    } else {
+      QString f = QFileDialog::getOpenFileName(owner_, Q(o.title), QString(), QtFilterText(o.filter));
+      if (!f.isEmpty()) files << f;
+    }
+    for (const auto& f : files) out.push_back(f.toStdString());
+    return out;
+  });
+}
+
+std::string QtShell::SaveFile(const FileDialogOptions& o) {
+  return OnGuiThread([&] {
+    QFileDialog dialog(owner_, Q(o.title), QString(), QtFilterText(o.filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(Q(o.defaultExtension));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::string();
+    return dialog.selectedFiles().first().toStdString();
+  });
+}
+
+bool QtShell::InputText(const std::string& title, const std::string& prompt, std::string* text) {
+  return OnGuiThread([&] {
+    bool ok = false;
+    QString t = QInputDialog::getText(owner_, Q(title), Q(prompt), QLineEdit::Normal, Q(*text), &ok);
+    if (ok) *text = t.toStdString();
+    return ok;
+  });
+}
+
+std::string QtShell::ChooseFolder(const std::string& title, const std::string& start) {
+  return OnGuiThread([&] {
+    return QFileDialog::getExistingDirectory(owner_, Q(title), Q(start)).toStdString();
+  });
+}
+
+void QtShell::OpenUrl(const std::string& url) {
+  OnGuiThread([&] {
+    if (!QDesktopServices::openUrl(QUrl(Q(url)))) QProcess::startDetached("xdg-open", {Q(url)});
+  });
+}
+
+void QtShell::PowerOff() {
+  // logind first (no password for the seat's user), then systemctl.
+  QDBusInterface logind("org.freedesktop.login1", "/org/freedesktop/login1",
+                        "org.freedesktop.login1.Manager", QDBusConnection::systemBus());
+  if (logind.isValid()) {
+    QDBusMessage reply = logind.call("PowerOff", false);
+    if (reply.type() != QDBusMessage::ErrorMessage) return;
+  }
+  QProcess::startDetached("systemctl", {"poweroff"});
+}
+
+}  // namespace orv

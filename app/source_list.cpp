@@ -1,0 +1,104 @@
+#include "app/source_list.h"
+
+#include "engine/identify.h"
+#include "platform/installation.h"
+#include "settings/option_tables.h"
+#include "settings/time_text.h"
+
+namespace orv {
+namespace {
+
+std::string FileNamePart(const std::string& path) {
+  auto slash = path.rfind(kPathSeparator);
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::string OutputPathIn(const std::string& folder, const std::string& name) {
+  return JoinPath(folder, name);
+}
+
+std::optional<std::string> PlanOutputPath(const ItemList& items, const std::string& sourcePath,
+                                          const std::string& folder,
+                                          const std::string& extension) {
+  std::string base = FileNamePart(sourcePath);
+  auto dot = base.rfind('.');
+  base = dot == std::string::npos ? std::string() : base.substr(0, dot);
+  for (const auto& item : items) {
+    if (item->sourcePath == sourcePath) return std::nullopt;
+    if (OutputPathIn(folder, base + "." + extension) == item->outputPath) base += "_1";
+  }
+  return OutputPathIn(folder, base + "." + extension);
+}
+
+void InitFileItem(SourceItem& item, const AddContext& context, const MediaInfo& info) {
+  item.spare = 0;
+  item.isDvdTitle = 0;
+  item.dvdAudioChannel = item.dvdAudioStreamId = item.dvdSubtitleId = 0;
+  item.dvdLastChapter = item.dvdFirstChapter = item.dvdTitle = 0;
+  item.clipStartText = "00:00:00.00";
+  item.duration = item.clipEndSeconds = info.durationSeconds;
+  item.clipStartSeconds = 0;
+  item.videoWidth = info.videoWidth;
+  item.videoHeight = info.videoHeight;
+  item.clipEnabled = 0;
+  item.clipEndText = FormatTime(info.durationSeconds);
+  item.profileIndex = context.profile;
+  if (context.profile == kCustomizedProfile && context.gridTexts) {
+    const ConversionSettings& g = *context.gridTexts;
+    item.outputFormat = g.outputFormat;
+    item.audioCodec = g.audioCodec;
+    item.videoCodec = g.videoCodec;
+    item.videoSize = g.videoSize;
+    item.quantizerMin = g.quantizerMin;
+    item.quantizerMax = g.quantizerMax;
+    item.splitMode = g.splitMode;
+    item.videoFrameRate = g.videoFrameRate;
+    item.videoBitrate = g.videoBitrate;
+    item.videoDisabled = g.videoDisabled;
+    item.audioSampleRate = g.audioSampleRate;
+    item.audioBitrate = g.audioBitrate;
+    item.audioChannel = g.audioChannel;
+    item.audioVolume = g.audioVolume;
+    item.audioDisabled = g.audioDisabled;
+  } else {
+    ApplyNewItemDefaults(context.profile, item);
+  }
+}
+
+AddResult AddFile(ItemList& items, const std::string& path, const AddContext& context,
+                  EngineLink& link) {
+  auto output = PlanOutputPath(items, path, context.outputFolder, context.extension);
+  if (!output) return AddResult::AlreadyListed;
+  auto item = std::make_unique<SourceItem>();
+  item->sourcePath = path;
+  item->outputFormat = context.extension;
+  item->outputPath = *output;
+  if (!IdentifyAndWait(link, path, false)) return AddResult::NotIdentified;
+  InitFileItem(*item, context, *link.mediaInfo);
+  items.push_back(std::move(item));
+  return AddResult::Added;
+}
+
+std::string RenamedOutputPath(const std::string& outputPath, const std::string& name,
+                              const std::string& outputFormat) {
+  auto slash = outputPath.rfind(kPathSeparator);
+  std::string folder = slash == std::string::npos ? std::string() : outputPath.substr(0, slash);
+  folder += kPathSeparator;
+  const std::string suffix = "." + outputFormat;
+  bool hasSuffix = name.size() > 4 && name.compare(name.size() - 4, 4, suffix) == 0 &&
+                   suffix.size() == 4;
+  return hasSuffix ? folder + name : folder + name + suffix;
+}
+
+void RebaseOutputPaths(ItemList& items, const std::string& folder) {
+  for (auto& item : items) item->outputPath = OutputPathIn(folder, FileNamePart(item->outputPath));
+}
+
+std::string OutputBase(const std::string& outputPath) {
+  auto dot = outputPath.rfind('.');
+  return dot == std::string::npos ? std::string() : outputPath.substr(0, dot);
+}
+
+}  // namespace orv

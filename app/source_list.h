@@ -1,0 +1,65 @@
+// The rules of the source list: adding files (naming, de-duplication,
+// identification, profile defaults), deleting, clearing, output names and
+// re-basing. The GUI's list control and the console mode both use these.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/source_item.h"
+#include "engine/engine_link.h"
+
+namespace orv {
+
+inline constexpr const char* kAddFileFilter =
+    "Supported Files|*.avi;*.mov;*.dv;*.mov;*.qt;*.mp4;*.yuv;*.rm;*.rmvb;*.wmv;*.asf;*.mpg;*.mpeg;"
+    "*.dat;*.vob|avi files(*.avi)|*.avi|dv video file(*.dv)|*.dv|quick time file(*.mov,*.qt)|"
+    "*.mov;*.qt|mp4 files(*.mp4)|*.mp4|yuv files(*.yuv)|*.yuv|real media files(*.rm,*.rmvb)|"
+    "*.rm;*.rmvb|windows media files(*.wmv,*.asf)|*.wmv;*.asf|mpeg files(*.mpg,*.mpeg)|"
+    "*.mpg;*.mpeg|VCD file(*.dat)|*.dat|DVD file(*.vob)|*.vob||";
+
+inline constexpr const char* kConvertingRefusal =
+    "Please stop converting the videos and then add files to the list.";
+inline constexpr const char* kNoOutputFolder = "Please specify a directory for output.";
+inline constexpr const char* kNoProfile = "Please select a profile.";
+inline constexpr const char* kNoSelection = "Please select a video in the list first!";
+
+// folder + '/' (unless it ends with one) + name.
+std::string OutputPathIn(const std::string& folder, const std::string& name);
+
+// The output path a new file item gets, or nothing when the path is already
+// in the list. The candidate name gets "_1" for each earlier item, in list
+// order, whose output it would repeat.
+std::optional<std::string> PlanOutputPath(const ItemList& items, const std::string& sourcePath,
+                                          const std::string& folder,
+                                          const std::string& extension);
+
+struct AddContext {
+  std::string outputFolder;
+  int profile = 0;                             // 0..3, or kCustomizedProfile
+  std::string extension;                       // from the profile (or the grid)
+  const ConversionSettings* gridTexts = nullptr;  // the grid rows, for profile 4
+};
+
+enum class AddResult { Added, AlreadyListed, NotIdentified };
+
+// Adds one file: plans its output path, identifies it through the engine and
+// appends the new item with the profile's settings.
+AddResult AddFile(ItemList& items, const std::string& path, const AddContext& context,
+                  EngineLink& link);
+
+// Fills the settings of a file item from the profile (or the grid texts for
+// the customized profile) and the identification answer.
+void InitFileItem(SourceItem& item, const AddContext& context, const MediaInfo& info);
+
+// The path Set Output File Name gives for the typed name.
+std::string RenamedOutputPath(const std::string& outputPath, const std::string& name,
+                              const std::string& outputFormat);
+
+// Moves every item's output into folder, keeping its file name.
+void RebaseOutputPaths(ItemList& items, const std::string& folder);
+
+// The text before the last '.' of a path (empty without a '.').
+std::string OutputBase(const std::string& outputPath);
+
+}  // namespace orv

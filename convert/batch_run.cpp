@@ -1,0 +1,143 @@
+#include "convert/batch_run.h"
+
+#include <chrono>
+
+#include "convert/encode_command.h"
+#include "platform/files.h"
+#include "platform/process_list.h"
+#include "settings/app_settings.h"
+
+namespace orv {
+namespace {
+
+std::string ExitReason(const LaunchResult& r) {
+  if (!r.started) return "the engine could not be started";
+  if (r.exitStatus >= 128) return "the engine ended by signal " + std::to_string(r.exitStatus - 128);
+  return "the engine failed (exit status " + std::to_string(r.exitStatus) + ")";
+}
+
+}  // namespace
+
+BatchRun::BatchRun(ItemList& items, EngineLink& link, BatchHost& host)
+    : items_(items), link_(link), host_(host) {}
+
+BatchRun::~BatchRun() { Join(); }
+
+void BatchRun::Join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+EngineActivity BatchRun::Activity() const {
+  return ComputeActivity(IsEngineRunning(link_.installation().EngineLocation()), monitorIdle);
+}
+
+bool BatchRun::Convert(int overWriteType) {
+  if (threadRunning_) return false;
+  Join();
+  threadRunning_ = true;
+  thread_ = std::thread([this, overWriteType] {
+    monitorIdle = 0;
+    ConvertAll(overWriteType);
+    monitorIdle = 1;
+    threadRunning_ = false;
+  });
+  return true;
+}
+
+void BatchRun::Stop() {
+  if (Activity() != EngineActivity::Converting && !threadRunning_) return;
+  {
+    std::lock_guard lock(launchMutex_);
+    monitorIdle = 1;
+  }
+  const std::string engine = link_.installation().EngineLocation();
+  while (IsEngineRunning(engine)) {
+    link_.WriteControl(EngineCommand::Stop);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+std::string BatchRun::RunPiece(const std::string& baseCommand, const Piece& piece) {
+  const std::string command = baseCommand + PieceTail(piece.range, piece.output, link_.FolderOption());
+  LaunchResult result;
+  {
+    std::unique_lock lock(launchMutex_);
+    if (monitorIdle == 1) return {};
+    link_.WriteControl(EngineCommand::Run);
+    host_.EngineStarting(command);
+    result = LaunchEngine(command, true, [&](int) { lock.unlock(); });
+  }
+  if (!result.started || result.exitStatus != 0) return ExitReason(result);
+  if (!FileExists(piece.output)) return "the engine wrote no file " + piece.output;
+  return {};
+}
+
+void BatchRun::ConvertItem(const SourceItem& item, int index) {
+  auto fail = [&](const std::string& reason) {
+    failures_.push_back({index + 1, item.sourcePath, reason});
+  };
+  const std::string base = BuildEncodeCommand(item, link_.installation());
+  const Piece first = FirstPiece(item);
+  if (std::string reason = RunPiece(base, first); !reason.empty()) return fail(reason);
+  if (SplitKindOf(item) == SplitKind::None || monitorIdle == 1) return;
+
+  if (!IdentifyAndWait(link_, first.output, false)) return;  // the item keeps its first piece
+  for (const Piece& piece : LaterPieces(item, link_.Duration())) {
+    if (monitorIdle == 1) return;
+    if (std::string reason = RunPiece(base, piece); !reason.empty()) return fail(reason);
+  }
+}
+
+void BatchRun::ConvertAll(int overWriteType) {
+  failures_.clear();
+  skipped_ = converted_ = 0;
+  const std::string engine = link_.installation().EngineLocation();
+  if (IsEngineRunning(engine)) {
+    host_.Tell(kEngineBusyMessage);
+    return;
+  }
+  link_.WriteControl(EngineCommand::Run);
+  host_.StartProgressTimer();
+  const int policy = EffectiveOverwritePolicy(overWriteType);
+  for (int j = 0; j < static_cast<int>(items_.size()); ++j) {
+    const SourceItem& item = *items_[static_cast<std::size_t>(j)];
+    if (FileExists(item.outputPath)) {
+      if (policy == kAskBeforeOverwrite &&
+          !host_.AskOkCancel("File \"" + item.outputPath + "\" already exists.Overwrite?",
+                             kOverwriteCaption)) {
+        ++skipped_;
+        continue;
+      }
+      if (policy == kSkipExisting) {
+        ++skipped_;
+        continue;
+      }
+    }
+    host_.SelectRow(j);
+    currentItemNumber = j + 1;
+    if (monitorIdle == 1) break;
+    const std::size_t failedBefore = failures_.size();
+    ConvertItem(item, j);
+    if (failures_.size() == failedBefore) ++converted_;
+  }
+  host_.StopProgressTimer();
+  currentItemNumber = 0;
+  host_.SetProgress(100, 100);
+  if (host_.ShutDownWhenFinished()) {
+    host_.PowerOff();
+    return;
+  }
+  host_.Tell(EndMessage(failures_));
+}
+
+std::string BatchRun::EndMessage(const std::vector<ItemFailure>& failures) {
+  if (failures.empty()) return kCompleteMessage;
+  std::string text = std::string(kCompleteMessage) + "\n\n" + std::to_string(failures.size()) +
+                     (failures.size() == 1 ? " item was" : " items were") +
+                     " not converted:";
+  for (const auto& f : failures)
+    text += "\n" + std::to_string(f.itemNumber) + ": " + f.sourcePath + " - " + f.reason;
+  return text;
+}
+
+}  // namespace orv

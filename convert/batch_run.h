@@ -1,0 +1,91 @@
+// The batch conversion run over the whole list, on its own thread, and the
+// Stop that ends it. The GUI's main window and the console mode are two hosts
+// of the same run.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/source_item.h"
+#include "engine/engine_link.h"
+#include "convert/piece_plan.h"
+#include "engine/identify.h"
+
+namespace orv {
+
+inline constexpr const char* kCompleteMessage = "Complete!";
+inline constexpr const char* kOverwriteCaption = "Warning";
+
+// What the run asks of its host. Called on the conversion thread; a GUI host
+// forwards each call to its own thread and waits for it.
+class BatchHost {
+ public:
+  virtual ~BatchHost() = default;
+  virtual void SelectRow(int index) = 0;
+  virtual void StartProgressTimer() = 0;
+  virtual void StopProgressTimer() = 0;
+  virtual void SetProgress(int itemPercent, int listPercent) = 0;
+  virtual bool AskOkCancel(const std::string& text, const std::string& caption) = 0;
+  virtual void Tell(const std::string& text) = 0;
+  virtual bool ShutDownWhenFinished() = 0;
+  virtual void PowerOff() = 0;
+  // Each engine command line, just before it starts.
+  virtual void EngineStarting(const std::string& /*commandLine*/) {}
+};
+
+struct ItemFailure {
+  int itemNumber = 0;  // 1-based
+  std::string sourcePath;
+  std::string reason;
+};
+
+class BatchRun {
+ public:
+  BatchRun(ItemList& items, EngineLink& link, BatchHost& host);
+  ~BatchRun();  // waits for a running conversion thread
+
+  // Starts the conversion thread; false when one is still running.
+  bool Convert(int overWriteType);
+  // Ends a run: no further piece or item starts, the running engine is told
+  // to stop until no engine is left. Does nothing unless Converting.
+  void Stop();
+  // Waits for the conversion thread to end.
+  void Join();
+
+  EngineActivity Activity() const;
+  bool ThreadRunning() const { return threadRunning_.load(); }
+
+  // Runs the whole list on the calling thread (the thread body).
+  void ConvertAll(int overWriteType);
+
+  // The end-of-run text: "Complete!", followed by the failed items if any.
+  static std::string EndMessage(const std::vector<ItemFailure>& failures);
+
+  std::atomic<int> monitorIdle{1};
+  std::atomic<int> currentItemNumber{0};
+  const std::vector<ItemFailure>& failures() const { return failures_; }
+  int skippedCount() const { return skipped_; }
+  int convertedCount() const { return converted_; }
+
+ private:
+  // One engine run; empty reason on success.
+  std::string RunPiece(const std::string& baseCommand, const Piece& piece);
+  void ConvertItem(const SourceItem& item, int index);
+
+  ItemList& items_;
+  EngineLink& link_;
+  BatchHost& host_;
+  std::thread thread_;
+  std::atomic<bool> threadRunning_{false};
+  // Held from the stop check before a launch until the engine has started, so
+  // Stop either keeps the launch from happening or finds the new engine.
+  std::mutex launchMutex_;
+  std::vector<ItemFailure> failures_;
+  int skipped_ = 0;
+  int converted_ = 0;
+};
+
+}  // namespace orv

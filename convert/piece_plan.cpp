@@ -1,0 +1,82 @@
+#include "convert/piece_plan.h"
+
+#include <cmath>
+
+#include "app/source_list.h"
+#include "convert/encode_command.h"
+
+namespace orv {
+namespace {
+
+std::string Lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+bool IsMp3(const SourceItem& item) { return Lower(item.outputFormat) == "mp3"; }
+
+// Pieces shorter than this hold no frame worth a file.
+constexpr double kMinPieceSeconds = 0.01;
+
+}  // namespace
+
+std::string SplitText(const std::string& splitMode) {
+  std::string out;
+  for (char c : Lower(splitMode))
+    if (c != ' ' && c != '\t') out += c;
+  return out == "notsplit" ? std::string() : out;
+}
+
+SplitKind SplitKindOf(const SourceItem& item) {
+  if (IsMp3(item) || SplitText(item.splitMode).empty()) return SplitKind::None;
+  return item.clipEnabled ? SplitKind::Trimmed : SplitKind::Untrimmed;
+}
+
+std::string ClipName(const SourceItem& item, int k) {
+  return OutputBase(item.outputPath) + "_clip_" + std::to_string(k) + "." + item.outputFormat;
+}
+
+Piece FirstPiece(const SourceItem& item) {
+  const std::string split = SplitText(item.splitMode);
+  switch (SplitKindOf(item)) {
+    case SplitKind::Untrimmed:
+      return {RangeSplitFromZero(split), ClipName(item, 1)};
+    case SplitKind::Trimmed:
+      return {RangeSplit(item.clipStartSeconds, split), ClipName(item, 1)};
+    case SplitKind::None:
+      break;
+  }
+  if (item.clipEnabled) {
+    return {RangeSeconds(item.clipStartSeconds, item.clipEndSeconds - item.clipStartSeconds),
+            item.outputPath};
+  }
+  return {"", OutputBase(item.outputPath) + "." + item.outputFormat};
+}
+
+std::vector<Piece> LaterPieces(const SourceItem& item, double d) {
+  std::vector<Piece> pieces;
+  const SplitKind kind = SplitKindOf(item);
+  if (kind == SplitKind::None || !std::isfinite(d) || d <= 0) return pieces;
+  const std::string split = SplitText(item.splitMode);
+  if (kind == SplitKind::Untrimmed) {
+    const double n = std::floor(item.duration / d) + 1;
+    for (int k = 2; k <= n; ++k) {
+      double start = (k - 1) * d + item.clipStartSeconds;
+      if (start >= item.duration) break;
+      pieces.push_back({RangeSplit(start, split), ClipName(item, k)});
+    }
+    return pieces;
+  }
+  const double clipLength = item.clipEndSeconds - item.clipStartSeconds;
+  if (d > clipLength) return pieces;  // the first piece holds the whole clip
+  const int n = static_cast<int>(clipLength / d);
+  for (int k = 2; k <= n; ++k)
+    pieces.push_back({RangeSplit((k - 1) * d + item.clipStartSeconds, split), ClipName(item, k)});
+  const double lastStart = n * d + item.clipStartSeconds;
+  const double rest = item.clipEndSeconds - lastStart;
+  if (rest >= kMinPieceSeconds) pieces.push_back({RangeSeconds(lastStart, rest), ClipName(item, n + 1)});
+  return pieces;
+}
+
+}  // namespace orv

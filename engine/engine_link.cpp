@@ -1,0 +1,84 @@
+#include "engine/engine_link.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "platform/command_line.h"
+#include "platform/process_list.h"
+
+namespace orv {
+
+EngineLink::EngineLink(Installation installation, Shell& shell)
+    : mediaInfo(std::make_unique<MediaInfo>()),
+      installation_(std::move(installation)),
+      shell_(shell) {}
+
+void EngineLink::PrepareFolder(const std::string& f) {
+  folder = f;
+  mediaInfoPath = folder + kMediaInfoFile;
+  controlPath = folder + kControlFile;
+  positionPath = folder + kPositionFile;
+  control = EngineControl{};
+  mediaInfo->durationSeconds = 0.0;
+  mediaInfo->reserved8 = 1.0;
+}
+
+bool EngineLink::WriteControl(EngineCommand command) {
+  control.command = static_cast<int32_t>(command);
+  for (int attempt = 0; attempt < kControlWriteAttempts; ++attempt) {
+    if (std::FILE* f = std::fopen(controlPath.c_str(), "wb")) {
+      std::size_t written = std::fwrite(&control, sizeof control, 1, f);
+      bool ok = std::fclose(f) == 0 && written == 1;
+      if (ok) return true;
+    }
+    // The engine may be reading it this instant; try again shortly.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
+double EngineLink::ReadPosition() {
+  position = -1.0;
+  std::FILE* f = std::fopen(positionPath.c_str(), "rb");
+  if (!f) return position;
+  double value = -1.0;
+  if (std::fread(&value, sizeof value, 1, f) == 1 && std::isfinite(value)) position = value;
+  std::fclose(f);
+  return position;
+}
+
+bool EngineLink::ReadMediaInfo() {
+  if (mediaInfoPath.empty()) return false;
+  std::FILE* f = std::fopen(mediaInfoPath.c_str(), "rb");
+  if (!f) return false;
+  std::size_t got = std::fread(mediaInfo.get(), 1, sizeof(MediaInfo), f);
+  std::fclose(f);
+  if (got < sizeof(double) || !std::isfinite(mediaInfo->durationSeconds) ||
+      mediaInfo->durationSeconds < 0)
+    mediaInfo->durationSeconds = 0.0;  // a short or damaged answer is no answer
+  return true;
+}
+
+std::string EngineLink::FolderOption() const {
+  return " -currentfolder " + QuoteArg(installation_.programFolder) + " ";
+}
+
+LaunchResult EngineLink::RunIdentify(const std::string& source, bool wait, bool unquoted) {
+  if (IsEngineRunning(installation_.EngineLocation())) {
+    shell_.Message(kEngineBusyMessage);
+    return {};
+  }
+  std::string cmd = QuoteArg(installation_.EngineLocation());
+  cmd += unquoted ? " " + source + " " : " " + QuoteArg(source) + " ";
+  cmd += " -vo null -nosound -identify" + FolderOption();
+  return LaunchEngine(cmd, wait);
+}
+
+std::string NameText(const char (&field)[kNameBytes]) {
+  return std::string(field, strnlen(field, kNameBytes));
+}
+
+}  // namespace orv

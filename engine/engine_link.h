@@ -1,0 +1,67 @@
+// The link to the engine: its working folder, the three status files and the
+// identify launch.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/shell.h"
+#include "engine/records.h"
+#include "platform/installation.h"
+#include "platform/launcher.h"
+
+namespace orv {
+
+inline constexpr const char* kEngineBusyMessage = "Please stop converting or playing the movie!";
+
+class EngineLink {
+ public:
+  EngineLink(Installation installation, Shell& shell);
+
+  // Sets the folder and the three status-file paths, resets the control
+  // record and the identification answer (duration 0).
+  void PrepareFolder(const std::string& folder);
+
+  // Rewrites vctrl.dat whole. Returns false only when the file could not be
+  // opened after kControlWriteAttempts tries.
+  bool WriteControl(EngineCommand command);
+
+  // The position from vprog.dat, -1.0 without a file. A value that is not a
+  // finite number also reads as -1.0.
+  double ReadPosition();
+
+  // Reads videoinfo.dat into mediaInfo. False when it cannot be opened.
+  bool ReadMediaInfo();
+  double Duration() const { return mediaInfo->durationSeconds; }
+
+  // Starts the engine in identify mode on source. A file path is quoted;
+  // a DVD source text (unquoted) keeps its options as separate words.
+  // Refuses with kEngineBusyMessage while any engine runs.
+  LaunchResult RunIdentify(const std::string& source, bool wait, bool unquoted);
+
+  // " -currentfolder "<folder>" " for every command line.
+  std::string FolderOption() const;
+
+  const Installation& installation() const { return installation_; }
+  Shell& shell() const { return shell_; }
+
+  double position = 0.0;
+  EngineControl control;
+  std::unique_ptr<MediaInfo> mediaInfo;  // ~200 KB, kept off the stack
+  std::string mediaInfoPath;
+  std::string controlPath;
+  std::string positionPath;
+  std::string folder;
+
+  static constexpr int kControlWriteAttempts = 200;
+
+ private:
+  Installation installation_;
+  Shell& shell_;
+};
+
+// The text of a fixed-width name field: up to its first zero byte, never
+// past its end.
+std::string NameText(const char (&field)[kNameBytes]);
+
+}  // namespace orv

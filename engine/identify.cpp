@@ -1,0 +1,21 @@
+#include "engine/identify.h"
+
+#include "platform/files.h"
+
+namespace orv {
+
+bool IdentifyAndWait(EngineLink& link, const std::string& source, bool unquoted) {
+  link.PrepareFolder(link.installation().programFolder);
+  DeleteByName(link.mediaInfoPath);
+  link.WriteControl(EngineCommand::Stop);
+  link.RunIdentify(source, true, unquoted);
+  return link.ReadMediaInfo() && link.Duration() != 0.0;
+}
+
+int CountStreamList(const int32_t (&ids)[kMaxStreams]) {
+  int n = 0;
+  while (n < kMaxStreams && ids[n] >= 0) ++n;
+  return n;
+}
+
+}  // namespace orv

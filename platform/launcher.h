@@ -1,0 +1,24 @@
+// Starting the engine from one command-line text.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace orv {
+
+struct LaunchResult {
+  bool started = false;
+  bool exited = false;  // only for a waiting launch
+  int exitStatus = -1;  // exit code, or 128 + signal number
+};
+
+// Splits commandLine with SplitCommandLine and starts the first word as the
+// program, with stdin, stdout and stderr on /dev/null and in its own process
+// group (a Ctrl-C at the terminal is for us to handle, not for the engine).
+// wait: block until the child ends. Otherwise a reaper thread collects it,
+// so no zombie stays in the process list either way.
+// onStarted, when given, is called with the child's pid right after it starts.
+LaunchResult LaunchEngine(const std::string& commandLine, bool wait,
+                          const std::function<void(int pid)>& onStarted = {});
+
+}  // namespace orv

@@ -1,0 +1,102 @@
+// A stand-in engine for tests. It obeys the status-file protocol and behaves
+// as <working folder>/fake.cfg says (key=value lines):
+//   duration, width, height  identify answer (no duration key: no answer written)
+//   run_ms                   how long an encode or play run lasts (default 0)
+//   step                     seconds of position added every 50 ms of running
+//   exit                     exit status (default 0)
+//   write_output             1: create the -o file
+// Every start appends its arguments to <folder>/fake_log.txt, one line per
+// start, the arguments separated by '|'.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <string>
+#include <thread>
+
+#include "engine/records.h"
+
+namespace {
+
+std::map<std::string, std::string> ReadConfig(const std::string& path) {
+  std::map<std::string, std::string> cfg;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    auto eq = line.find('=');
+    if (eq != std::string::npos) cfg[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  return cfg;
+}
+
+int ReadCommand(const std::string& path) {
+  orv::EngineControl c;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return -1;
+  bool ok = std::fread(&c, sizeof c, 1, f) == 1;
+  std::fclose(f);
+  return ok ? c.command : -1;
+}
+
+void WritePosition(const std::string& path, double p) {
+  std::string tmp = path + ".tmp";
+  if (std::FILE* f = std::fopen(tmp.c_str(), "wb")) {
+    std::fwrite(&p, sizeof p, 1, f);
+    std::fclose(f);
+    std::rename(tmp.c_str(), path.c_str());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string folder, output;
+  bool identify = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "-currentfolder" && i + 1 < argc) folder = argv[i + 1];
+    if (a == "-o" && i + 1 < argc) output = argv[i + 1];
+    if (a == "-identify") identify = true;
+  }
+  {
+    std::ofstream log(folder + "fake_log.txt", std::ios::app);
+    for (int i = 1; i < argc; ++i) log << (i > 1 ? "|" : "") << argv[i];
+    log << "\n";
+  }
+  auto cfg = ReadConfig(folder + "fake.cfg");
+  auto num = [&](const char* key, double def) {
+    auto it = cfg.find(key);
+    return it == cfg.end() ? def : std::atof(it->second.c_str());
+  };
+  const int exitStatus = static_cast<int>(num("exit", 0));
+
+  if (identify) {
+    if (cfg.count("duration")) {
+      auto info = std::make_unique<orv::MediaInfo>();
+      info->durationSeconds = num("duration", 0);
+      info->videoWidth = static_cast<int>(num("width", 0));
+      info->videoHeight = static_cast<int>(num("height", 0));
+      for (int i = 0; i < orv::kMaxStreams; ++i) info->audioStreamIds[i] = info->subtitleIds[i] = -1;
+      if (std::FILE* f = std::fopen((folder + orv::kMediaInfoFile).c_str(), "wb")) {
+        std::fwrite(info.get(), sizeof *info, 1, f);
+        std::fclose(f);
+      }
+    }
+    return exitStatus;
+  }
+
+  const double runMs = num("run_ms", 0), step = num("step", 0);
+  double position = 0, ranMs = 0;
+  while (ranMs < runMs) {
+    int command = ReadCommand(folder + orv::kControlFile);
+    if (command == 2) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (command == 1) continue;
+    ranMs += 50;
+    position += step;
+    WritePosition(folder + orv::kPositionFile, position);
+  }
+  if (!output.empty() && num("write_output", 0) == 1) std::ofstream(output) << "fake";
+  return exitStatus;
+}
