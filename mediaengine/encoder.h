@@ -1,0 +1,14 @@
+// Encode mode: source -> filters -> encoders -> output file.
+#pragma once
+
+#include "mediaengine/options.h"
+
+namespace orv::engine {
+
+enum class EncodeOutcome { Completed, Stopped, SizeLimit };
+
+// Runs the whole encode; throws EngineError on failure (the output file is
+// then left as it was before the run).
+EncodeOutcome runEncode(const Options& options, const OutputPlan& plan);
+
+}  // namespace orv::engine

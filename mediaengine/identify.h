@@ -1,0 +1,16 @@
+// -identify: describe a source in videoinfo.dat.
+#pragma once
+
+#include <string>
+
+#include "engine/records.h"
+
+namespace orv::engine {
+
+// A record for a file that could not be read: duration 0, empty lists.
+MediaInfo emptyMediaInfo();
+
+// Fills info for the file; throws EngineError when it is not usable media.
+MediaInfo identifyFile(const std::string& path);
+
+}  // namespace orv::engine

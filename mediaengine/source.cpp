@@ -1,0 +1,110 @@
+#include "mediaengine/source.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+extern "C" {
+#include <libavutil/dict.h>
+}
+
+namespace orv::engine {
+namespace {
+
+std::string_view baseName(std::string_view path) {
+  auto slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+bool hasUsableStream(AVFormatContext* input) {
+  for (unsigned i = 0; i < input->nb_streams; ++i) {
+    const AVCodecParameters* p = input->streams[i]->codecpar;
+    if (p->codec_type == AVMEDIA_TYPE_VIDEO && p->width > 0 && p->height > 0) return true;
+    if (p->codec_type == AVMEDIA_TYPE_AUDIO && p->sample_rate > 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::optional<std::pair<int, int>> sizeFromFileName(std::string_view path) {
+  std::string_view name = baseName(path);
+  std::optional<std::pair<int, int>> found;
+  for (size_t x = 0; x < name.size(); ++x) {
+    if (name[x] != 'x' && name[x] != 'X') continue;
+    size_t a = x;
+    while (a > 0 && std::isdigit(static_cast<unsigned char>(name[a - 1]))) --a;
+    size_t b = x + 1;
+    while (b < name.size() && std::isdigit(static_cast<unsigned char>(name[b]))) ++b;
+    if (a == x || b == x + 1) continue;
+    int w = 0, h = 0;
+    std::from_chars(name.data() + a, name.data() + x, w);
+    std::from_chars(name.data() + x + 1, name.data() + b, h);
+    // 4:2:0 needs even sizes; anything else is not a frame size.
+    if (w >= 2 && h >= 2 && w <= 16384 && h <= 16384 && w % 2 == 0 && h % 2 == 0) found = {{w, h}};
+  }
+  return found;
+}
+
+bool isRawYuvName(std::string_view path) {
+  std::string_view name = baseName(path);
+  if (name.size() < 4) return false;
+  std::string ext(name.substr(name.size() - 4));
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  return ext == ".yuv";
+}
+
+InputPtr openSource(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) throw EngineError("cannot open '" + path + "': no such file");
+  if (!S_ISREG(st.st_mode) || st.st_size == 0)
+    throw EngineError("cannot open '" + path + "': empty or not a regular file");
+
+  const AVInputFormat* format = nullptr;
+  AVDictionary* opts = nullptr;
+  if (isRawYuvName(path)) {
+    auto size = sizeFromFileName(path).value_or(std::pair{kDefaultYuvWidth, kDefaultYuvHeight});
+    format = av_find_input_format("rawvideo");
+    av_dict_set(&opts, "video_size", (std::to_string(size.first) + "x" + std::to_string(size.second)).c_str(), 0);
+    av_dict_set(&opts, "pixel_format", "yuv420p", 0);
+    av_dict_set(&opts, "framerate", std::to_string(kYuvFps).c_str(), 0);
+  }
+  AVFormatContext* raw = nullptr;
+  int rc = avformat_open_input(&raw, path.c_str(), format, &opts);
+  av_dict_free(&opts);
+  check(rc, "cannot open '" + path + "'");
+  InputPtr input(raw);
+  check(avformat_find_stream_info(input.get(), nullptr), "cannot read '" + path + "'");
+  if (!hasUsableStream(input.get())) throw EngineError("'" + path + "' has no audio or video stream");
+  return input;
+}
+
+double sourceDuration(AVFormatContext* input, const std::string& path) {
+  if (input->duration != AV_NOPTS_VALUE && input->duration > 0)
+    return static_cast<double>(input->duration) / AV_TIME_BASE;
+  double longest = 0;
+  for (unsigned i = 0; i < input->nb_streams; ++i) {
+    const AVStream* s = input->streams[i];
+    if (s->duration != AV_NOPTS_VALUE && s->duration > 0)
+      longest = std::max(longest, s->duration * av_q2d(s->time_base));
+  }
+  if (longest > 0) return longest;
+  if (isRawYuvName(path)) {
+    auto size = sizeFromFileName(path).value_or(std::pair{kDefaultYuvWidth, kDefaultYuvHeight});
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0) {
+      double frameBytes = size.first * size.second * 1.5;
+      return static_cast<double>(st.st_size / static_cast<long long>(frameBytes)) / kYuvFps;
+    }
+  }
+  return 0;
+}
+
+double sourceStartTime(AVFormatContext* input) {
+  if (input->start_time == AV_NOPTS_VALUE) return 0;
+  return static_cast<double>(input->start_time) / AV_TIME_BASE;
+}
+
+}  // namespace orv::engine

@@ -1,0 +1,76 @@
+// One source stream's way to the output: decoder -> filter graph -> encoder.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "mediaengine/av_support.h"
+
+namespace orv::engine {
+
+class StreamPath {
+ public:
+  // Receives each encoded packet in the output stream's time base. Returns
+  // false when the packet must not be written (size limit reached).
+  using PacketSink = std::function<bool(AVPacket*)>;
+
+  // originSeconds: source time that becomes output time 0. endSeconds > 0:
+  // output length after which frames are no longer needed.
+  StreamPath(AVStream* input, double originSeconds, double endSeconds);
+
+  AVMediaType type() const { return input_->codecpar->codec_type; }
+  int index() const { return input_->index; }
+  AVCodecContext* decoder() const { return decoder_.get(); }
+
+  void openDecoder();
+  // Builds the graph from the decoder's output format to description.
+  void configureGraph(const std::string& description);
+  AVFilterContext* sink() const { return sink_; }
+  // After the graph: the encoder and the output stream it feeds.
+  void attachEncoder(CodecPtr encoder, AVStream* output, PacketSink sink);
+
+  // Decode one packet and push everything it yields through to the sink.
+  // Returns false once the sink has refused a packet.
+  bool send(const AVPacket* packet);
+  // Drains decoder, graph and encoder. Returns false if the sink refused.
+  bool finish();
+
+  // Output-relative seconds of the newest decoded frame (may be negative
+  // while decoding up to a seek target).
+  double position() const { return position_; }
+  bool pastEnd() const { return pastEnd_; }
+  long long decodedFrames() const { return decodedFrames_; }
+  long long decodeErrors() const { return decodeErrors_; }
+  long long encodedPackets() const { return encodedPackets_; }
+
+ private:
+  bool receiveFrames();
+  bool pushFrame(AVFrame* frame);
+  bool pullFiltered();
+  bool encode(AVFrame* frame);
+
+  AVStream* input_;
+  double endSeconds_;
+  int64_t originTs_;
+  int64_t nextTs_ = AV_NOPTS_VALUE;
+  int64_t nextAudioPts_ = 0;
+  CodecPtr decoder_;
+  GraphPtr graph_;
+  AVFilterContext* source_ = nullptr;
+  AVFilterContext* sink_ = nullptr;
+  CodecPtr encoder_;
+  AVStream* output_ = nullptr;
+  PacketSink packetSink_;
+  FramePtr frame_ = makeFrame();
+  FramePtr filtered_ = makeFrame();
+  PacketPtr packet_ = makePacket();
+  double position_ = 0;
+  bool pastEnd_ = false;
+  bool refused_ = false;
+  bool decoderFlushed_ = false;
+  long long decodedFrames_ = 0;
+  long long decodeErrors_ = 0;
+  long long encodedPackets_ = 0;
+};
+
+}  // namespace orv::engine
