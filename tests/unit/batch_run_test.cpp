@@ -1,1 +1,219 @@
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "convert/batch_run.h"
+#include "platform/command_line.h"
+#include "platform/files.h"
+#include "platform/process_list.h"
+#include "settings/app_settings.h"
+#include "settings/option_tables.h"
+#include "tests/support/test_support.h"
+
+namespace orv {
+namespace {
+
+using test::ReadLines;
+using test::WriteText;
+
+class RecordingHost : public BatchHost {
+ public:
+  explicit RecordingHost(test::ScriptedShell& shell) : shell_(shell) {}
+  void SelectRow(int index) override { Log("select " + std::to_string(index)); }
+  void StartProgressTimer() override { Log("timer on"); }
+  void StopProgressTimer() override { Log("timer off"); }
+  void SetProgress(int item, int list) override {
+    Log("progress " + std::to_string(item) + " " + std::to_string(list));
+  }
+  bool AskOkCancel(const std::string& text, const std::string& caption) override {
+    Log("ask " + caption);
+    return shell_.AskOkCancel(text, caption);
+  }
+  void Tell(const std::string& text) override { Log("tell " + text); }
+  bool ShutDownWhenFinished() override { return shutDown; }
+  void PowerOff() override { shell_.PowerOff(); }
+  void EngineStarting(const std::string& line) override { Log("+ " + line); }
+
+  std::vector<std::string> Events() {
+    std::lock_guard lock(mutex_);
+    return events_;
+  }
+  bool shutDown = false;
+
+ private:
+  void Log(const std::string& e) {
+    std::lock_guard lock(mutex_);
+    events_.push_back(e);
+  }
+  test::ScriptedShell& shell_;
+  std::mutex mutex_;
+  std::vector<std::string> events_;
+};
+
+struct BatchFixture : ::testing::Test {
+  test::TempDir dir, out;
+  test::ScriptedShell shell;
+  Installation inst = test::InstallEngine(dir.path(), ORV_FAKE_ENGINE);
+  EngineLink link{inst, shell};
+  RecordingHost host{shell};
+  ItemList items;
+
+  void SetUp() override {
+    link.PrepareFolder(dir.path());
+    WriteText(dir / "fake.cfg", "write_output=1\n");
+  }
+  SourceItem& Add(const std::string& name, double duration = 100) {
+    auto item = std::make_unique<SourceItem>();
+    ApplyNewItemDefaults(0, *item);
+    item->sourcePath = "/in/" + name + ".avi";
+    item->outputPath = out / (name + ".mp4");
+    item->duration = item->clipEndSeconds = duration;
+    items.push_back(std::move(item));
+    return *items.back();
+  }
+  std::vector<std::string> Outputs() {
+    std::vector<std::string> outputs;
+    for (const auto& line : ReadLines(dir / "fake_log.txt")) {
+      auto pos = line.find("|-o|");
+      if (pos == std::string::npos) continue;
+      auto end = line.find('|', pos + 4);
+      outputs.push_back(line.substr(pos + 4, end - pos - 4));
+    }
+    return outputs;
+  }
+  void RunToEnd(int policy) {
+    BatchRun run(items, link, host);
+    ASSERT_TRUE(run.Convert(policy));
+    run.Join();
+    lastFailures = run.failures();
+  }
+  std::vector<ItemFailure> lastFailures;
+};
+
+TEST_F(BatchFixture, EmptyListEndsAtOnceWithComplete) {
+  RunToEnd(1);
+  EXPECT_EQ(host.Events(), (std::vector<std::string>{"timer on", "timer off", "progress 100 100",
+                                                      "tell Complete!"}));
+}
+
+TEST_F(BatchFixture, ConvertsEveryItemInOrderWithItsCommandLine) {
+  Add("a");
+  Add("b");
+  RunToEnd(1);
+  EXPECT_EQ(Outputs(), (std::vector<std::string>{out / "a.mp4", out / "b.mp4"}));
+  auto events = host.Events();
+  EXPECT_EQ(events[1], "select 0");
+  EXPECT_EQ(events[2].rfind("+ " + QuoteArg(inst.EngineLocation()) + " \"/in/a.avi\" ", 0), 0u);
+  EXPECT_NE(events[2].find(" -o " + QuoteArg(out / "a.mp4") + " -currentfolder " +
+                           QuoteArg(dir.path()) + " "),
+            std::string::npos);
+  EXPECT_EQ(events.back(), "tell Complete!");
+  EXPECT_EQ(test::ReadText(dir / "vctrl.dat")[0], 0);  // Run before each start
+}
+
+TEST_F(BatchFixture, OverwritePolicies) {
+  Add("a");
+  Add("b");
+  WriteText(out / "a.mp4", "old");
+  WriteText(out / "b.mp4", "old");
+
+  shell.answers = {false, true};  // a: Cancel, b: OK
+  RunToEnd(kAskBeforeOverwrite);
+  EXPECT_EQ(shell.questions,
+            (std::vector<std::string>{"File \"" + out / "a.mp4" + "\" already exists.Overwrite?",
+                                      "File \"" + out / "b.mp4" + "\" already exists.Overwrite?"}));
+  EXPECT_EQ(Outputs(), std::vector<std::string>{out / "b.mp4"});
+  EXPECT_EQ(host.Events()[1], "ask Warning");
+
+  std::remove((dir / "fake_log.txt").c_str());
+  RunToEnd(kSkipExisting);
+  EXPECT_TRUE(Outputs().empty());
+  EXPECT_EQ(host.Events().back(), "tell Complete!");
+
+  RunToEnd(17);  // unknown values overwrite
+  EXPECT_EQ(Outputs().size(), 2u);
+}
+
+TEST_F(BatchFixture, FailedItemsAreNamedAtTheEndAndTheRunGoesOn) {
+  Add("a");
+  Add("b");
+  WriteText(dir / "fake.cfg", "exit=1\n");
+  RunToEnd(1);
+  ASSERT_EQ(lastFailures.size(), 2u);
+  EXPECT_EQ(lastFailures[1].itemNumber, 2);
+  EXPECT_EQ(host.Events().back(),
+            "tell Complete!\n\n2 items were not converted:\n1: /in/a.avi - the engine failed (exit "
+            "status 1)\n2: /in/b.avi - the engine failed (exit status 1)");
+
+  WriteText(dir / "fake.cfg", "exit=0\n");  // succeeds but writes nothing
+  RunToEnd(1);
+  ASSERT_EQ(lastFailures.size(), 2u);
+  EXPECT_EQ(lastFailures[0].reason, "the engine wrote no file " + out / "a.mp4");
+
+  std::filesystem::remove(inst.EngineLocation());
+  RunToEnd(1);
+  ASSERT_EQ(lastFailures.size(), 2u);
+  EXPECT_EQ(lastFailures[0].reason, "the engine could not be started");
+}
+
+TEST_F(BatchFixture, SplitRunsMeasureTheFirstPieceThenCutTheRest) {
+  Add("film", 1500).splitMode = "00:10:00";
+  WriteText(dir / "fake.cfg", "write_output=1\nduration=600\n");
+  RunToEnd(1);
+  EXPECT_EQ(Outputs(), (std::vector<std::string>{out / "film_clip_1.mp4", out / "film_clip_2.mp4",
+                                                  out / "film_clip_3.mp4"}));
+  auto log = ReadLines(dir / "fake_log.txt");
+  ASSERT_EQ(log.size(), 4u);  // three pieces and one identification
+  EXPECT_EQ(log[1].rfind(out / "film_clip_1.mp4|-vo|null|-nosound|-identify", 0), 0u);
+  EXPECT_NE(log[3].find("|-ss|1200.000000|-endpos|00:10:00|-o|"), std::string::npos);
+
+  // The first piece cannot be measured: the item keeps its first piece only.
+  std::remove((dir / "fake_log.txt").c_str());
+  WriteText(dir / "fake.cfg", "write_output=1\n");
+  RunToEnd(1);
+  EXPECT_EQ(Outputs(), std::vector<std::string>{out / "film_clip_1.mp4"});
+  EXPECT_TRUE(lastFailures.empty());
+}
+
+TEST_F(BatchFixture, ShutDownRequestReplacesTheMessage) {
+  Add("a");
+  host.shutDown = true;
+  RunToEnd(1);
+  EXPECT_EQ(shell.powerOffRequests, 1);
+  for (const auto& e : host.Events()) EXPECT_EQ(e.rfind("tell", 0), std::string::npos);
+}
+
+TEST_F(BatchFixture, RefusesWhileAnEngineRuns) {
+  Add("a");
+  WriteText(dir / "fake.cfg", "run_ms=60000\n");
+  LaunchEngine(QuoteArg(inst.EngineLocation()) + " -currentfolder " + QuoteArg(dir.path()), false);
+  while (!IsEngineRunning(inst.EngineLocation())) std::this_thread::yield();
+  RunToEnd(1);
+  EXPECT_EQ(host.Events(), std::vector<std::string>{"tell " + std::string(kEngineBusyMessage)});
+  link.WriteControl(EngineCommand::Stop);
+}
+
+TEST_F(BatchFixture, StopEndsTheRunningPieceAndStartsNoMore) {
+  Add("film", 1500).splitMode = "00:10:00";
+  Add("next");
+  WriteText(dir / "fake.cfg", "write_output=1\nrun_ms=60000\nstep=1\nduration=600\n");
+  BatchRun run(items, link, host);
+  ASSERT_TRUE(run.Convert(1));
+  EXPECT_FALSE(run.Convert(1));  // one run at a time
+  while (run.Activity() != EngineActivity::Converting) std::this_thread::yield();
+  run.Stop();
+  EXPECT_FALSE(IsEngineRunning(inst.EngineLocation()));
+  run.Join();
+  EXPECT_EQ(Outputs(), std::vector<std::string>{out / "film_clip_1.mp4"});
+  EXPECT_TRUE(FileExists(out / "film_clip_1.mp4"));
+  EXPECT_EQ(host.Events().back(), "tell Complete!");
+  EXPECT_EQ(run.monitorIdle, 1);
+  EXPECT_EQ(run.currentItemNumber, 0);
+}
+
+}  // namespace
+}  // namespace orv

@@ -1,1 +1,76 @@
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "engine/identify.h"
+#include "platform/command_line.h"
+#include "platform/process_list.h"
+#include "tests/support/test_support.h"
+
+namespace orv {
+namespace {
+
+using test::ReadLines;
+using test::TempDir;
+using test::WriteText;
+
+struct IdentifyFixture : ::testing::Test {
+  TempDir dir;
+  test::ScriptedShell shell;
+  Installation inst = test::InstallEngine(dir.path(), ORV_FAKE_ENGINE);
+  EngineLink link{inst, shell};
+};
+
+TEST_F(IdentifyFixture, SuccessLeavesTheAnswerAndPassesTheQuotedSource) {
+  WriteText(dir / "fake.cfg", "duration=12.5\nwidth=640\nheight=480\n");
+  ASSERT_TRUE(IdentifyAndWait(link, "/media/my clip \"1\".avi", false));
+  EXPECT_EQ(link.Duration(), 12.5);
+  EXPECT_EQ(link.mediaInfo->videoWidth, 640);
+  auto log = ReadLines(dir / "fake_log.txt");
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0], "/media/my clip \"1\".avi|-vo|null|-nosound|-identify|-currentfolder|" +
+                        dir.path());
+  EXPECT_EQ(test::ReadText(dir / "vctrl.dat")[0], 2);  // Stop before the run
+  EXPECT_TRUE(shell.messages.empty());
+}
+
+TEST_F(IdentifyFixture, DvdSourceTextKeepsItsOptionsApart) {
+  WriteText(dir / "fake.cfg", "duration=100\n");
+  ASSERT_TRUE(IdentifyAndWait(link, " dvd://1 -dvd-device \"e:\" ", true));
+  EXPECT_EQ(ReadLines(dir / "fake_log.txt")[0],
+            "dvd://1|-dvd-device|e:|-vo|null|-nosound|-identify|-currentfolder|" + dir.path());
+}
+
+TEST_F(IdentifyFixture, ZeroDurationOrNoAnswerIsAFailureNeverTheOldAnswer) {
+  WriteText(dir / "fake.cfg", "duration=0\nwidth=1\n");
+  EXPECT_FALSE(IdentifyAndWait(link, "/x.avi", false));
+
+  WriteText(dir / "fake.cfg", "duration=30\n");
+  ASSERT_TRUE(IdentifyAndWait(link, "/x.avi", false));
+  WriteText(dir / "fake.cfg", "exit=1\n");  // writes nothing this time
+  EXPECT_FALSE(IdentifyAndWait(link, "/y.avi", false));
+  EXPECT_EQ(link.Duration(), 0.0);
+}
+
+TEST_F(IdentifyFixture, RefusesWhileAnEngineRuns) {
+  WriteText(dir / "fake.cfg", "run_ms=60000\nduration=5\n");
+  LaunchEngine(QuoteArg(inst.EngineLocation()) + " -o x -currentfolder " + QuoteArg(dir.path()),
+               false);
+  for (int i = 0; i < 200 && !IsEngineRunning(inst.EngineLocation()); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  ASSERT_TRUE(IsEngineRunning(inst.EngineLocation()));
+  for (int i = 0; i < 200 && ReadLines(dir / "fake_log.txt").empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+
+  EXPECT_FALSE(IdentifyAndWait(link, "/x.avi", false));
+  EXPECT_EQ(shell.messages, std::vector<std::string>{kEngineBusyMessage});
+  EXPECT_EQ(ReadLines(dir / "fake_log.txt").size(), 1u);  // no identify run started
+  // IdentifyAndWait wrote Stop, which ends the running engine.
+  for (int i = 0; i < 200 && IsEngineRunning(inst.EngineLocation()); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  EXPECT_FALSE(IsEngineRunning(inst.EngineLocation()));
+}
+
+}  // namespace
+}  // namespace orv

@@ -1,1 +1,195 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "engine/records.h"
+#include "platform/command_line.h"
+#include "platform/files.h"
+#include "platform/instance_lock.h"
+#include "platform/launcher.h"
+#include "platform/process_list.h"
+#include "platform/profile_file.h"
+#include "tests/support/test_support.h"
+
+namespace orv {
+namespace {
+
+using test::ReadText;
+using test::TempDir;
+using test::WriteText;
+
+TEST(ProfileFile, MissingFileSectionOrKeyGivesTrimmedDefault) {
+  TempDir dir;
+  EXPECT_EQ(GetProfileString("GENERAL", "OutputPath", "  /tmp ", dir / "none.ini"), "/tmp");
+  WriteText(dir / "a.ini", "[OTHER]\nOutputPath=/x\n");
+  EXPECT_EQ(GetProfileString("GENERAL", "OutputPath", "d", dir / "a.ini"), "d");
+}
+
+TEST(ProfileFile, MatchesCaseInsensitivelyTrimsAndUnquotes) {
+  TempDir dir;
+  WriteText(dir / "a.ini", "; comment\r\n[general]\r\n  outputpath =  \"/home/u/My Videos\"  \r\n");
+  EXPECT_EQ(GetProfileString("GENERAL", "OutputPath", "", dir / "a.ini"), "/home/u/My Videos");
+}
+
+TEST(ProfileFile, ReadBackIsCutTo255Characters) {
+  TempDir dir;
+  std::string longValue(300, 'a');
+  ASSERT_TRUE(WriteProfileString("GENERAL", "OutputPath", longValue, dir / "a.ini"));
+  EXPECT_EQ(GetProfileString("GENERAL", "OutputPath", "", dir / "a.ini"), std::string(255, 'a'));
+}
+
+TEST(ProfileFile, WriteCreatesFileSectionAndKeyAndKeepsOtherLines) {
+  TempDir dir;
+  const std::string f = dir / "a.ini";
+  ASSERT_TRUE(WriteProfileString("GENERAL", "OverWriteType", "1", f));
+  EXPECT_EQ(ReadText(f), "[GENERAL]\nOverWriteType=1\n");
+
+  WriteText(f, "; keep me\n[GENERAL]\nOverWriteType=1\n\n[DRIVES]\nF=/film.iso\n");
+  ASSERT_TRUE(WriteProfileString("general", "OUTPUTPATH", "/out", f));
+  ASSERT_TRUE(WriteProfileString("GENERAL", "overwritetype", "3", f));
+  ASSERT_TRUE(WriteProfileString("NEW", "k", "v", f));
+  EXPECT_EQ(ReadText(f),
+            "; keep me\n[GENERAL]\noverwritetype=3\nOUTPUTPATH=/out\n\n[DRIVES]\nF=/film.iso\n"
+            "[NEW]\nk=v\n");
+  EXPECT_EQ(GetProfileString("DRIVES", "f", "", f), "/film.iso");
+}
+
+TEST(ProfileFile, WriteIntoUnwritableFolderFails) {
+  EXPECT_FALSE(WriteProfileString("A", "b", "c", "/proc/no-such-dir/x.ini"));
+}
+
+TEST(CommandLine, SplitsWithWindowsRules) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(SplitCommandLine(R"(  a  "b c"   d)"), (V{"a", "b c", "d"}));
+  EXPECT_EQ(SplitCommandLine(R"("C:\App\\" x)"), (V{R"(C:\App\)", "x"}));
+  EXPECT_EQ(SplitCommandLine(R"(a\\\"b c\d)"), (V{R"(a\"b)", R"(c\d)"}));
+  EXPECT_EQ(SplitCommandLine(R"("a""b" "")"), (V{R"(a"b)", ""}));
+  EXPECT_EQ(SplitCommandLine(R"(x"y z"w)"), (V{"xy zw"}));
+  EXPECT_TRUE(SplitCommandLine("   \t ").empty());
+}
+
+TEST(CommandLine, QuoteArgRoundTripsAwkwardTexts) {
+  const std::vector<std::string> texts = {
+      "",          "plain",        "with blank",  "-o",           "-ss 5 -o /etc/x",
+      "quote\"in", "\"",           "trail\\",     "dir\\\\",      "back\\\"quote",
+      "/app/",     "ünïcødé 名前", "tab\there",   "a\\b\\\\c\\\"", "  lead and trail  "};
+  std::string line;
+  for (const auto& t : texts) line += QuoteArg(t) + " ";
+  EXPECT_EQ(SplitCommandLine(line), texts);
+  EXPECT_EQ(QuoteArg("/app/"), "\"/app/\"");
+  EXPECT_EQ(QuoteArg("C:\\App\\"), "\"C:\\App\\\\\"");
+}
+
+TEST(Files, DeleteByNameRemovesAndReportsFilesThatStay) {
+  TempDir dir;
+  WriteText(dir / "videoinfo.dat", "x");
+  EXPECT_TRUE(DeleteByName(dir / "videoinfo.dat"));
+  EXPECT_FALSE(FileExists(dir / "videoinfo.dat"));
+  EXPECT_TRUE(DeleteByName(dir / "never-there"));
+  if (::geteuid() != 0) {  // root may delete anything
+    std::filesystem::create_directory(dir / "ro");
+    WriteText(dir / "ro/f", "x");
+    std::filesystem::permissions(dir / "ro", std::filesystem::perms::owner_read |
+                                                 std::filesystem::perms::owner_exec);
+    EXPECT_FALSE(DeleteByName(dir / "ro/f"));  // gives up instead of looping for ever
+    std::filesystem::permissions(dir / "ro", std::filesystem::perms::owner_all);
+  }
+}
+
+TEST(InstanceLock, SecondHolderIsRefusedUntilTheFirstEnds) {
+  const std::string name = "orvantic-test-lock-" + std::to_string(::getpid());
+  {
+    InstanceLock first(name);
+    ASSERT_TRUE(first.Held());
+    InstanceLock second(name);
+    EXPECT_FALSE(second.Held());
+  }
+  InstanceLock again(name);
+  EXPECT_TRUE(again.Held());
+}
+
+TEST(InstanceLock, ReleasedWhenTheHolderIsKilled) {
+  const std::string name = "orvantic-test-kill-" + std::to_string(::getpid());
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t child = ::fork();
+  if (child == 0) {
+    InstanceLock lock(name);
+    char c = lock.Held() ? 'y' : 'n';
+    (void)!::write(ready[1], &c, 1);
+    ::pause();
+    ::_exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  EXPECT_EQ(c, 'y');
+  EXPECT_FALSE(InstanceLock(name).Held());
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  EXPECT_TRUE(InstanceLock(name).Held());
+}
+
+bool WaitUntil(const std::function<bool()>& condition) {
+  for (int i = 0; i < 400; ++i) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+  return false;
+}
+
+TEST(ProcessList, EngineIsRecognisedOnlyAtItsExactPath) {
+  TempDir dir, other;
+  Installation inst = test::InstallEngine(dir.path(), ORV_FAKE_ENGINE);
+  test::InstallEngine(other.path(), ORV_FAKE_ENGINE);
+  test::WriteText(dir / "fake.cfg", "run_ms=60000\n");
+  test::WriteText(other / "fake.cfg", "run_ms=60000\n");
+  EXPECT_FALSE(IsEngineRunning(inst.EngineLocation()));
+
+  // A copy started from another folder does not count.
+  LaunchEngine(QuoteArg(other / "orvantic-engine") + " -o x -currentfolder " +
+                   QuoteArg(other.path()),
+               false);
+  std::string upper = inst.EngineLocation();
+  for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  ASSERT_TRUE(WaitUntil([&] { return IsEngineRunning(other / "orvantic-engine"); }));
+  EXPECT_FALSE(IsEngineRunning(inst.EngineLocation()));
+  EXPECT_FALSE(IsEngineRunning(upper));
+
+  LaunchEngine(QuoteArg(inst.EngineLocation()) + " -o x -currentfolder " + QuoteArg(dir.path()),
+               false);
+  EXPECT_TRUE(WaitUntil([&] { return IsEngineRunning(inst.EngineLocation()); }));
+  EXPECT_FALSE(IsEngineRunning(upper));  // case differs: not ours
+
+  // Command 2 ends both; their reapers leave no zombie that would still match.
+  orv::EngineControl stop;
+  stop.command = 2;
+  for (const auto* d : {&dir, &other}) {
+    FILE* f = std::fopen((*d / "vctrl.dat").c_str(), "wb");
+    std::fwrite(&stop, sizeof stop, 1, f);
+    std::fclose(f);
+  }
+  EXPECT_TRUE(WaitUntil([&] { return !IsEngineRunning(inst.EngineLocation()); }));
+  EXPECT_TRUE(WaitUntil([&] { return !IsEngineRunning(other / "orvantic-engine"); }));
+}
+
+TEST(Launcher, WaitingLaunchReportsExitStatusAndFailureToStart) {
+  TempDir dir;
+  Installation inst = test::InstallEngine(dir.path(), ORV_FAKE_ENGINE);
+  test::WriteText(dir / "fake.cfg", "exit=3\n");
+  LaunchResult r = LaunchEngine(QuoteArg(inst.EngineLocation()) + " -currentfolder " +
+                                    QuoteArg(dir.path()),
+                                true);
+  EXPECT_TRUE(r.started);
+  EXPECT_EQ(r.exitStatus, 3);
+  EXPECT_EQ(test::ReadText(dir / "fake_log.txt"), "-currentfolder|" + dir.path() + "\n");
+  EXPECT_FALSE(LaunchEngine(QuoteArg(dir / "missing-engine"), true).started);
+  EXPECT_FALSE(LaunchEngine("", true).started);
+}
+
+}  // namespace
+}  // namespace orv
