@@ -1,1 +1,239 @@
+// The batch run and the console mode end to end: the real engine on media
+// made here with the ffmpeg tool, outputs checked with ffprobe.
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "app/source_list.h"
+#include "convert/batch_run.h"
+#include "engine/identify.h"
+#include "platform/files.h"
+#include "platform/instance_lock.h"
+#include "platform/process_list.h"
+#include "settings/option_tables.h"
+#include "tests/support/test_support.h"
+
+namespace orv {
+namespace {
+
+namespace fs = std::filesystem;
+using test::RunCommand;
+using test::TempDir;
+
+class NullHost : public BatchHost {
+ public:
+  void SelectRow(int) override {}
+  void StartProgressTimer() override {}
+  void StopProgressTimer() override {}
+  void SetProgress(int, int) override {}
+  bool AskOkCancel(const std::string&, const std::string&) override { return true; }
+  void Tell(const std::string& text) override { told = text; }
+  bool ShutDownWhenFinished() override { return false; }
+  void PowerOff() override {}
+  std::string told;
+};
+
+// Media shared by all tests, made once.
+class Media : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    dir = std::make_unique<TempDir>();
+    auto make = [&](const std::string& args, const std::string& name) {
+      int status = 0;
+      RunCommand("ffmpeg -nostdin -loglevel error -y " + args + " " + QuotePath(dir->path() + name),
+                 &status);
+      ASSERT_EQ(status, 0) << name;
+    };
+    make("-f lavfi -i testsrc=size=320x240:rate=25:duration=7 -f lavfi -i "
+         "sine=frequency=440:duration=7 -shortest -c:v mpeg4 -c:a mp3",
+         "seven.avi");
+    make("-f lavfi -i testsrc=size=640x360:rate=25:duration=3 -f lavfi -i "
+         "sine=frequency=600:duration=3 -shortest -c:v mpeg4 -c:a aac",
+         "wide clip.mov");
+    // Long and large enough that a stop lands in the middle of its encode.
+    make("-f lavfi -i testsrc=size=640x480:rate=25:duration=60 -f lavfi -i "
+         "sine=frequency=300:duration=60 -shortest -c:v mpeg4 -c:a mp3",
+         "long.avi");
+    test::WriteText(dir->path() + "not media.avi", "this is not a video");
+  }
+  void TearDown() override { dir.reset(); }
+  static std::string QuotePath(const std::string& p) { return "'" + p + "'"; }
+  static inline std::unique_ptr<TempDir> dir;
+};
+[[maybe_unused]] auto* const kMedia = ::testing::AddGlobalTestEnvironment(new Media);
+
+std::string M(const std::string& name) { return Media::dir->path() + name; }
+
+double ProbeDuration(const std::string& file) {
+  std::string out = RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 '" +
+                               file + "'");
+  return out.empty() ? -1 : std::atof(out.c_str());
+}
+
+std::string ProbeStreams(const std::string& file) {
+  return RunCommand("ffprobe -v error -show_entries stream=codec_name,width,height -of csv=p=0 '" +
+                    file + "'");
+}
+
+struct E2E : ::testing::Test {
+  TempDir work, out;
+  test::ScriptedShell shell;
+  Installation inst;
+  std::unique_ptr<EngineLink> link;
+  NullHost host;
+  ItemList items;
+
+  void SetUp() override {
+    if (!FileExists(ORV_REAL_ENGINE)) GTEST_SKIP() << "no engine built";
+    inst = test::InstallEngine(work.path(), ORV_REAL_ENGINE);
+    fs::copy_file(ORV_ORVANTIC, work / "orvantic");
+    link = std::make_unique<EngineLink>(inst, shell);
+    link->PrepareFolder(inst.programFolder);
+  }
+  SourceItem& Add(const std::string& path, int profile = 0) {
+    AddContext ctx{out.path(), profile, ProfileExtension(profile), nullptr};
+    EXPECT_EQ(AddFile(items, path, ctx, *link), AddResult::Added) << path;
+    return *items.back();
+  }
+  void Run() {
+    BatchRun run(items, *link, host);
+    run.Convert(1);
+    run.Join();
+    failures = run.failures();
+  }
+  std::string Console(const std::string& args, int* status) {
+    return RunCommand("cd '" + work.path() + "' && ./orvantic --convert " + args + " 2>&1", status);
+  }
+  std::vector<ItemFailure> failures;
+};
+
+TEST_F(E2E, AddingIdentifiesAndConvertingAMixedListWorks) {
+  SourceItem& a = Add(M("seven.avi"));
+  SourceItem& b = Add(M("wide clip.mov"), 2);
+  EXPECT_NEAR(a.duration, 7.0, 0.2);
+  EXPECT_EQ(a.videoWidth, 320);
+  EXPECT_EQ(b.videoWidth, 640);
+  AddContext ctx{out.path(), 0, "mp4", nullptr};
+  EXPECT_EQ(AddFile(items, M("not media.avi"), ctx, *link), AddResult::NotIdentified);
+  Run();
+  EXPECT_TRUE(failures.empty());
+  EXPECT_EQ(host.told, "Complete!");
+  EXPECT_NEAR(ProbeDuration(out / "seven.mp4"), 7.0, 0.3);
+  EXPECT_EQ(ProbeStreams(out / "seven.mp4"), "mpeg4,320,240\naac\n");
+  EXPECT_NEAR(ProbeDuration(out / "wide clip.mp4"), 3.0, 0.3);
+  EXPECT_EQ(ProbeStreams(out / "wide clip.mp4"), "h264,320,240\naac\n");
+}
+
+TEST_F(E2E, SplitByTimeGivesNumberedPiecesOfTheRightLength) {
+  Add(M("seven.avi")).splitMode = "00:00:02";
+  Run();
+  EXPECT_TRUE(failures.empty());
+  for (int k = 1; k <= 3; ++k)
+    EXPECT_NEAR(ProbeDuration(out / ("seven_clip_" + std::to_string(k) + ".mp4")), 2.0, 0.25) << k;
+  EXPECT_NEAR(ProbeDuration(out / "seven_clip_4.mp4"), 1.0, 0.25);
+  EXPECT_FALSE(FileExists(out / "seven_clip_5.mp4"));
+}
+
+TEST_F(E2E, TrimAndMp3) {
+  SourceItem& t = Add(M("seven.avi"));
+  t.clipEnabled = 1;
+  t.clipStartSeconds = 1.5;
+  t.clipEndSeconds = 4.0;
+  Add(M("wide clip.mov"), 3);
+  Run();
+  EXPECT_TRUE(failures.empty());
+  EXPECT_NEAR(ProbeDuration(out / "seven.mp4"), 2.5, 0.2);
+  EXPECT_EQ(RunCommand("ffprobe -v error -show_entries format=format_name:stream=codec_name,"
+                       "sample_rate -of csv=p=0 '" + out / "wide clip.mp3" + "'"),
+            "mp3,44100\nmp3\n");
+}
+
+TEST_F(E2E, StopDuringASplitEndsAfterTheRunningPieceWithAPlayableFile) {
+  Add(M("long.avi"), 1).splitMode = "00:00:40";
+  Add(M("seven.avi"));
+  BatchRun run(items, *link, host);
+  run.Convert(1);
+  EngineLink progress(inst, shell);
+  progress.PrepareFolder(inst.programFolder);
+  while (progress.ReadPosition() < 1.0 && run.ThreadRunning())
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(run.ThreadRunning());
+  run.Stop();
+  run.Join();
+  EXPECT_FALSE(IsEngineRunning(inst.EngineLocation()));
+  EXPECT_EQ(host.told, "Complete!");
+  EXPECT_GT(ProbeDuration(out / "long_clip_1.mp4"), 0);
+  EXPECT_FALSE(FileExists(out / "long_clip_2.mp4"));
+  EXPECT_FALSE(FileExists(out / "seven.mp4"));
+}
+
+TEST_F(E2E, ConsoleConvertsReportsAndExits) {
+  int status = -1;
+  std::string text = Console("--verbose --output '" + out.path() + "' '" + M("seven.avi") +
+                                 "' '" + M("not media.avi") + "' '" + M("seven.avi") + "'",
+                             &status);
+  EXPECT_EQ(status, 1) << text;  // two of the three names could not be added
+  EXPECT_NE(text.find(M("not media.avi") + ": not a media file"), std::string::npos) << text;
+  EXPECT_NE(text.find(M("seven.avi") + ": already in the list"), std::string::npos) << text;
+  EXPECT_NE(text.find("+ \"" + work / "orvantic-engine\" \"" + M("seven.avi") + "\""),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Complete!"), std::string::npos);
+  EXPECT_NEAR(ProbeDuration(out / "seven.mp4"), 7.0, 0.3);
+
+  // The output now exists: skipping it converts nothing and says so.
+  text = Console("--overwrite 3 --output '" + out.path() + "' '" + M("seven.avi") + "'", &status);
+  EXPECT_EQ(status, 1) << text;
+  text = Console("--overwrite 1 --profile 3 --output '" + out.path() + "' '" + M("seven.avi") + "'",
+                 &status);
+  EXPECT_EQ(status, 0) << text;
+  EXPECT_TRUE(FileExists(out / "seven.mp3"));
+  // No terminal: the question is answered no.
+  text = Console("--overwrite 2 --profile 3 --output '" + out.path() + "' '" + M("seven.avi") + "'",
+                 &status);
+  EXPECT_EQ(status, 1) << text;
+  EXPECT_NE(text.find("already exists.Overwrite?"), std::string::npos) << text;
+}
+
+TEST_F(E2E, ConsoleUsageErrorsAndSecondInstance) {
+  int status = -1;
+  Console("--profile 9 x.avi", &status);
+  EXPECT_EQ(status, 2);
+  Console("", &status);
+  EXPECT_EQ(status, 2);
+  std::string help = RunCommand("'" + work / "orvantic" + "' --help", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(help.find("--convert"), std::string::npos);
+
+  InstanceLock held(InstanceLockName());
+  ASSERT_TRUE(held.Held());
+  std::string text = Console("'" + M("seven.avi") + "'", &status);
+  EXPECT_NE(status, 0);
+  EXPECT_NE(text.find("Already running!"), std::string::npos);
+}
+
+TEST_F(E2E, ConsoleCtrlCStopsTheRunLikeStop) {
+  int status = -1;
+  std::string text = RunCommand("cd '" + work.path() +
+                                    "' && timeout --preserve-status -s INT 1.5 ./orvantic --convert "
+                                    "--profile 1 --output '" + out.path() + "' '" + M("long.avi") + "' '" +
+                                    M("seven.avi") + "' 2>&1",
+                                &status);
+  EXPECT_EQ(status, 130) << text;
+  EXPECT_FALSE(IsEngineRunning(inst.EngineLocation()));
+  // The stopped item was finalised up to where it got; the next never started.
+  EXPECT_GT(ProbeDuration(out / "long.mp4"), 0);
+  EXPECT_FALSE(FileExists(out / "seven.mp4"));
+}
+
+TEST_F(E2E, FirstRunWritesTheSettingsFileBesideTheProgram) {
+  int status = -1;
+  RunCommand("'" + work / "orvantic" + "' --help", &status);
+  EXPECT_EQ(test::ReadText(work / "orvantic.ini"), "[GENERAL]\nOverWriteType=1\nOutputPath=/tmp\n");
+}
+
+}  // namespace
+}  // namespace orv
