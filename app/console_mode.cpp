@@ -273,7 +273,7 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
   printer.Finish();
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
-  if (!host.endText.empty()) std::cerr << host.endText << "\n";
+  if (!host.endText.empty()) (run.failures().empty() ? std::cout : std::cerr) << host.endText << "\n";
   if (stopped) return 130;
   const bool allConverted =
       run.failures().empty() && run.convertedCount() == static_cast<int>(items.size());
