@@ -80,6 +80,24 @@ Handler setBool(bool Options::*field) {
   };
 }
 
+// Window ids and colour keys come as decimal or 0x-prefixed hex.
+Handler setId(const char* name, long long Options::*field) {
+  return [name, field](Options& o, const std::string& v) -> std::string {
+    std::string_view digits(v);
+    int base = 10;
+    if (digits.rfind("0x", 0) == 0 || digits.rfind("0X", 0) == 0) {
+      digits.remove_prefix(2);
+      base = 16;
+    }
+    long long n = 0;
+    auto [p, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n, base);
+    if (digits.empty() || ec != std::errc() || p != digits.data() + digits.size() || n < 0)
+      return badValue(name, v);
+    o.*field = n;
+    return {};
+  };
+}
+
 std::string handleChapter(Options& o, const std::string& v) {
   auto dash = v.find('-');
   auto first = parseInt(std::string_view(v).substr(0, dash));
@@ -142,28 +160,8 @@ const std::vector<OptionSpec>& optionTable() {
       {"vo", true, setString(&Options::vo)},
       {"ao", true, setString(&Options::ao)},
       {"priority", true, setString(&Options::priority)},
-      {"wid", true,
-       [](Options& o, const std::string& v) -> std::string {
-         auto n = parseInt(v);
-         if (!n || *n < 0) return badValue("wid", v);
-         o.wid = *n;
-         return {};
-       }},
-      {"colorkey", true,
-       [](Options& o, const std::string& v) -> std::string {
-         std::string_view digits(v);
-         int base = 10;
-         if (digits.rfind("0x", 0) == 0) {
-           digits.remove_prefix(2);
-           base = 16;
-         }
-         long long n = 0;
-         auto [p, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n, base);
-         if (digits.empty() || ec != std::errc() || p != digits.data() + digits.size())
-           return badValue("colorkey", v);
-         o.colorkey = n;
-         return {};
-       }},
+      {"wid", true, setId("wid", &Options::wid)},
+      {"colorkey", true, setId("colorkey", &Options::colorkey)},
       {"slave", false, setBool(&Options::slave)},
       {"framedrop", false, setBool(&Options::framedrop)},
       {"keepaspect", false, setBool(&Options::keepaspect)},

@@ -182,7 +182,10 @@ bool StreamPath::finish() {
     decoderFlushed_ = true;
     if (avcodec_send_packet(decoder_.get(), nullptr) >= 0 && !receiveFrames()) return false;
   }
-  check(av_buffersrc_add_frame_flags(source_, nullptr, 0), "cannot finish filtering");
+  // Closing at the end of the last frame (not its start) lets the fps
+  // filter give the last picture its full duration.
+  int64_t end = nextTs_ == AV_NOPTS_VALUE ? 0 : nextTs_ - originTs_;
+  check(av_buffersrc_close(source_, end, 0), "cannot finish filtering");
   if (!pullFiltered()) return false;
   return encode(nullptr);
 }

@@ -1,0 +1,656 @@
+// End-to-end tests: the real orvantic-engine on media made by make_media.sh,
+// checked with ffprobe/ffmpeg the way a player would see the output.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/records.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+fs::path g_media;
+
+class MediaEnvironment : public testing::Environment {
+ public:
+  void SetUp() override {
+    char tmpl[] = "/tmp/orv-engine-e2e-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    g_media = tmpl;
+    std::string cmd = std::string("sh '") + ORV_MAKE_MEDIA + "' '" + g_media.string() + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << "fixture generation failed";
+  }
+  void TearDown() override { fs::remove_all(g_media); }
+};
+[[maybe_unused]] testing::Environment* const g_env = testing::AddGlobalTestEnvironment(new MediaEnvironment);
+
+std::string media(const char* name) { return (g_media / name).string(); }
+
+// Splits like the GUI's launcher: whitespace separates, double quotes group.
+std::vector<std::string> splitCommand(const std::string& line) {
+  std::vector<std::string> out;
+  std::string cur;
+  bool quoted = false, have = false;
+  for (char c : line) {
+    if (c == '"') {
+      quoted = !quoted;
+      have = true;
+    } else if (!quoted && c == ' ') {
+      if (have) out.push_back(cur);
+      cur.clear();
+      have = false;
+    } else {
+      cur += c;
+      have = true;
+    }
+  }
+  if (have) out.push_back(cur);
+  return out;
+}
+
+std::string readText(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Engine {
+  pid_t pid = -1;
+  fs::path errFile;
+
+  // Waits generously; a hang fails the test instead of blocking the run.
+  int wait(std::chrono::seconds limit = 60s) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "engine hung";
+        return -1;
+      }
+      std::this_thread::sleep_for(10ms);
+    }
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return WEXITSTATUS(status);
+  }
+  std::string stderrText() const { return readText(errFile); }
+};
+
+Engine start(const std::vector<std::string>& args, const fs::path& folder) {
+  Engine e;
+  e.errFile = folder / "engine.err";
+  std::vector<std::string> all{ORV_ENGINE_PATH};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&fa, 2, e.errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  EXPECT_EQ(posix_spawn(&e.pid, argv[0], &fa, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&fa);
+  return e;
+}
+
+std::string capture(const std::string& cmd) {
+  std::string out;
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return out;
+  char buf[65536];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  pclose(p);
+  return out;
+}
+
+// ffprobe "flat" output as key -> value ("streams.stream.0.codec_name").
+std::map<std::string, std::string> probe(const fs::path& file) {
+  std::map<std::string, std::string> m;
+  std::istringstream in(capture("ffprobe -v error -show_streams -show_format -of flat '" + file.string() + "'"));
+  std::string line;
+  while (std::getline(in, line)) {
+    auto eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string v = line.substr(eq + 1);
+    if (v.size() >= 2 && v.front() == '"') v = v.substr(1, v.size() - 2);
+    m[line.substr(0, eq)] = v;
+  }
+  return m;
+}
+
+double num(const std::map<std::string, std::string>& m, const std::string& key) {
+  auto it = m.find(key);
+  return it == m.end() ? NAN : std::atof(it->second.c_str());
+}
+
+std::string str(const std::map<std::string, std::string>& m, const std::string& key) {
+  auto it = m.find(key);
+  return it == m.end() ? "" : it->second;
+}
+
+// Whole file decodes without a single error message.
+bool decodesCleanly(const fs::path& file) {
+  return capture("ffmpeg -nostdin -v error -i '" + file.string() + "' -f null - 2>&1").empty();
+}
+
+// Y plane of video frame `index`, W*H bytes.
+std::string lumaOfFrame(const fs::path& file, int index = 0) {
+  return capture("ffmpeg -nostdin -v error -i '" + file.string() + "' -vf 'select=eq(n\\," + std::to_string(index) +
+                 ")' -frames:v 1 -f rawvideo -pix_fmt yuv420p - | head -c 76800");
+}
+
+std::vector<int16_t> pcm(const fs::path& file) {
+  std::string raw = capture("ffmpeg -nostdin -v error -i '" + file.string() + "' -f s16le -acodec pcm_s16le -");
+  std::vector<int16_t> s(raw.size() / 2);
+  std::memcpy(s.data(), raw.data(), s.size() * 2);
+  return s;
+}
+
+double rms(const std::vector<int16_t>& s, int channels, int ch) {
+  double sum = 0;
+  size_t n = 0;
+  for (size_t i = ch; i < s.size(); i += channels, ++n) sum += double(s[i]) * s[i];
+  return n ? std::sqrt(sum / n) : 0;
+}
+
+// Frequency of a pure tone from its zero crossings.
+double toneHz(const std::vector<int16_t>& s, int channels, int ch, int rate) {
+  size_t crossings = 0, frames = s.size() / channels;
+  for (size_t f = 1; f < frames; ++f)
+    if ((s[(f - 1) * channels + ch] < 0) != (s[f * channels + ch] < 0)) ++crossings;
+  return frames ? crossings / 2.0 / (double(frames) / rate) : 0;
+}
+
+orv::MediaInfo readInfo(const fs::path& folder) {
+  orv::MediaInfo info;
+  std::string bytes = readText(folder / orv::kMediaInfoFile);
+  EXPECT_EQ(bytes.size(), sizeof info);
+  if (bytes.size() == sizeof info) std::memcpy(&info, bytes.data(), sizeof info);
+  return info;
+}
+
+void writeCommand(const fs::path& folder, orv::EngineCommand c) {
+  orv::EngineControl control;
+  control.command = static_cast<int32_t>(c);
+  fs::path tmp = folder / "vctrl.tmp";
+  std::ofstream(tmp, std::ios::binary).write(reinterpret_cast<const char*>(&control), sizeof control);
+  fs::rename(tmp, folder / orv::kControlFile);
+}
+
+double readPosition(const fs::path& folder) {
+  std::string bytes = readText(folder / orv::kPositionFile);
+  double v = -1;
+  if (bytes.size() == sizeof v) std::memcpy(&v, bytes.data(), sizeof v);
+  return v;
+}
+
+const std::string kMpeg4Aac =
+    " -oac lavc -ovc lavc -lavcopts acodec=aac:abitrate=128:vcodec=mpeg4:vbitrate=1200:mbd=2:cmp=2:subcmp=2:"
+    "trell=yes:v4mv=yes:aic=2:vglobal=1:aglobal=1 -ffourcc mp4v -of lavf "
+    "-lavfopts format=mp4:i_certify_that_my_video_stream_does_not_use_b_frames";
+const std::string kH264Aac =
+    " -oac lavc -ovc lavc -lavcopts keyint=500:level=13:vqmin=1:vqmax=31:vrc_maxrate=1200:vratetol=10:bit_exact:"
+    "coder=0:aglobal=1:vglobal=1:vcodec=h264:acodec=aac:vbitrate=1200:abitrate=128:v4mv:qpel:trell=lambda:mbd=1:"
+    "vme=1  -of lavf -lavfopts format=mp4:i_certify_that_my_video_stream_does_not_use_b_frames ";
+const std::string kMpeg4Only =
+    " -ovc lavc -lavcopts vcodec=mpeg4:vbitrate=1200:mbd=2:cmp=2:subcmp=2:trell=yes:v4mv=yes:aic=2:vglobal=1:"
+    "aglobal=1 -ffourcc mp4v -of lavf -lavfopts format=mp4:i_certify_that_my_video_stream_does_not_use_b_frames";
+const std::string kH264Only =
+    " -oac lavc -ovc lavc -lavcopts keyint=500:level=13:vqmin=1:vqmax=31:vrc_maxrate=1200:vratetol=10:bit_exact:"
+    "coder=0:aglobal=1:vglobal=1:vcodec=h264:vbitrate=1200:v4mv:qpel:trell=lambda:mbd=1:vme=1 -of lavf "
+    "-lavfopts format=mp4:i_certify_that_my_video_stream_does_not_use_b_frames ";
+const std::string kAacOnly =
+    "  -oac lavc -lavcopts acodec=aac:abitrate=128 -ffourcc mp4v -of lavf "
+    "-lavfopts format=mp4:i_certify_that_my_video_stream_does_not_use_b_frames -ovc frameno -of rawaudio ";
+const std::string kMp3 = "   -ovc frameno -oac mp3lame -lameopts  cbr:br=128:mode=0 -of rawaudio ";
+const std::string kLetterbox = " -vf scale=320:-2,harddup,expand=320:240:-1:-1:1 ";
+const std::string kPillarbox = " -vf scale=-2:240,harddup,expand=320:240:-1:-1:1 ";
+
+class EngineTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/orv-engine-run-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string folderArg() const { return " -currentfolder \"" + dir_.string() + "/\""; }
+
+  Engine startLine(const std::string& line) { return start(splitCommand(line), dir_); }
+
+  int runLine(const std::string& line) {
+    Engine e = startLine(line);
+    int rc = e.wait();
+    lastError_ = e.stderrText();
+    return rc;
+  }
+
+  // Source part + middle + tail, as the GUI assembles an encode line.
+  int encode(const std::string& source, const std::string& middle, const fs::path& out) {
+    return runLine(" \"" + source + "\" " + middle + " -o \"" + out.string() + "\"" + folderArg());
+  }
+
+  int identify(const std::string& source) {
+    writeCommand(dir_, orv::EngineCommand::Stop);  // the GUI leaves Stop in place for identify runs
+    return runLine(" \"" + source + "\" -vo null -nosound -identify" + folderArg());
+  }
+
+  // No ".name.part-PID" left over.
+  bool noTempFiles() const {
+    for (const auto& e : fs::directory_iterator(dir_))
+      if (e.path().filename().string().find(".part-") != std::string::npos) return false;
+    return true;
+  }
+
+  fs::path dir_;
+  std::string lastError_;
+};
+
+// ---- identify --------------------------------------------------------------
+
+struct IdentifyCase {
+  const char* file;
+  int width, height;
+  double duration;
+};
+
+class IdentifyTest : public EngineTest, public testing::WithParamInterface<IdentifyCase> {};
+
+TEST_P(IdentifyTest, ReportsSizeAndDuration) {
+  const IdentifyCase& c = GetParam();
+  ASSERT_EQ(identify(media(c.file)), 0) << lastError_;
+  orv::MediaInfo info = readInfo(dir_);
+  EXPECT_EQ(info.videoWidth, c.width);
+  EXPECT_EQ(info.videoHeight, c.height);
+  EXPECT_NEAR(info.durationSeconds, c.duration, 0.15);
+  EXPECT_EQ(info.titleCount, 0);
+  EXPECT_EQ(info.audioStreamIds[0], -1);
+  EXPECT_EQ(info.audioStreamIds[orv::kMaxStreams - 1], -1);
+  EXPECT_EQ(info.subtitleIds[0], -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Containers, IdentifyTest,
+    testing::Values(IdentifyCase{"white43.avi", 320, 240, 3}, IdentifyCase{"white54.mov", 320, 256, 3},
+                    IdentifyCase{"clip.qt", 160, 120, 2}, IdentifyCase{"clip.dv", 720, 576, 1},
+                    IdentifyCase{"white169.mp4", 320, 180, 3}, IdentifyCase{"clip_176x144.yuv", 176, 144, 2},
+                    IdentifyCase{"plain.yuv", 352, 288, 1}, IdentifyCase{"clip.rm", 176, 144, 2},
+                    IdentifyCase{"clip.rmvb", 176, 144, 2}, IdentifyCase{"clip.wmv", 160, 120, 2},
+                    IdentifyCase{"clip.asf", 160, 120, 2}, IdentifyCase{"clip.mpg", 160, 120, 2},
+                    IdentifyCase{"clip.mpeg", 160, 120, 2}, IdentifyCase{"clip.dat", 352, 288, 2},
+                    IdentifyCase{"clip.vob", 352, 288, 2}, IdentifyCase{"audio_only.mp4", 0, 0, 2}),
+    [](const testing::TestParamInfo<IdentifyCase>& i) {
+      std::string n = i.param.file;
+      for (char& ch : n)
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+      return n;
+    });
+
+TEST_F(EngineTest, IdentifyOfUnreadableFilesWritesAnEmptyRecordAndFails) {
+  for (const char* f : {"empty.mp4", "garbage.avi", "corrupt.mp4", "truncated.mp4", "missing.avi"}) {
+    fs::remove(dir_ / orv::kMediaInfoFile);
+    EXPECT_NE(identify(media(f)), 0) << f;
+    orv::MediaInfo info = readInfo(dir_);
+    EXPECT_EQ(info.durationSeconds, 0) << f;
+    EXPECT_EQ(info.videoWidth, 0) << f;
+    EXPECT_NE(lastError_, "") << f;
+  }
+}
+
+// ---- templates ---------------------------------------------------------------
+
+TEST_F(EngineTest, Mpeg4AacLetterboxesWideSources) {
+  fs::path out = dir_ / "wide.mp4";
+  ASSERT_EQ(encode(media("white169.mp4"), " -srate 44100 " + kLetterbox + " -ofps 25" + kMpeg4Aac, out), 0)
+      << lastError_;
+  auto p = probe(out);
+  EXPECT_NE(str(p, "format.format_name").find("mp4"), std::string::npos);
+  EXPECT_EQ(str(p, "streams.stream.0.codec_name"), "mpeg4");
+  EXPECT_EQ(str(p, "streams.stream.0.codec_tag_string"), "mp4v");
+  EXPECT_EQ(num(p, "streams.stream.0.width"), 320);
+  EXPECT_EQ(num(p, "streams.stream.0.height"), 240);
+  EXPECT_EQ(num(p, "streams.stream.0.has_b_frames"), 0);
+  EXPECT_EQ(str(p, "streams.stream.1.codec_name"), "aac");
+  EXPECT_EQ(num(p, "streams.stream.1.sample_rate"), 44100);
+  EXPECT_NEAR(num(p, "streams.stream.1.bit_rate"), 128000, 16000);
+  EXPECT_NEAR(num(p, "format.duration"), 3, 0.1);
+  EXPECT_TRUE(decodesCleanly(out));
+
+  // 320x180 inside 320x240: 30 black rows above and below.
+  std::string y = lumaOfFrame(out);
+  ASSERT_EQ(y.size(), 76800u);
+  auto at = [&](int row, int col) { return static_cast<unsigned char>(y[row * 320 + col]); };
+  for (int row : {2, 27, 212, 237}) EXPECT_LT(at(row, 160), 30) << "row " << row;
+  for (int row : {33, 120, 206}) EXPECT_GT(at(row, 160), 220) << "row " << row;
+}
+
+TEST_F(EngineTest, H264AacPillarboxesNarrowSourcesAtBaselineLevel13) {
+  fs::path out = dir_ / "narrow.mp4";
+  ASSERT_EQ(encode(media("white54.mov"), " -srate 44100 " + kPillarbox + " -ofps 29.97" + kH264Aac, out), 0)
+      << lastError_;
+  auto p = probe(out);
+  EXPECT_EQ(str(p, "streams.stream.0.codec_name"), "h264");
+  EXPECT_NE(str(p, "streams.stream.0.profile").find("Baseline"), std::string::npos);
+  EXPECT_EQ(num(p, "streams.stream.0.level"), 13);
+  EXPECT_EQ(num(p, "streams.stream.0.has_b_frames"), 0);
+  EXPECT_EQ(str(p, "streams.stream.0.r_frame_rate"), "2997/100");
+  EXPECT_EQ(str(p, "streams.stream.1.codec_name"), "aac");
+  EXPECT_NEAR(num(p, "format.duration"), 3, 0.1);
+
+  // 320x256 scaled to 300x240: 10 black columns each side.
+  std::string y = lumaOfFrame(out);
+  ASSERT_EQ(y.size(), 76800u);
+  auto at = [&](int row, int col) { return static_cast<unsigned char>(y[row * 320 + col]); };
+  for (int col : {1, 7, 312, 318}) EXPECT_LT(at(120, col), 30) << "col " << col;
+  for (int col : {13, 160, 306}) EXPECT_GT(at(120, col), 220) << "col " << col;
+}
+
+TEST_F(EngineTest, VideoOnlyTemplatesHaveNoAudioAndNoBarsFor43) {
+  for (const std::string& tmpl : {kMpeg4Only, kH264Only}) {
+    fs::path out = dir_ / "silent.mp4";
+    ASSERT_EQ(encode(media("white43.avi"), " -nosound " + kLetterbox + " -ofps 25" + tmpl, out), 0) << lastError_;
+    auto p = probe(out);
+    EXPECT_EQ(str(p, "streams.stream.1.codec_type"), "") << "unexpected second stream";
+    EXPECT_EQ(str(p, "streams.stream.0.codec_type"), "video");
+    EXPECT_EQ(num(p, "streams.stream.0.width"), 320);
+    EXPECT_EQ(num(p, "streams.stream.0.height"), 240);
+    EXPECT_NEAR(num(p, "streams.stream.0.duration"), 3, 0.1);
+    std::string y = lumaOfFrame(out);
+    ASSERT_EQ(y.size(), 76800u);
+    EXPECT_GT(static_cast<unsigned char>(y[2 * 320 + 160]), 220);
+    EXPECT_GT(static_cast<unsigned char>(y[120 * 320 + 2]), 220);
+  }
+}
+
+TEST_F(EngineTest, VideoBitrateFollowsTheRequest) {
+  fs::path out = dir_ / "rate.mp4";
+  ASSERT_EQ(encode(media("long.avi"), " -srate 44100 " + kLetterbox + " -ofps 25" + kH264Aac +
+                                          " -ss 10.000000 -endpos 8.000000 ",
+                   out),
+            0)
+      << lastError_;
+  auto p = probe(out);
+  EXPECT_NEAR(num(p, "streams.stream.0.bit_rate"), 1200000, 400000);
+}
+
+TEST_F(EngineTest, AudioOnlyMp4AndRawMp3) {
+  fs::path m4 = dir_ / "sound.mp4";
+  ASSERT_EQ(encode(media("white43.avi"), " -srate 44100 " + kAacOnly, m4), 0) << lastError_;
+  auto p = probe(m4);
+  EXPECT_NE(str(p, "format.format_name").find("mp4"), std::string::npos);
+  EXPECT_EQ(str(p, "streams.stream.0.codec_name"), "aac");
+  EXPECT_EQ(str(p, "streams.stream.1.codec_name"), "");
+  EXPECT_NEAR(num(p, "format.duration"), 3, 0.1);
+
+  fs::path mp3 = dir_ / "sound.mp3";
+  ASSERT_EQ(encode(media("white54.mov"), " -srate 44100 " + kMp3, mp3), 0) << lastError_;
+  p = probe(mp3);
+  EXPECT_EQ(str(p, "format.format_name"), "mp3");
+  EXPECT_EQ(str(p, "streams.stream.0.codec_name"), "mp3");
+  EXPECT_EQ(num(p, "streams.stream.0.sample_rate"), 44100);
+  EXPECT_EQ(num(p, "streams.stream.0.channels"), 2);
+  EXPECT_EQ(num(p, "streams.stream.0.bit_rate"), 128000);
+  EXPECT_NEAR(num(p, "format.duration"), 3, 0.1);
+  // A bare stream: first bytes are an MPEG audio frame sync, not a tag.
+  std::string head = readText(mp3).substr(0, 2);
+  EXPECT_EQ(static_cast<unsigned char>(head[0]), 0xFF);
+  EXPECT_TRUE(decodesCleanly(mp3));
+}
+
+TEST_F(EngineTest, NothingToEncodeIsAnError) {
+  fs::path out = dir_ / "none.mp4";
+  EXPECT_NE(encode(media("white43.avi"), " -nosound  XXX  -ovc frameno -of rawaudio ", out), 0);
+  EXPECT_NE(lastError_.find("XXX"), std::string::npos);
+  EXPECT_NE(encode(media("white43.avi"), " -nosound   -ovc frameno -of rawaudio ", out), 0);
+  EXPECT_NE(lastError_, "");
+  EXPECT_NE(encode(media("white43.avi"), " -nosound ", dir_ / "none.mp3"), 0);
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_FALSE(fs::exists(dir_ / "none.mp3"));
+  EXPECT_TRUE(noTempFiles());
+}
+
+// ---- audio filters -------------------------------------------------------
+
+struct AudioResult {
+  std::vector<int16_t> samples;
+  int channels = 0;
+};
+
+class AudioTest : public EngineTest {
+ protected:
+  AudioResult mp3With(const std::string& af) {
+    fs::path out = dir_ / "a.mp3";
+    fs::remove(out);
+    int rc = encode(media("white43.avi"), (af.empty() ? " " : " -af " + af) + " -srate 44100 " + kMp3, out);
+    EXPECT_EQ(rc, 0) << af << ": " << lastError_;
+    AudioResult r;
+    r.channels = static_cast<int>(num(probe(out), "streams.stream.0.channels"));
+    r.samples = pcm(out);
+    return r;
+  }
+};
+
+TEST_F(AudioTest, ChannelModesPickTheRightSide) {
+  AudioResult plain = mp3With("");
+  ASSERT_EQ(plain.channels, 2);
+  EXPECT_NEAR(toneHz(plain.samples, 2, 0, 44100), 440, 30);
+  EXPECT_NEAR(toneHz(plain.samples, 2, 1, 44100), 1000, 50);
+
+  struct Mode {
+    const char* af;
+    int channels;
+    double hz;
+  } modes[] = {{"channels=2:2:0:0:0:1", 2, 440},
+               {"channels=2:2:1:0:1:1", 2, 1000},
+               {"channels=1:1:0:0", 1, 440},
+               {"channels=1:1:1:0", 1, 1000}};
+  for (const Mode& m : modes) {
+    AudioResult r = mp3With(m.af);
+    ASSERT_EQ(r.channels, m.channels) << m.af;
+    for (int ch = 0; ch < m.channels; ++ch) EXPECT_NEAR(toneHz(r.samples, r.channels, ch, 44100), m.hz, 50) << m.af;
+    if (m.channels == 2) {
+      // Both outputs carry the same signal.
+      std::vector<int16_t> diff;
+      for (size_t i = 0; i + 1 < r.samples.size(); i += 2) diff.push_back(r.samples[i] - r.samples[i + 1]);
+      EXPECT_LT(rms(diff, 1, 0), 0.05 * rms(r.samples, 2, 0)) << m.af;
+    }
+  }
+
+  AudioResult mixed = mp3With("pan=1:0.5:0.5");
+  ASSERT_EQ(mixed.channels, 1);
+  // Half of each tone: neither channel alone, and about half their level.
+  double expected = std::sqrt(0.25 * rms(plain.samples, 2, 0) * rms(plain.samples, 2, 0) +
+                              0.25 * rms(plain.samples, 2, 1) * rms(plain.samples, 2, 1));
+  EXPECT_NEAR(rms(mixed.samples, 1, 0), expected, 0.15 * expected);
+}
+
+TEST_F(AudioTest, VolumeAndNormaliseChangeTheLevel) {
+  AudioResult plain = mp3With("channels=1:1:0:0");
+  double base = rms(plain.samples, 1, 0);
+  ASSERT_GT(base, 1000);
+
+  AudioResult quieter = mp3With("channels=1:1:0:0,volume=-20db:sc");
+  EXPECT_NEAR(20 * std::log10(rms(quieter.samples, 1, 0) / base), -20, 1.5);
+
+  // +5 dB on a half-scale tone would peak near 1.78x; the limiter holds it
+  // under full scale so it must not clip.
+  AudioResult louder = mp3With("channels=1:1:0:0,volume=5db:sc");
+  EXPECT_GT(20 * std::log10(rms(louder.samples, 1, 0) / base), 2);
+  size_t clipped = 0;
+  for (int16_t s : louder.samples) clipped += (s >= 32767 || s <= -32768);
+  EXPECT_LT(clipped, louder.samples.size() / 1000);
+
+  AudioResult normal = mp3With("channels=1:1:0:0,volnorm");
+  EXPECT_GT(20 * std::log10(rms(normal.samples, 1, 0) / base), 3);
+}
+
+// ---- ranges ------------------------------------------------------------
+
+// ramp.avi: frame n has luma (4n mod 256).
+TEST_F(EngineTest, TrimPiecesStartOnTheRightFrameAndLastTheRightTime) {
+  struct Piece {
+    const char* range;
+    int firstFrame;
+    double length;
+  } pieces[] = {{" -ss 0 -endpos 1.000000 ", 0, 1.0},
+                {" -ss 2.000000 -endpos 1.500000 ", 50, 1.5},
+                {" -ss 1.200000 -endpos 00:02 ", 30, 2.0},
+                {" -ss 4.000000 -endpos 00:00:30 ", 100, 2.0}};  // runs past the end: rest of file
+  for (const Piece& piece : pieces) {
+    fs::path out = dir_ / "piece.mp4";
+    ASSERT_EQ(encode(media("ramp.avi"), " -srate 44100 " + kLetterbox + " -ofps 25" + kH264Aac + piece.range, out),
+              0)
+        << piece.range << lastError_;
+    auto p = probe(out);
+    EXPECT_NEAR(num(p, "streams.stream.0.duration"), piece.length, 0.1) << piece.range;
+    EXPECT_NEAR(num(p, "streams.stream.1.duration"), piece.length, 0.1) << piece.range;
+    EXPECT_NEAR(num(p, "streams.stream.0.start_time"), 0, 0.01) << piece.range;
+    std::string y = lumaOfFrame(out);
+    ASSERT_EQ(y.size(), 76800u);
+    int expected = (piece.firstFrame * 4) % 256;
+    EXPECT_NEAR(static_cast<unsigned char>(y[120 * 320 + 160]), expected, 2) << piece.range;
+  }
+}
+
+TEST_F(EngineTest, SizeLimitedPiecesStayUnderTheLimitAndPlay) {
+  for (const char* limit : {"300kb", "0.4mb"}) {
+    fs::path out = dir_ / "sized.mp4";
+    ASSERT_EQ(encode(media("long.avi"), std::string(" -srate 44100 ") + kLetterbox + " -ofps 25" + kH264Aac +
+                                            " -ss 30.000000 -endpos " + limit + " ",
+                     out),
+              0)
+        << lastError_;
+    uintmax_t bytes = fs::file_size(out);
+    uintmax_t max = std::string(limit) == "300kb" ? 300 * 1024 : static_cast<uintmax_t>(0.4 * 1024 * 1024);
+    EXPECT_LE(bytes, max) << limit;
+    EXPECT_GT(bytes, max * 8 / 10) << limit << ": limit used poorly";
+    auto p = probe(out);
+    EXPECT_GT(num(p, "format.duration"), 1) << limit;
+    EXPECT_TRUE(decodesCleanly(out)) << limit;
+  }
+}
+
+// ---- control ------------------------------------------------------------
+
+bool waitFor(const std::function<bool()>& ready, std::chrono::seconds limit = 20s) {
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (ready()) return true;
+    std::this_thread::sleep_for(20ms);
+  }
+  return false;
+}
+
+TEST_F(EngineTest, PauseHoldsResumeMovesOnStopFinalises) {
+  fs::path out = dir_ / "stopped.mp4";
+  writeCommand(dir_, orv::EngineCommand::Run);
+  Engine e = startLine(" \"" + media("long.avi") + "\"  -srate 44100 " + kLetterbox + " -ofps 25" + kMpeg4Aac +
+                       " -o \"" + out.string() + "\"" + folderArg());
+  ASSERT_TRUE(waitFor([&] { return readPosition(dir_) > 0.5; })) << "no progress reported";
+
+  writeCommand(dir_, orv::EngineCommand::Pause);
+  std::this_thread::sleep_for(300ms);
+  double held = readPosition(dir_);
+  std::this_thread::sleep_for(500ms);
+  EXPECT_EQ(readPosition(dir_), held) << "position moved while paused";
+  EXPECT_LT(held, 110) << "encode finished before it could be paused";
+
+  writeCommand(dir_, orv::EngineCommand::Run);
+  EXPECT_TRUE(waitFor([&] { return readPosition(dir_) > held + 0.5; })) << "did not resume";
+
+  writeCommand(dir_, orv::EngineCommand::Stop);
+  EXPECT_EQ(e.wait(20s), 0) << e.stderrText();
+  ASSERT_TRUE(fs::exists(out));
+  auto p = probe(out);
+  EXPECT_GT(num(p, "format.duration"), held);
+  EXPECT_LT(num(p, "format.duration"), 115);
+  EXPECT_TRUE(decodesCleanly(out));
+  EXPECT_TRUE(noTempFiles());
+}
+
+TEST_F(EngineTest, TerminatedEncodeLeavesNoFiles) {
+  fs::path out = dir_ / "killed.mp4";
+  Engine e = startLine(" \"" + media("long.avi") + "\"  -srate 44100 " + kLetterbox + " -ofps 25" + kH264Aac +
+                       " -o \"" + out.string() + "\"" + folderArg());
+  ASSERT_TRUE(waitFor([&] { return readPosition(dir_) > 0.5; }));
+  kill(e.pid, SIGTERM);
+  EXPECT_NE(e.wait(20s), 0);
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_TRUE(noTempFiles());
+}
+
+// ---- failures --------------------------------------------------------------
+
+TEST_F(EngineTest, BrokenInputsFailCleanlyAndKeepEarlierOutput) {
+  fs::path out = dir_ / "keep.mp4";
+  for (const char* f : {"empty.mp4", "garbage.avi", "corrupt.mp4", "truncated.mp4", "truncated_faststart.mp4"}) {
+    std::ofstream(out) << "earlier output";
+    int rc = encode(media(f), " -srate 44100 " + kLetterbox + " -ofps 25" + kMpeg4Aac, out);
+    EXPECT_NE(rc, 0) << f;
+    EXPECT_LT(rc, 128) << f << " crashed";
+    EXPECT_EQ(readText(out), "earlier output") << f;
+    EXPECT_TRUE(noTempFiles()) << f;
+    // One line naming the problem.
+    EXPECT_NE(lastError_, "") << f;
+    EXPECT_EQ(std::count(lastError_.begin(), lastError_.end(), '\n'), 1) << f << ": " << lastError_;
+  }
+}
+
+TEST_F(EngineTest, BadCommandLinesProduceNoOutput) {
+  fs::path out = dir_ / "bad.mp4";
+  const std::string src = media("white43.avi");
+  struct Case {
+    std::string middle;
+    const char* mention;
+  } cases[] = {
+      {" -srate 44100 -frobnicate " + kMpeg4Aac, "-frobnicate"},
+      {" -srate 44100 -oac lavc -ovc lavc -lavcopts vcodec=mpeg4:warp=9 -of lavf", "warp"},
+      {" -srate 44100 " + kMpeg4Aac + " -ss 0 -endpos 12parsecs ", "-endpos"},
+      {" -af channels=2:9 -srate 44100 " + kMpeg4Aac, "channels"},
+      {" -srate 44100 -vf scale=320:-2,wobble=1 " + kMpeg4Aac, "wobble"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_NE(encode(src, c.middle, out), 0) << c.middle;
+    EXPECT_NE(lastError_.find(c.mention), std::string::npos) << lastError_;
+    EXPECT_FALSE(fs::exists(out)) << c.middle;
+    EXPECT_TRUE(noTempFiles());
+  }
+}
+
+TEST_F(EngineTest, DvdAndPlayModeAreRefusedForNow) {
+  fs::path out = dir_ / "dvd.mp4";
+  EXPECT_NE(runLine(" dvd://1 -dvd-device \"/dev/null\" -chapter 1-2  -aid 128  -srate 44100 " + kMpeg4Aac + " -o \"" +
+                    out.string() + "\"" + folderArg()),
+            0);
+  EXPECT_NE(lastError_.find("DVD"), std::string::npos) << lastError_;
+  EXPECT_FALSE(fs::exists(out));
+
+  EXPECT_NE(runLine(" \"" + media("white43.avi") + "\" -vo xv -ao pulse -wid 1234 -slave -framedrop -keepaspect" +
+                    folderArg()),
+            0);
+  EXPECT_NE(lastError_.find("play mode"), std::string::npos) << lastError_;
+}
+
+}  // namespace

@@ -1,0 +1,235 @@
+// Parsing pieces of orvantic-engine: command lines as the GUI writes them,
+// value parsers, and the -vf/-af translations.
+#include <gtest/gtest.h>
+
+#include "mediaengine/filters.h"
+#include "mediaengine/options.h"
+#include "mediaengine/output_file.h"
+#include "mediaengine/source.h"
+
+using namespace orv::engine;
+
+namespace {
+
+// Splits like the GUI's launcher: whitespace separates, double quotes group.
+std::vector<std::string> split(const std::string& line) {
+  std::vector<std::string> out;
+  std::string cur;
+  bool quoted = false, have = false;
+  for (char c : line) {
+    if (c == '"') {
+      quoted = !quoted;
+      have = true;
+    } else if (!quoted && (c == ' ' || c == '\t')) {
+      if (have) out.push_back(cur);
+      cur.clear();
+      have = false;
+    } else {
+      cur += c;
+      have = true;
+    }
+  }
+  if (have) out.push_back(cur);
+  return out;
+}
+
+const char* kH264 =
+    " \"/m/in.avi\"  -srate 44100 -vf scale=320:-2,harddup,expand=320:240:-1:-1:1 -ofps 29.97 -oac lavc -ovc lavc "
+    "-lavcopts keyint=500:level=13:vqmin=1:vqmax=31:vrc_maxrate=1200:vratetol=10:bit_exact:coder=0:aglobal=1:"
+    "vglobal=1:vcodec=h264:acodec=aac:vbitrate=1200:abitrate=128:v4mv:qpel:trell=lambda:mbd=1:vme=1  -of lavf "
+    "-lavfopts format=mp4:i_certify_that_my_video_stream_does_not_use_b_frames  -ss 12.500000 -endpos 30.000000 "
+    " -o \"/out dir/a b.mp4\" -currentfolder \"/work/f/\"";
+
+}  // namespace
+
+TEST(EngineCommandLine, GuiEncodeLineParsesCompletely) {
+  ParseResult r = parseCommandLine(split(kH264));
+  ASSERT_TRUE(r.ok()) << r.error;
+  const Options& o = r.options;
+  EXPECT_EQ(o.source, "/m/in.avi");
+  EXPECT_EQ(o.output, "/out dir/a b.mp4");
+  EXPECT_EQ(o.folder, "/work/f/");
+  EXPECT_EQ(o.sampleRate, 44100);
+  EXPECT_DOUBLE_EQ(o.outputFps, 29.97);
+  EXPECT_EQ(o.lavc.vcodec, "h264");
+  EXPECT_EQ(o.lavc.keyint, 500);
+  EXPECT_EQ(o.lavc.level, 13);
+  EXPECT_EQ(o.lavc.vrcMaxrateKbps, 1200);
+  EXPECT_EQ(o.lavc.coder, 0);
+  EXPECT_TRUE(o.lavc.bitExact);
+  EXPECT_TRUE(o.lavc.trellis);
+  EXPECT_EQ(o.lavfFormat, "mp4");
+  EXPECT_DOUBLE_EQ(o.startSeconds, 12.5);
+  EXPECT_EQ(o.end.kind, EndKind::Duration);
+  EXPECT_DOUBLE_EQ(o.end.seconds, 30);
+
+  OutputPlan plan;
+  ASSERT_EQ(planOutput(o, plan), "");
+  EXPECT_TRUE(plan.video && plan.audio);
+  EXPECT_EQ(plan.videoEncoder, "libx264");
+  EXPECT_EQ(plan.audioEncoder, "aac");
+  EXPECT_EQ(plan.muxer, "mp4");
+}
+
+TEST(EngineCommandLine, DvdAndPlayOptionsAreAccepted) {
+  ParseResult r = parseCommandLine(split(" dvd://3 -dvd-device \"/dev/sr0\" -chapter 2-5  -aid 128  -sid 1 -vo xv "
+                                         "-ao pulse -wid 4194307 -slave -framedrop -colorkey 0x020202 -keepaspect "
+                                         "-priority abovenormal"));
+  ASSERT_TRUE(r.ok()) << r.error;
+  EXPECT_EQ(r.options.dvdTitle, 3);
+  EXPECT_EQ(r.options.dvdDevice, "/dev/sr0");
+  EXPECT_EQ(r.options.chapterFirst, 2);
+  EXPECT_EQ(r.options.chapterLast, 5);
+  EXPECT_EQ(r.options.aid, 128);
+  EXPECT_EQ(r.options.sid, 1);
+  EXPECT_EQ(r.options.wid, 4194307);
+  EXPECT_EQ(r.options.colorkey, 0x020202);
+  EXPECT_TRUE(r.options.slave && r.options.framedrop && r.options.keepaspect);
+}
+
+TEST(EngineCommandLine, BadInputNamesTheProblem) {
+  struct Case {
+    const char* line;
+    const char* mention;
+  } cases[] = {
+      {"a.avi -bogus", "-bogus"},
+      {"a.avi -o", "-o"},
+      {"a.avi -nosound XXX -ovc frameno", "XXX"},
+      {"a.avi -srate fast", "-srate"},
+      {"a.avi -ofps 0", "-ofps"},
+      {"a.avi -endpos 12zz", "-endpos"},
+      {"a.avi -ss -3", "-ss"},
+      {"a.avi -lavcopts vcodec=mpeg4:turbo=1", "turbo"},
+      {"a.avi -lavcopts vbitrate=fast", "vbitrate"},
+      {"a.avi -lameopts cbr:br=9999", "br=9999"},
+      {"a.avi -lavfopts format=mp4:fancy", "fancy"},
+      {"a.avi -chapter 5-2", "-chapter"},
+      {"a.avi -ffourcc mp4", "-ffourcc"},
+      {"a.avi -wid 0xZZ", "-wid"},
+  };
+  for (const auto& c : cases) {
+    ParseResult r = parseCommandLine(split(c.line));
+    EXPECT_FALSE(r.ok()) << c.line;
+    EXPECT_NE(r.error.find(c.mention), std::string::npos) << c.line << " -> " << r.error;
+  }
+}
+
+TEST(EngineCommandLine, OutputPlanFollowsTheTemplates) {
+  auto plan = [](const std::string& line, OutputPlan& p) {
+    ParseResult r = parseCommandLine(split(line));
+    EXPECT_TRUE(r.ok()) << r.error;
+    return planOutput(r.options, p);
+  };
+  OutputPlan p;
+  // Video off, audio kept: the later -of rawaudio wins, a .mp4 name keeps MP4.
+  EXPECT_EQ(plan("a.avi -srate 44100 -oac lavc -lavcopts acodec=aac:abitrate=128 -ffourcc mp4v -of lavf "
+                 "-lavfopts format=mp4 -ovc frameno -of rawaudio -o x.mp4",
+                 p),
+            "");
+  EXPECT_FALSE(p.video);
+  EXPECT_TRUE(p.audio);
+  EXPECT_EQ(p.muxer, "mp4");
+  EXPECT_EQ(plan("a.avi -oac lavc -lavcopts acodec=aac -ovc frameno -of rawaudio -o x.aac", p), "");
+  EXPECT_EQ(p.muxer, "adts");
+
+  EXPECT_EQ(plan("a.avi -srate 44100 -ovc frameno -oac mp3lame -lameopts cbr:br=128:mode=0 -of rawaudio -o x.mp3", p),
+            "");
+  EXPECT_EQ(p.audioEncoder, "libmp3lame");
+  EXPECT_EQ(p.muxer, "mp3");
+
+  // -nosound wins over a stray -oac.
+  EXPECT_EQ(plan("a.avi -nosound -oac lavc -ovc lavc -lavcopts vcodec=h264 -of lavf -o x.mp4", p), "");
+  EXPECT_TRUE(p.video);
+  EXPECT_FALSE(p.audio);
+
+  EXPECT_NE(plan("a.avi -nosound -ovc frameno -of rawaudio -o x.mp3", p).find("nothing to encode"),
+            std::string::npos);
+  EXPECT_NE(plan("a.avi -nosound -o x.mp3", p), "");
+  EXPECT_NE(plan("a.avi -ovc lavc -lavcopts vcodec=theora -nosound -o x.mp4", p).find("theora"), std::string::npos);
+}
+
+TEST(EngineValues, TimesAndSizes) {
+  EXPECT_DOUBLE_EQ(*parseTimeValue("12.500000"), 12.5);
+  EXPECT_DOUBLE_EQ(*parseTimeValue("00:10:00"), 600);
+  EXPECT_DOUBLE_EQ(*parseTimeValue("02:03"), 123);
+  EXPECT_DOUBLE_EQ(*parseTimeValue("1:02:03.5"), 3723.5);
+  EXPECT_FALSE(parseTimeValue("1:75"));
+  EXPECT_FALSE(parseTimeValue("1:2:3:4"));
+  EXPECT_FALSE(parseTimeValue(""));
+
+  auto size = [](const char* t) { return parseEndPosition(t)->bytes; };
+  EXPECT_EQ(size("650mb"), 650ull * 1024 * 1024);
+  EXPECT_EQ(size("4.7gb"), static_cast<uint64_t>(4.7 * 1024 * 1024 * 1024));
+  EXPECT_EQ(size("100KB"), 102400u);
+  EXPECT_EQ(size("5000b"), 5000u);
+  EXPECT_EQ(parseEndPosition("00:10:00")->kind, EndKind::Duration);
+  EXPECT_DOUBLE_EQ(parseEndPosition("00:10:00")->seconds, 600);
+  EXPECT_FALSE(parseEndPosition("0mb"));
+  EXPECT_FALSE(parseEndPosition("mb"));
+  EXPECT_FALSE(parseEndPosition("0"));
+}
+
+TEST(EngineValues, YuvSizeFromName) {
+  EXPECT_EQ(sizeFromFileName("/a/foo_176x144.yuv"), (std::pair{176, 144}));
+  EXPECT_EQ(sizeFromFileName("/720x576/clip-320X240-b.yuv"), (std::pair{320, 240}));
+  EXPECT_FALSE(sizeFromFileName("/a/foo.yuv"));
+  EXPECT_FALSE(sizeFromFileName("/a/box_x144.yuv"));
+  EXPECT_FALSE(sizeFromFileName("/a/odd_175x144.yuv"));
+  EXPECT_TRUE(isRawYuvName("/a/B.YUV"));
+  EXPECT_FALSE(isRawYuvName("/a/yuv.avi"));
+}
+
+TEST(EngineFilters, ChannelRoutesBecomePan) {
+  EXPECT_EQ(channelsToPan("2:2:0:0:0:1", 2).description, "pan=stereo|c0=c0|c1=c0");
+  EXPECT_EQ(channelsToPan("2:2:1:0:1:1", 2).description, "pan=stereo|c0=c1|c1=c1");
+  EXPECT_EQ(channelsToPan("1:1:0:0", 2).description, "pan=mono|c0=c0");
+  EXPECT_EQ(channelsToPan("1:1:1:0", 2).description, "pan=mono|c0=c1");
+  // A mono source has no right channel: take the one it has.
+  EXPECT_EQ(channelsToPan("1:1:1:0", 1).description, "pan=mono|c0=c0");
+  // Unrouted outputs are silent.
+  EXPECT_EQ(channelsToPan("3:1:0:2", 2).description, "pan=3c|c0=0*c0|c1=0*c0|c2=c0");
+  EXPECT_EQ(channelsToPan("2:2:0:0:0:1", 2).outputChannels, 2);
+  EXPECT_NE(channelsToPan("2:2:0:0", 2).error, "");
+  EXPECT_NE(channelsToPan("2:1:0:5", 2).error, "");
+
+  EXPECT_EQ(panToPan("1:0.5:0.5", 2).description, "pan=mono|c0=0.5*c0+0.5*c1");
+  EXPECT_EQ(panToPan("1:0.5:0.5", 1).description, "pan=mono|c0=0.5*c0");
+  EXPECT_EQ(panToPan("2:1:0:0:1", 2).description, "pan=stereo|c0=1*c0|c1=1*c1");
+  EXPECT_NE(panToPan("2:1:0:1", 2).error, "");
+}
+
+TEST(EngineFilters, VolumeAndNormalise) {
+  EXPECT_EQ(volumeToFilters("-20db:sc").description, "volume=-20dB,alimiter=limit=0.97:level=0:latency=1");
+  EXPECT_EQ(volumeToFilters("-20").description, "volume=-20dB");
+  EXPECT_EQ(volumeToFilters("+5db:sc").description, "volume=5dB,alimiter=limit=0.97:level=0:latency=1");
+  EXPECT_NE(volumeToFilters("loud").error, "");
+
+  FilterChain c = translateAudioFilters("pan=1:0.5:0.5,volnorm", 2);
+  EXPECT_EQ(c.description, "pan=mono|c0=0.5*c0+0.5*c1,dynaudnorm");
+  EXPECT_EQ(c.outputChannels, 1);
+  EXPECT_NE(translateAudioFilters("echo=1", 2).error.find("echo"), std::string::npos);
+}
+
+TEST(EngineFilters, ScaleAndExpandFitTheBox) {
+  FilterChain c = translateVideoFilters("scale=320:-2,harddup,expand=320:240:-1:-1:1");
+  ASSERT_EQ(c.error, "");
+  EXPECT_EQ(c.description,
+            "scale=w=320:h='max(2,min(240,2*trunc(320/dar/2+0.5)))',setsar=1,"
+            "pad=w=320:h=240:x=(ow-iw)/2:y=(oh-ih)/2:color=black");
+  c = translateVideoFilters("scale=-2:240,harddup,expand=320:240:-1:-1:1");
+  EXPECT_EQ(c.description.substr(0, 52), "scale=w='max(2,min(320,2*trunc(240*dar/2+0.5)))':h=2");
+  EXPECT_NE(translateVideoFilters("scale=320").error, "");
+  EXPECT_NE(translateVideoFilters("rotate=1").error.find("rotate"), std::string::npos);
+
+  std::string g = videoGraph("", 25, 0);
+  EXPECT_EQ(g.rfind("fps=fps=25:start_time=0", 0), 0u);
+  EXPECT_NE(g.find("format=yuv420p"), std::string::npos);
+  EXPECT_NE(videoGraph("", 29.97, 1.5).find("trim=end=1.5"), std::string::npos);
+  EXPECT_EQ(audioGraph("", 0, 44100, "fltp", "stereo"),
+            "atrim=start=0,aresample=44100,aformat=sample_fmts=fltp:sample_rates=44100:channel_layouts=stereo");
+}
+
+TEST(EngineOutput, TempFileSitsBesideTheOutput) {
+  EXPECT_EQ(tempPathFor("/a/b/out.mp4", 42), "/a/b/.out.mp4.part-42");
+  EXPECT_EQ(tempPathFor("out.mp3", 7), ".out.mp3.part-7");
+}
