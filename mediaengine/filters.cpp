@@ -236,7 +236,9 @@ FilterChain translateAudioFilters(std::string_view af, int inputChannels) {
     } else if (name == "volume") {
       piece = volumeToFilters(args);
     } else if (name == "volnorm") {
-      piece.description = "dynaudnorm";
+      // Short frames and window so clips of a few seconds are normalised
+      // too; boundary mode stops it easing in from unity gain.
+      piece.description = "dynaudnorm=f=100:g=15:b=1";
     } else if (name == "resample" || name == "lavcresample") {
       continue;  // The graph always ends in aresample to the target rate.
     } else {

@@ -157,7 +157,7 @@ bool decodesCleanly(const fs::path& file) {
 // Y plane of video frame `index`, W*H bytes.
 std::string lumaOfFrame(const fs::path& file, int index = 0) {
   return capture("ffmpeg -nostdin -v error -i '" + file.string() + "' -vf 'select=eq(n\\," + std::to_string(index) +
-                 ")' -frames:v 1 -f rawvideo -pix_fmt yuv420p - | head -c 76800");
+                 "),extractplanes=y' -frames:v 1 -f rawvideo -");
 }
 
 std::vector<int16_t> pcm(const fs::path& file) {

@@ -205,7 +205,7 @@ TEST(EngineFilters, VolumeAndNormalise) {
   EXPECT_NE(volumeToFilters("loud").error, "");
 
   FilterChain c = translateAudioFilters("pan=1:0.5:0.5,volnorm", 2);
-  EXPECT_EQ(c.description, "pan=mono|c0=0.5*c0+0.5*c1,dynaudnorm");
+  EXPECT_EQ(c.description, "pan=mono|c0=0.5*c0+0.5*c1,dynaudnorm=f=100:g=15:b=1");
   EXPECT_EQ(c.outputChannels, 1);
   EXPECT_NE(translateAudioFilters("echo=1", 2).error.find("echo"), std::string::npos);
 }
