@@ -508,7 +508,7 @@ TEST_F(AudioTest, VolumeAndNormaliseChangeTheLevel) {
 
 // ---- ranges ------------------------------------------------------------
 
-// ramp.avi: frame n has luma (4n mod 256).
+// ramp.mp4: frame n has luma (4n mod 256).
 TEST_F(EngineTest, TrimPiecesStartOnTheRightFrameAndLastTheRightTime) {
   struct Piece {
     const char* range;
@@ -520,13 +520,15 @@ TEST_F(EngineTest, TrimPiecesStartOnTheRightFrameAndLastTheRightTime) {
                 {" -ss 4.000000 -endpos 00:00:30 ", 100, 2.0}};  // runs past the end: rest of file
   for (const Piece& piece : pieces) {
     fs::path out = dir_ / "piece.mp4";
-    ASSERT_EQ(encode(media("ramp.avi"), " -srate 44100 " + kLetterbox + " -ofps 25" + kH264Aac + piece.range, out),
+    ASSERT_EQ(encode(media("ramp.mp4"), " -srate 44100 " + kLetterbox + " -ofps 25" + kH264Aac + piece.range, out),
               0)
         << piece.range << lastError_;
     auto p = probe(out);
     EXPECT_NEAR(num(p, "streams.stream.0.duration"), piece.length, 0.1) << piece.range;
     EXPECT_NEAR(num(p, "streams.stream.1.duration"), piece.length, 0.1) << piece.range;
     EXPECT_NEAR(num(p, "streams.stream.0.start_time"), 0, 0.01) << piece.range;
+    // Frames before the start must be dropped, not hidden behind an edit list.
+    EXPECT_NEAR(num(p, "streams.stream.0.nb_frames"), piece.length * 25, 1) << piece.range;
     std::string y = lumaOfFrame(out);
     ASSERT_EQ(y.size(), 76800u);
     int expected = (piece.firstFrame * 4) % 256;
@@ -588,6 +590,15 @@ TEST_F(EngineTest, PauseHoldsResumeMovesOnStopFinalises) {
   EXPECT_LT(num(p, "format.duration"), 115);
   EXPECT_TRUE(decodesCleanly(out));
   EXPECT_TRUE(noTempFiles());
+}
+
+TEST_F(EngineTest, StopLeftOverFromIdentifyDoesNotCutTheNextEncode) {
+  ASSERT_EQ(identify(media("white43.avi")), 0);  // leaves Stop in vctrl.dat
+  fs::path out = dir_ / "full.mp4";
+  ASSERT_EQ(encode(media("white43.avi"), " -srate 44100 " + kLetterbox + " -ofps 25" + kMpeg4Aac, out), 0)
+      << lastError_;
+  EXPECT_NEAR(num(probe(out), "format.duration"), 3, 0.1);
+  EXPECT_NEAR(readPosition(dir_), 3, 0.1);
 }
 
 TEST_F(EngineTest, TerminatedEncodeLeavesNoFiles) {
