@@ -1,12 +1,435 @@
 #include "app/main_window.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QThread>
+#include <QWindow>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "app/main_window_ids.h"
+#include "app/source_list_ctrl.h"
+#include "app/strings.h"
+#include "convert/progress.h"
+#include "engine/identify.h"
+#include "platform/process_list.h"
+#include "preview/position_slider.h"
+#include "preview/range_slider.h"
+#include "preview/video_panel.h"
+#include "settings/option_tables.h"
+#include "skin/gradient_progress.h"
+#include "skin/skin_button.h"
+#include "skin/skin_image.h"
+#include "skin/skin_menu.h"
+
 namespace orv {
+namespace {
+
+struct ButtonSpec {
+  int id;
+  ButtonFaces faces;
+  int left, top, right, bottom;
+};
+
+const ButtonSpec kButtons[] = {
+    {ids::kExit, {195, 0, 194}, 696, 2, 713, 18},
+    {ids::kMinimise, {197, 0, 196}, 656, 3, 675, 18},
+    {ids::kFileMenu, {135, 139, 136}, 13, 24, 40, 38},
+    {ids::kEditMenu, {141, 142, 140}, 48, 24, 77, 38},
+    {ids::kSettingsMenu, {151, 152, 150}, 84, 24, 134, 38},
+    {ids::kPlayMenu, {154, 155, 153}, 144, 24, 175, 38},
+    {ids::kConvertMenu, {157, 158, 156}, 180, 24, 228, 38},
+    {ids::kHelpMenu, {160, 161, 159}, 237, 24, 268, 38},
+    {ids::kAdd, {138, 149, 137}, 26, 42, 88, 106},
+    {ids::kRemove, {163, 164, 162}, 88, 42, 154, 106},
+    {ids::kClear, {166, 169, 168}, 154, 42, 219, 106},
+    {ids::kConvert, {170, 167, 165}, 219, 42, 284, 106},
+    {ids::kStop, {172, 173, 171}, 284, 42, 349, 106},
+    {ids::kDvd, {175, 176, 174}, 349, 42, 415, 106},
+    {ids::kWebsite, {177, 178, 179}, 415, 42, 481, 106},
+    {ids::kPlayPause, {181, 0, 180}, 527, 191, 560, 220},
+    {ids::kStopPlaying, {183, 0, 182}, 560, 191, 596, 220},
+    {ids::kPlayPrevious, {185, 0, 184}, 596, 191, 633, 220},
+    {ids::kPlayNext, {187, 0, 186}, 633, 191, 670, 220},
+    {ids::kSaveProfileAs, {189, 0, 188}, 426, 445, 501, 470},
+    {ids::kBrowse, {191, 0, 190}, 426, 470, 501, 496},
+    {ids::kCancel, {193, 0, 1017}, 435, 506, 511, 530},
+};
+
+// Operations of later work; their controls are shown but not usable yet.
+const int kUnavailableButtons[] = {ids::kDvd,          ids::kPlayPause, ids::kPlayPrevious,
+                                   ids::kPlayNext,     ids::kSaveProfileAs};
+const int kUnavailableCommands[] = {ids::kCmdNewProject,   ids::kCmdOpenProject,
+                                    ids::kCmdSaveProject,  ids::kDvd,
+                                    ids::kCmdLoadProfile,  ids::kCmdVideoInformation,
+                                    ids::kCmdPlay};
+
+struct MenuSpec {
+  int buttonId;
+  int menuId;
+  struct Entry {
+    const char* text;  // nullptr: separator
+    int command;
+    const char* icon;
+  };
+  std::vector<Entry> entries;
+};
+
+const std::vector<MenuSpec>& Menus() {
+  static const std::vector<MenuSpec> menus = {
+      {ids::kFileMenu,
+       ids::kMenuFile,
+       {{"New project", ids::kCmdNewProject, "new"},
+        {"Open Project...", ids::kCmdOpenProject, "open"},
+        {"Save Project...", ids::kCmdSaveProject, "save"},
+        {nullptr, 0, nullptr},
+        {"Add File...", ids::kCmdAddFile, "add"},
+        {"Delete Selected File", ids::kCmdDeleteSelected, "remove"},
+        {"Clear", ids::kCmdClear, "clear"},
+        {nullptr, 0, nullptr},
+        {"Open DVD...", ids::kDvd, "dvd"},
+        {nullptr, 0, nullptr},
+        {"load profile...", ids::kCmdLoadProfile, "open"},
+        {nullptr, 0, nullptr},
+        {"Exit", ids::kCmdExit, "exit"}}},
+      {ids::kEditMenu,
+       ids::kMenuEdit,
+       {{"Video information...", ids::kCmdVideoInformation, "info"},
+        {"Set Output File Name...", ids::kCmdSetOutputName, "rename"}}},
+      {ids::kSettingsMenu,
+       ids::kMenuSettings,
+       {{"Set Output Path...", ids::kCmdSetOutputPath, "folder"},
+        {"Output File Overwrite...", ids::kCmdOverwrite, "overwrite"},
+        {"DVD Settings...", ids::kDvd, "dvd"}}},
+      {ids::kPlayMenu,
+       ids::kMenuPlay,
+       {{"Play", ids::kCmdPlay, "play"}, {"Stop", ids::kCmdStopPlaying, "stop"}}},
+      {ids::kConvertMenu,
+       ids::kMenuConvert,
+       {{"Convert", ids::kCmdConvert, "convert"}, {"Stop", ids::kCmdStopConversion, "stop"}}},
+      {ids::kHelpMenu,
+       ids::kMenuHelp,
+       {{"Help...", ids::kCmdHelp, "help"},
+        {"Website", ids::kCmdWebsite, "web"},
+        {"Contact us", ids::kCmdContact, "mail"},
+        {"About...", ids::kCmdAbout, "info"}}},
+  };
+  return menus;
+}
+
+const char* const kProfileNames[kProfileCount] = {
+    "Tovix MPEG4 320x240 AAC (*.mp4)", "Tovix MPEG4 640x480 AAC (*.mp4)",
+    "Tovix AVC H264 320x240 AAC (*.mp4)", "Save as MP3 format (*.mp3)"};
+
+template <typename Range>
+bool Contains(const Range& range, int value) {
+  return std::find(std::begin(range), std::end(range), value) != std::end(range);
+}
+
+}  // namespace
+
+template <typename Fn>
+auto MainWindow::OnGuiThread(Fn fn) {
+  using R = decltype(fn());
+  if (QThread::currentThread() == thread()) return fn();
+  if constexpr (std::is_void_v<R>) {
+    QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
+  } else {
+    R result{};
+    QMetaObject::invokeMethod(this, [&] { result = fn(); }, Qt::BlockingQueuedConnection);
+    return result;
+  }
+}
 
 MainWindow::MainWindow(const Installation& installation, AppSettings& settings, Shell& shell,
                        QWidget* parent)
-    : QDialog(parent), installation_(installation), settings_(settings), shell_(shell) {
-  setWindowTitle("Orvantic DVD Converter");
-  setFixedSize(720, 540);
+    : QDialog(parent),
+      installation_(installation),
+      settings_(settings),
+      shell_(shell),
+      link_(installation, shell),
+      progressLink_(installation, shell),
+      gridTexts_(InitialGridTexts()),
+      exitHook_([](int status) { std::_Exit(status); }) {
+  setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint);
+  setWindowTitle(QString::fromStdString(ResourceString(kStrAppTitle)));
+  setWindowIcon(QIcon(SkinImagePath(ids::kAppIcon)));
+  setFocusPolicy(Qt::StrongFocus);
+  setFixedSize(kWindowWidth, kWindowHeight);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.left() + (area.width() - kWindowWidth) / 2,
+         area.top() + (area.height() - kWindowHeight) / 2);
+  }
+  skin_ = SkinImage(ids::kSkinBackground);
+
+  CreateControls();
+  link_.PrepareFolder(installation_.programFolder);
+  progressLink_.PrepareFolder(installation_.programFolder);
+  batch_ = std::make_unique<BatchRun>(items_, link_, *this);
+  progressTimer_.setInterval(kProgressPeriodMs);
+  connect(&progressTimer_, &QTimer::timeout, this, &MainWindow::OnProgressTick);
+
+  outputFolderText_ = settings_.outputPath;
+  outputFolderEdit_->setText(QString::fromStdString(outputFolderText_));
+  profileCombo_->setCurrentIndex(0);
+  shutDown_->setChecked(false);
+  qApp->installEventFilter(this);
+}
+
+MainWindow::~MainWindow() {
+  qApp->removeEventFilter(this);
+  // The run calls back into this window and waits; let those calls through
+  // until its thread has ended.
+  if (batch_->ThreadRunning()) {
+    batch_->Stop();
+    while (batch_->ThreadRunning()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  batch_.reset();
+}
+
+void MainWindow::Place(QWidget* widget, int id, int left, int top, int right, int bottom) {
+  widget->setGeometry(left, top, right - left, bottom - top);
+  controls_.insert(id, widget);
+}
+
+void MainWindow::CreateControls() {
+  positionSlider_ = new PositionSlider(ids::kPositionSlider, this);
+  positionSlider_->move(528, 222);
+  positionSlider_->SetChannelBitmaps(ids::kChannel, ids::kChannelActive, false, 0, 0, 0);
+  positionSlider_->SetThumbBitmaps(ids::kThumb, ids::kThumbActive, true, kKeyFromPixel, 0, 0);
+  positionSlider_->SetDrawFocusRect(false, false);
+  positionSlider_->SetRange(0.0, 100.0, false);
+  positionSlider_->SetPos(40.0);
+  positionSlider_->SetMargins(1, 1, 0, 0);
+  controls_.insert(ids::kPositionSlider, positionSlider_);
+  connect(positionSlider_, &PositionSlider::positionDragged, this, &MainWindow::OnPositionDragged,
+          Qt::QueuedConnection);
+  connect(positionSlider_, &PositionSlider::positionReleased, this,
+          &MainWindow::OnPositionReleased, Qt::QueuedConnection);
+
+  auto* defaultButton = new QPushButton(this);
+  defaultButton->setAutoDefault(false);
+  Place(defaultButton, ids::kDefaultButton, 820, 922, 825, 923);
+
+  rangeSlider_ = new RangeSlider(this);
+  Place(rangeSlider_, ids::kRangeSlider, 520, 236, 705, 251);
+  connect(rangeSlider_, &RangeSlider::clipRangeChanged, this, &MainWindow::OnClipRangeChanged,
+          Qt::DirectConnection);
+
+  profileCombo_ = new QComboBox(this);
+  // The skin gives the combo box and the edit box a thin row; keep their texts inside it.
+  profileCombo_->setStyleSheet(
+      "QComboBox { font-size: 11px; padding: 0px 4px; border: 1px solid rgb(112, 140, 186); "
+      "background: white; }");
+  for (const char* name : kProfileNames) profileCombo_->addItem(name);
+  Place(profileCombo_, ids::kProfileCombo, 81, 449, 421, 462);
+  CreateButtons();
+  CreateMenus();
+
+  videoPanel_ = new VideoPanel(this);
+  Place(videoPanel_, ids::kVideoPanel, 520, 48, 706, 186);
+  outputFolderEdit_ = new QLineEdit(this);
+  outputFolderEdit_->installEventFilter(this);
+  outputFolderEdit_->setStyleSheet(
+      "QLineEdit { font-size: 11px; padding: 0px 2px; border: 1px solid rgb(112, 140, 186); }");
+  Place(outputFolderEdit_, ids::kOutputFolder, 84, 475, 414, 491);
+  itemProgress_ = new GradientProgress(this);
+  Place(itemProgress_, ids::kItemProgress, 81, 510, 420, 516);
+  listProgress_ = new GradientProgress(this);
+  Place(listProgress_, ids::kListProgress, 81, 520, 420, 526);
+  for (GradientProgress* bar : {itemProgress_, listProgress_}) {
+    bar->SetRange(0, 100);
+    bar->SetPos(100);
+  }
+
+  list_ = new SourceListCtrl(this);
+  Place(list_, ids::kSourceList, 14, 112, 506, 438);
+  for (int message : {kMsgListPlay, kMsgListDvdSettings, kMsgListFileInformation})
+    list_->SetMessageEnabled(message, false);
+  connect(list_, &SourceListCtrl::posted, this, &MainWindow::OnPosted, Qt::QueuedConnection);
+  connect(list_, &QAbstractItemView::pressed, this,
+          [this](const QModelIndex& index) { OnListPressed(index.row()); });
+
+  // The settings grid comes with the per-item settings; its place is kept.
+  auto* grid = new QWidget(this);
+  grid->setObjectName("settingsGrid");
+  grid->setEnabled(false);
+  Place(grid, ids::kSettingsGrid, 518, 267, 708, 506);
+
+  videoPanel_->SetPauseScreen(false);
+  shutDown_ = new QCheckBox("Shut down PC when finished", this);
+  Place(shutDown_, ids::kShutDown, 520, 514, 709, 526);
+}
+
+void MainWindow::CreateButtons() {
+  for (const ButtonSpec& spec : kButtons) {
+    auto* button = new SkinButton(spec.id, spec.faces, this);
+    Place(button, spec.id, spec.left, spec.top, spec.right, spec.bottom);
+    button->setEnabled(!Contains(kUnavailableButtons, spec.id));
+    const int id = spec.id;
+    connect(button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+    if (id == ids::kPlayPause) {
+      playButton_ = button;
+      button->SetAlternateFaces({228, 229, 0});
+    }
+  }
+}
+
+void MainWindow::CreateMenus() {
+  for (const MenuSpec& spec : Menus()) {
+    QMenu* menu = NewSkinMenu(this);
+    menu->setObjectName(QString("menu%1").arg(spec.menuId));
+    for (const auto& entry : spec.entries) {
+      if (!entry.text) {
+        menu->addSeparator();
+        continue;
+      }
+      QAction* action = AddSkinEntry(menu, entry.text, entry.command, entry.icon);
+      action->setEnabled(!Contains(kUnavailableCommands, entry.command));
+      const int command = entry.command;
+      connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    }
+    menus_.insert(spec.buttonId, menu);
+  }
+}
+
+void MainWindow::PopUp(int buttonId) {
+  QWidget* button = controls_.value(buttonId);
+  QMenu* menu = menus_.value(buttonId);
+  if (!button || !menu) return;
+  menu->exec(button->mapToGlobal(QPoint(0, button->height())));
+}
+
+EngineActivity MainWindow::Activity() const { return batch_->Activity(); }
+
+void MainWindow::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  if (skin_.isNull()) {
+    p.fillRect(rect(), QColor(213, 224, 240));
+    if (!skinReported_) {
+      skinReported_ = true;
+      QMetaObject::invokeMethod(
+          this,
+          [this] {
+            shell_.Message(kSkinMissing, kMessageCaption);
+            qApp->quit();
+          },
+          Qt::QueuedConnection);
+    }
+  } else {
+    p.drawPixmap(0, 0, skin_);
+  }
+  QFont font = this->font();
+  font.setFamily("Sans Serif");
+  font.setPixelSize(12);
+  font.setBold(true);
+  p.setFont(font);
+  p.setPen(QColor(0, 0, 20));
+  p.drawText(QRect(290, 5, 360, 14), Qt::AlignLeft | Qt::AlignTop,
+             QString::fromStdString(ResourceString(kStrAppTitle)));
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  if (event->button() != Qt::LeftButton || at.y() < 0 || at.y() >= kTitleBandHeight) {
+    QDialog::mousePressEvent(event);
+    return;
+  }
+  if (IsEngineRunning(installation_.EngineLocation()) && playerStarted_ == 1 && !playerRunning_)
+    videoPanel_->SetPauseScreen(true);
+  QWindow* window = windowHandle();
+  manualDrag_ = !(window && window->startSystemMove());
+  dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+  if (manualDrag_ && (event->buttons() & Qt::LeftButton))
+    move(event->globalPosition().toPoint() - dragOffset_);
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
+  manualDrag_ = false;
+  QDialog::mouseReleaseEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  if (!shell_.AskOkCancel(kExitQuestion, kExitCaption)) return;
+  items_.clear();
+  list_->setRowCount(0);
+  done(QDialog::Accepted);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    const bool swallowed = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
+    if (swallowed && widget && widget->window() == this) return true;
+  }
+  if (watched == outputFolderEdit_ && event->type() == QEvent::FocusOut) CommitOutputFolder();
+  return QDialog::eventFilter(watched, event);
+}
+
+void MainWindow::SelectRow(int index) {
+  OnGuiThread([&] { list_->SelectRow(index); });
+}
+
+void MainWindow::StartProgressTimer() {
+  OnGuiThread([&] { progressTimer_.start(); });
+}
+
+void MainWindow::StopProgressTimer() {
+  OnGuiThread([&] { progressTimer_.stop(); });
+}
+
+void MainWindow::SetProgress(int itemPercent, int listPercent) {
+  OnGuiThread([&] {
+    itemProgress_->SetPos(itemPercent);
+    listProgress_->SetPos(listPercent);
+  });
+}
+
+bool MainWindow::AskOkCancel(const std::string& text, const std::string& caption) {
+  return OnGuiThread([&] { return shell_.AskOkCancel(text, caption); });
+}
+
+void MainWindow::Tell(const std::string& text) {
+  OnGuiThread([&] { shell_.Message(text, kMessageCaption); });
+}
+
+bool MainWindow::ShutDownWhenFinished() {
+  return OnGuiThread([&] { return shutDown_->isChecked(); });
+}
+
+void MainWindow::PowerOff() {
+  OnGuiThread([&] { shell_.PowerOff(); });
+}
+
+void MainWindow::OnProgressTick() {
+  const int count = static_cast<int>(items_.size());
+  if (count <= 0) {
+    progressTimer_.stop();
+    return;
+  }
+  const int current = batch_->currentItemNumber;
+  if (current < 1 || current > count) return;
+  const ProgressUpdate update =
+      ComputeProgress(*items_[current - 1], current, count, progressLink_.ReadPosition());
+  if (update.listPercent) listProgress_->SetPos(*update.listPercent);
+  if (update.itemPercent) itemProgress_->SetPos(*update.itemPercent);
 }
 
 }  // namespace orv

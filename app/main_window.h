@@ -1,24 +1,153 @@
-// The main window of the converter.
+// The main window of the converter: the skinned dialog with every control,
+// its menus, and the routing of commands to the operations.
 #pragma once
 
 #include <QDialog>
+#include <QHash>
+#include <QPixmap>
+#include <QPoint>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <string>
 
 #include "app/shell.h"
+#include "app/source_item.h"
+#include "convert/batch_run.h"
+#include "engine/engine_link.h"
 #include "platform/installation.h"
 #include "settings/app_settings.h"
+#include "settings/conversion_settings.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QMenu;
 
 namespace orv {
 
-class MainWindow : public QDialog {
+class GradientProgress;
+class PositionSlider;
+class RangeSlider;
+class SkinButton;
+class SourceListCtrl;
+class VideoPanel;
+
+inline constexpr const char* kExitQuestion = "Exit anyway?";
+inline constexpr const char* kExitCaption = "Video Batch Converter";
+inline constexpr const char* kSkinMissing = "Not enough memory!";
+inline constexpr int kWindowWidth = 720;
+inline constexpr int kWindowHeight = 540;
+inline constexpr int kTitleBandHeight = 22;
+inline constexpr int kProgressPeriodMs = 50;
+
+class MainWindow : public QDialog, public BatchHost {
   Q_OBJECT
  public:
   MainWindow(const Installation& installation, AppSettings& settings, Shell& shell,
              QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // A button press or menu command by id.
+  void OnCommand(int id);
+  // A message posted by the list's right-click menu.
+  void OnPosted(int message);
+
+  // Computed from the process list each time, never stored.
+  EngineActivity Activity() const;
+
+  void AddFiles();
+  void DeleteSelected();
+  void ClearList();
+  void SetOutputFileName();
+  void Convert();
+  void StopConversion();
+  void StopPlaying();
+  void ChooseOutputFolder();
+  void CommitOutputFolder();
+  void RunOverwriteDialog();
+  void Exit();
+
+  // Exit ends the process through this; tests put their own in.
+  void SetExitHook(std::function<void(int status)> hook) { exitHook_ = std::move(hook); }
+
+  const ItemList& items() const { return items_; }
+  QWidget* Control(int id) const { return controls_.value(id); }
+  QMenu* PopupMenu(int buttonId) const { return menus_.value(buttonId); }
+  SourceListCtrl* list() const { return list_; }
+  BatchRun& batchRun() { return *batch_; }
+
+  // BatchHost, called on the conversion thread.
+  void SelectRow(int index) override;
+  void StartProgressTimer() override;
+  void StopProgressTimer() override;
+  void SetProgress(int itemPercent, int listPercent) override;
+  bool AskOkCancel(const std::string& text, const std::string& caption) override;
+  void Tell(const std::string& text) override;
+  bool ShutDownWhenFinished() override;
+  void PowerOff() override;
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void mousePressEvent(QMouseEvent*) override;
+  void mouseMoveEvent(QMouseEvent*) override;
+  void mouseReleaseEvent(QMouseEvent*) override;
+  void closeEvent(QCloseEvent*) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void CreateControls();
+  void CreateButtons();
+  void CreateMenus();
+  void Place(QWidget* widget, int id, int left, int top, int right, int bottom);
+  void PopUp(int buttonId);
+  // Refuses with the message while converting, stops the player while playing.
+  bool ListGuard();
+  void OnListPressed(int row);
+  void OnProgressTick();
+  void OnClipRangeChanged(int wParam);
+  void OnPositionDragged(int id, int position);
+  void OnPositionReleased(int id, int position);
+  void ShowOutputPaths();
+  void OpenHelp();
+  // Runs fn on the GUI thread and waits for it.
+  template <typename Fn>
+  auto OnGuiThread(Fn fn);
+
   Installation installation_;
   AppSettings& settings_;
   Shell& shell_;
+  ItemList items_;
+  EngineLink link_;
+  EngineLink progressLink_;  // the GUI thread's own reader of the position
+  std::unique_ptr<BatchRun> batch_;
+  std::string outputFolderText_;
+  std::string currentExtension_;
+  ConversionSettings gridTexts_;
+  int playerStarted_ = 0;
+  bool playerRunning_ = false;
+  int lastSelectedRow_ = -1;
+
+  QPixmap skin_;
+  bool skinReported_ = false;
+  QPoint dragOffset_;
+  bool manualDrag_ = false;
+  QTimer progressTimer_;
+  std::function<void(int)> exitHook_;
+
+  QHash<int, QWidget*> controls_;
+  QHash<int, QMenu*> menus_;
+  SourceListCtrl* list_ = nullptr;
+  PositionSlider* positionSlider_ = nullptr;
+  RangeSlider* rangeSlider_ = nullptr;
+  VideoPanel* videoPanel_ = nullptr;
+  GradientProgress* itemProgress_ = nullptr;
+  GradientProgress* listProgress_ = nullptr;
+  QComboBox* profileCombo_ = nullptr;
+  QLineEdit* outputFolderEdit_ = nullptr;
+  QCheckBox* shutDown_ = nullptr;
+  SkinButton* playButton_ = nullptr;
 };
 
 }  // namespace orv

@@ -11,6 +11,7 @@
 #include <QThread>
 #include <QUrl>
 
+#include "app/folder_chooser.h"
 #include "settings/option_tables.h"
 
 namespace orv {
@@ -98,7 +99,9 @@ bool QtShell::InputText(const std::string& title, const std::string& prompt, std
 
 std::string QtShell::ChooseFolder(const std::string& title, const std::string& start) {
   return OnGuiThread([&] {
-    return QFileDialog::getExistingDirectory(owner_, Q(title), Q(start)).toStdString();
+    FolderChooser chooser(owner_, title);
+    chooser.SetInitialFolder(start);
+    return chooser.Run() ? chooser.ChosenFolder() : std::string();
   });
 }
 

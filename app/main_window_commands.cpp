@@ -1,0 +1,280 @@
+// The main window's routing table and the operations it runs.
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QUrl>
+
+#include "app/main_window.h"
+#include "app/main_window_dialogs.h"
+#include "app/main_window_ids.h"
+#include "app/source_list.h"
+#include "app/source_list_ctrl.h"
+#include "app/strings.h"
+#include "platform/process_list.h"
+#include "preview/position_slider.h"
+#include "preview/range_slider.h"
+#include "preview/video_panel.h"
+#include "settings/option_tables.h"
+#include "skin/skin_button.h"
+
+namespace orv {
+
+void MainWindow::OnCommand(int id) {
+  // No button keeps the focus, or it would go on showing its pressed face.
+  setFocus(Qt::OtherFocusReason);
+  switch (id) {
+    case ids::kExit:
+    case ids::kCmdExit:
+      Exit();
+      break;
+    case ids::kMinimise:
+      showMinimized();
+      break;
+    case ids::kFileMenu:
+    case ids::kEditMenu:
+    case ids::kSettingsMenu:
+    case ids::kPlayMenu:
+    case ids::kConvertMenu:
+    case ids::kHelpMenu:
+      PopUp(id);
+      break;
+    case ids::kAdd:
+    case ids::kCmdAddFile:
+      AddFiles();
+      break;
+    case ids::kRemove:
+    case ids::kCmdDeleteSelected:
+      DeleteSelected();
+      break;
+    case ids::kClear:
+    case ids::kCmdNewProject:
+    case ids::kCmdClear:
+      ClearList();
+      break;
+    case ids::kCmdSetOutputName:
+      SetOutputFileName();
+      break;
+    case ids::kConvert:
+    case ids::kCmdConvert:
+      Convert();
+      break;
+    case ids::kStop:
+    case ids::kCancel:
+    case ids::kCmdStopConversion:
+      StopConversion();
+      break;
+    case ids::kStopPlaying:
+    case ids::kCmdStopPlaying:
+      StopPlaying();
+      break;
+    case ids::kBrowse:
+    case ids::kCmdSetOutputPath:
+      ChooseOutputFolder();
+      break;
+    case ids::kCmdOverwrite:
+      RunOverwriteDialog();
+      break;
+    case ids::kCmdHelp:
+      OpenHelp();
+      break;
+    case ids::kWebsite:
+    case ids::kCmdWebsite:
+      shell_.OpenUrl(kWebSite);
+      break;
+    case ids::kCmdContact:
+      shell_.OpenUrl(kSupportMail);
+      break;
+    case ids::kCmdAbout: {
+      AboutDialog about(this);
+      about.exec();
+      break;
+    }
+    default:
+      // Play, DVD, projects, profiles and video information: their controls
+      // stay disabled until those operations exist.
+      break;
+  }
+}
+
+void MainWindow::OnPosted(int message) {
+  switch (message) {
+    case kMsgListStop:
+      StopPlaying();
+      break;
+    case kMsgListAddFile:
+      AddFiles();
+      break;
+    case kMsgListClear:
+      ClearList();
+      break;
+    case kMsgListSetOutputName:
+      SetOutputFileName();
+      break;
+    case kMsgListDelete:
+      DeleteSelected();
+      break;
+    default:
+      break;
+  }
+}
+
+bool MainWindow::ListGuard() {
+  setFocus(Qt::OtherFocusReason);
+  const EngineActivity activity = Activity();
+  if (activity == EngineActivity::Converting) {
+    shell_.Message(kConvertingRefusal, kMessageCaption);
+    return false;
+  }
+  if (activity == EngineActivity::Playing) StopPlaying();
+  return true;
+}
+
+void MainWindow::AddFiles() {
+  if (!ListGuard()) return;
+  outputFolderText_ = outputFolderEdit_->text().toStdString();
+  if (outputFolderText_.empty()) {
+    shell_.Message(kNoOutputFolder, kMessageCaption);
+    return;
+  }
+  const int profile = profileCombo_->currentIndex();
+  if (profile < 0) {
+    shell_.Message(kNoProfile, kMessageCaption);
+    return;
+  }
+  currentExtension_ =
+      profile == kCustomizedProfile ? gridTexts_.outputFormat : ProfileExtension(profile);
+  FileDialogOptions options;
+  options.filter = kAddFileFilter;
+  options.multiSelect = true;
+  const std::vector<std::string> paths = shell_.OpenFiles(options);
+  for (const std::string& path : paths) {
+    const AddContext context{outputFolderText_, profileCombo_->currentIndex(), currentExtension_,
+                             &gridTexts_};
+    if (AddFile(items_, path, context, link_) == AddResult::Added) list_->AppendRow(*items_.back());
+  }
+}
+
+void MainWindow::DeleteSelected() {
+  if (!ListGuard()) return;
+  const int row = list_->SelectedRow();
+  if (row < 0) {
+    shell_.Message(kNoSelection, kMessageCaption);
+    return;
+  }
+  list_->removeRow(row);
+  items_.erase(items_.begin() + row);
+  list_->Renumber();
+}
+
+void MainWindow::ClearList() {
+  if (!ListGuard()) return;
+  items_.clear();
+  list_->setRowCount(0);
+}
+
+void MainWindow::SetOutputFileName() {
+  setFocus(Qt::OtherFocusReason);
+  const int row = list_->SelectedRow();
+  if (row < 0 || row >= static_cast<int>(items_.size())) return;
+  StopPlaying();
+  std::string name;
+  if (!shell_.InputText("Set Output File Name", "Please input output file name:", &name)) return;
+  SourceItem& item = *items_[row];
+  item.outputPath = RenamedOutputPath(item.outputPath, name, item.outputFormat);
+  list_->SetOutputText(row, item.outputPath);
+}
+
+void MainWindow::Convert() {
+  setFocus(Qt::OtherFocusReason);
+  if (Activity() == EngineActivity::Playing) StopPlaying();
+  batch_->Convert(settings_.overWriteType);
+}
+
+void MainWindow::StopConversion() {
+  setFocus(Qt::OtherFocusReason);
+  if (Activity() != EngineActivity::Converting) return;
+  batch_->Stop();
+}
+
+void MainWindow::StopPlaying() {
+  if (Activity() != EngineActivity::Playing) return;
+  playerRunning_ = false;
+  if (playButton_) playButton_->SetAlternate(false);
+  const std::string engine = installation_.EngineLocation();
+  while (IsEngineRunning(engine)) link_.WriteControl(EngineCommand::Stop);
+  playerStarted_ = 0;
+  videoPanel_->SetPauseScreen(false);
+}
+
+void MainWindow::ChooseOutputFolder() {
+  setFocus(Qt::OtherFocusReason);
+  if (Activity() == EngineActivity::Converting) {
+    shell_.Message(kConvertingRefusal, kMessageCaption);
+    return;
+  }
+  const std::string folder = shell_.ChooseFolder(ResourceString(kStrFolderTitle), "");
+  if (!folder.empty()) {
+    outputFolderText_ = folder;
+    settings_.SetOutputPath(outputFolderText_);
+    WriteSettings(settings_, installation_.SettingsFilePath());
+    RebaseOutputPaths(items_, outputFolderText_);
+    ShowOutputPaths();
+  }
+  outputFolderEdit_->setText(QString::fromStdString(outputFolderText_));
+}
+
+void MainWindow::CommitOutputFolder() {
+  outputFolderText_ = outputFolderEdit_->text().toStdString();
+  settings_.SetOutputPath(outputFolderText_);
+  WriteSettings(settings_, installation_.SettingsFilePath());
+  RebaseOutputPaths(items_, outputFolderText_);
+  ShowOutputPaths();
+}
+
+void MainWindow::ShowOutputPaths() {
+  for (int row = 0; row < static_cast<int>(items_.size()) && row < list_->rowCount(); ++row)
+    list_->SetOutputText(row, items_[row]->outputPath);
+}
+
+void MainWindow::RunOverwriteDialog() {
+  setFocus(Qt::OtherFocusReason);
+  if (Activity() == EngineActivity::Converting) {
+    shell_.Message(kConvertingRefusal, kMessageCaption);
+    return;
+  }
+  OverwriteDialog dialog(settings_.overWriteType, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  settings_.overWriteType = dialog.Choice();
+  WriteSettings(settings_, installation_.SettingsFilePath());
+}
+
+void MainWindow::OpenHelp() {
+  const std::string path = JoinPath(installation_.programFolder, "help.html");
+  shell_.OpenUrl(QUrl::fromLocalFile(QString::fromStdString(path)).toString().toStdString());
+}
+
+void MainWindow::Exit() {
+  if (!shell_.AskOkCancel(kExitQuestion, kExitCaption)) return;
+  items_.clear();
+  list_->setRowCount(0);
+  exitHook_(1);
+}
+
+void MainWindow::OnListPressed(int row) {
+  if (Activity() == EngineActivity::Converting) return;
+  if (row < 0 || row >= static_cast<int>(items_.size())) return;
+  lastSelectedRow_ = row;
+  const SourceItem& item = *items_[row];
+  positionSlider_->SetRange(0.0, item.duration, false);
+  positionSlider_->SetPos(item.clipStartSeconds);
+  rangeSlider_->SetMinMax(0.0, item.duration);
+  rangeSlider_->SetSelection(item.clipStartSeconds, item.clipEndSeconds);
+}
+
+// The player and the clip settings take these over; until then the sliders
+// move but nothing is stored or played.
+void MainWindow::OnClipRangeChanged(int) {}
+void MainWindow::OnPositionDragged(int, int) {}
+void MainWindow::OnPositionReleased(int, int) {}
+
+}  // namespace orv

@@ -1,0 +1,59 @@
+// The list control of the source list: one row per item, six columns, and
+// the right-click menu whose commands are posted to the main window.
+#pragma once
+
+#include <QTableWidget>
+
+#include "app/source_item.h"
+
+class QMenu;
+
+namespace orv {
+
+// Messages the right-click menu posts.
+inline constexpr int kMsgListPlay = 0x867;
+inline constexpr int kMsgListStop = 0x868;
+inline constexpr int kMsgListAddFile = 0x869;
+inline constexpr int kMsgListClear = 0x86A;
+inline constexpr int kMsgListDvdSettings = 0x86B;
+inline constexpr int kMsgListSetOutputName = 0x86C;
+inline constexpr int kMsgListFileInformation = 0x86D;
+inline constexpr int kMsgListDelete = 0x86E;
+
+inline constexpr int kMenuListWithSelection = 238;
+inline constexpr int kMenuListEmpty = 239;
+
+inline constexpr int kListRowHeight = 20;
+
+enum ListColumn { kColId, kColSource, kColBegin, kColEnd, kColOutput, kColFormat, kColumnCount };
+
+class SourceListCtrl : public QTableWidget {
+  Q_OBJECT
+ public:
+  explicit SourceListCtrl(QWidget* parent);
+
+  void AppendRow(const SourceItem& item);
+  // Columns 1 to 5 from the item.
+  void ShowItem(int row, const SourceItem& item);
+  void SetOutputText(int row, const std::string& outputPath);
+  void Renumber();
+  int SelectedRow() const;
+  void SelectRow(int row);
+
+  // Menu 238 with a selection, 239 without; entries post their message.
+  QMenu* BuildContextMenu();
+  // Which commands the window can run today; the others are shown disabled.
+  void SetMessageEnabled(int message, bool enabled);
+
+ signals:
+  // Connected queued, so the command runs after the menu has closed.
+  void posted(int message);
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent*) override;
+
+ private:
+  QList<int> disabled_;
+};
+
+}  // namespace orv

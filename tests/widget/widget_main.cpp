@@ -1,0 +1,13 @@
+// GoogleTest with one QApplication for every widget test.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  std::setlocale(LC_NUMERIC, "C");
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
