@@ -364,6 +364,11 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
   QDialog::mouseReleaseEvent(event);
 }
 
+void MainWindow::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  setFocus(Qt::OtherFocusReason);
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
   event->ignore();
   if (!shell_.AskOkCancel(kExitQuestion, kExitCaption)) return;

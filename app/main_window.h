@@ -94,6 +94,7 @@ class MainWindow : public QDialog, public BatchHost {
   void mouseMoveEvent(QMouseEvent*) override;
   void mouseReleaseEvent(QMouseEvent*) override;
   void closeEvent(QCloseEvent*) override;
+  void showEvent(QShowEvent*) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:

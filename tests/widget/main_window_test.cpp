@@ -20,6 +20,8 @@
 #include "platform/command_line.h"
 #include "platform/launcher.h"
 #include "platform/process_list.h"
+#include "preview/position_slider.h"
+#include "preview/range_slider.h"
 #include "skin/gradient_progress.h"
 #include "tests/support/test_support.h"
 
@@ -290,6 +292,56 @@ TEST_F(MainWindowTest, HelpAndLinksOpenThroughTheDesktop) {
   EXPECT_EQ(shell.urls[0], "file://" + dir / "help.html");
   EXPECT_EQ(shell.urls[1].substr(0, 8), "https://");
   EXPECT_EQ(shell.urls[2].substr(0, 7), "mailto:");
+}
+
+TEST_F(MainWindowTest, TitleBandDragsTheWindowAndTheRestOfTheSkinDoesNot) {
+  const QPoint start = window.pos();
+  QTest::mousePress(&window, Qt::LeftButton, {}, QPoint(100, 30));
+  QTest::mouseMove(&window, QPoint(140, 60));
+  QTest::mouseRelease(&window, Qt::LeftButton, {}, QPoint(140, 60));
+  EXPECT_EQ(window.pos(), start);
+  // Offscreen there is no window manager to move it, so the window moves itself.
+  QTest::mousePress(&window, Qt::LeftButton, {}, QPoint(100, 10));
+  QTest::mouseMove(&window, QPoint(140, 30));
+  EXPECT_EQ(window.pos(), start + QPoint(40, 20));
+  QTest::mouseRelease(&window, Qt::LeftButton, {}, QPoint(140, 30));
+  QTest::mouseMove(&window, QPoint(200, 200));
+  EXPECT_EQ(window.pos(), start + QPoint(40, 20));
+}
+
+TEST_F(MainWindowTest, ClickOnARowShowsItsClipInTheSliders) {
+  Add({"a.avi"});
+  auto* position = static_cast<PositionSlider*>(window.Control(ids::kPositionSlider));
+  auto* range = static_cast<RangeSlider*>(window.Control(ids::kRangeSlider));
+  EXPECT_DOUBLE_EQ(position->GetPos(), 40.0);
+  const QRect row = window.list()->visualRect(window.list()->model()->index(0, 1));
+  QTest::mouseClick(window.list()->viewport(), Qt::LeftButton, {}, row.center());
+  EXPECT_EQ(window.list()->SelectedRow(), 0);
+  EXPECT_DOUBLE_EQ(position->GetMax(), 10.0);
+  EXPECT_DOUBLE_EQ(position->GetPos(), 0.0);
+  EXPECT_DOUBLE_EQ(range->model().RangeMax(), 10.0);
+  EXPECT_DOUBLE_EQ(range->GetRight(), 10.0);
+}
+
+TEST_F(MainWindowTest, CommandsOfLaterWorkAreShownDisabled) {
+  for (int id : {ids::kDvd, ids::kPlayPause, ids::kPlayPrevious, ids::kPlayNext,
+                 ids::kSaveProfileAs})
+    EXPECT_FALSE(window.Control(id)->isEnabled()) << id;
+  for (int id : {ids::kAdd, ids::kConvert, ids::kStop, ids::kStopPlaying, ids::kBrowse})
+    EXPECT_TRUE(window.Control(id)->isEnabled()) << id;
+  const QList<QAction*> play = window.PopupMenu(ids::kPlayMenu)->actions();
+  EXPECT_FALSE(play[0]->isEnabled());
+  EXPECT_TRUE(play[1]->isEnabled());
+}
+
+TEST_F(MainWindowTest, AboutBoxNamesUs) {
+  QTimer::singleShot(0, [] {
+    auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(about->windowTitle(), "About...");
+    about->accept();
+  });
+  window.OnCommand(ids::kCmdAbout);
 }
 
 TEST_F(MainWindowTest, PlayingIsStoppedBeforeAListCommand) {
