@@ -13,7 +13,6 @@
 #include <QScreen>
 #include <QThread>
 #include <QWindow>
-
 #include <algorithm>
 #include <cstdlib>
 
@@ -67,12 +66,11 @@ const ButtonSpec kButtons[] = {
 };
 
 // Operations of later work; their controls are shown but not usable yet.
-const int kUnavailableButtons[] = {ids::kDvd,          ids::kPlayPause, ids::kPlayPrevious,
-                                   ids::kPlayNext,     ids::kSaveProfileAs};
-const int kUnavailableCommands[] = {ids::kCmdNewProject,   ids::kCmdOpenProject,
-                                    ids::kCmdSaveProject,  ids::kDvd,
-                                    ids::kCmdLoadProfile,  ids::kCmdVideoInformation,
-                                    ids::kCmdPlay};
+const int kUnavailableButtons[] = {ids::kDvd, ids::kPlayPause, ids::kPlayPrevious, ids::kPlayNext,
+                                   ids::kSaveProfileAs};
+const int kUnavailableCommands[] = {
+    ids::kCmdNewProject,  ids::kCmdOpenProject,      ids::kCmdSaveProject, ids::kDvd,
+    ids::kCmdLoadProfile, ids::kCmdVideoInformation, ids::kCmdPlay};
 
 struct MenuSpec {
   int buttonId;
@@ -146,7 +144,8 @@ auto MainWindow::OnGuiThread(Fn fn) {
     QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
   } else {
     R result{};
-    QMetaObject::invokeMethod(this, [&] { result = fn(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [&] { result = fn(); }, Qt::BlockingQueuedConnection);
     return result;
   }
 }
@@ -216,8 +215,8 @@ void MainWindow::CreateControls() {
   controls_.insert(ids::kPositionSlider, positionSlider_);
   connect(positionSlider_, &PositionSlider::positionDragged, this, &MainWindow::OnPositionDragged,
           Qt::QueuedConnection);
-  connect(positionSlider_, &PositionSlider::positionReleased, this,
-          &MainWindow::OnPositionReleased, Qt::QueuedConnection);
+  connect(positionSlider_, &PositionSlider::positionReleased, this, &MainWindow::OnPositionReleased,
+          Qt::QueuedConnection);
 
   auto* defaultButton = new QPushButton(this);
   defaultButton->setAutoDefault(false);
@@ -278,6 +277,8 @@ void MainWindow::CreateButtons() {
     auto* button = new SkinButton(spec.id, spec.faces, this);
     Place(button, spec.id, spec.left, spec.top, spec.right, spec.bottom);
     button->setEnabled(!Contains(kUnavailableButtons, spec.id));
+    if (!button->FacesLoaded())
+      QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     const int id = spec.id;
     connect(button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
     if (id == ids::kPlayPause) {

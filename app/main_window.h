@@ -7,7 +7,6 @@
 #include <QPixmap>
 #include <QPoint>
 #include <QTimer>
-
 #include <functional>
 #include <memory>
 #include <string>

@@ -16,9 +16,12 @@ struct ColumnSpec {
 };
 
 const ColumnSpec kColumns[kColumnCount] = {
-    {"ID", Qt::AlignCenter, 25},          {"Source", Qt::AlignLeft | Qt::AlignVCenter, 130},
-    {"Begin Time", Qt::AlignCenter, 80},  {"End Time", Qt::AlignCenter, 80},
-    {"Output", Qt::AlignLeft | Qt::AlignVCenter, 130}, {"Format", Qt::AlignCenter, 60},
+    {"ID", Qt::AlignCenter, 25},
+    {"Source", Qt::AlignLeft | Qt::AlignVCenter, 130},
+    {"Begin Time", Qt::AlignCenter, 80},
+    {"End Time", Qt::AlignCenter, 80},
+    {"Output", Qt::AlignLeft | Qt::AlignVCenter, 130},
+    {"Format", Qt::AlignCenter, 60},
 };
 
 struct MenuEntry {

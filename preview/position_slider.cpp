@@ -5,7 +5,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
-
 #include <cmath>
 
 #include "skin/skin_image.h"

@@ -4,7 +4,6 @@
 
 #include <QPixmap>
 #include <QWidget>
-
 #include <cstdint>
 
 #include "preview/slider_math.h"
@@ -25,10 +24,10 @@ class PositionSlider : public QWidget {
 
   // Resource ids of the skin images; 0 for the normal id removes the
   // bitmaps, 0 for the active id means none. keyColour is 0xRRGGBB.
-  bool SetChannelBitmaps(int normalId, int activeId, bool transparent, uint32_t keyColour,
-                         int keyX, int keyY);
-  bool SetThumbBitmaps(int normalId, int activeId, bool transparent, uint32_t keyColour,
-                       int keyX, int keyY);
+  bool SetChannelBitmaps(int normalId, int activeId, bool transparent, uint32_t keyColour, int keyX,
+                         int keyY);
+  bool SetThumbBitmaps(int normalId, int activeId, bool transparent, uint32_t keyColour, int keyX,
+                       int keyY);
   void SetRange(double min, double max, bool redraw);
   void SetMax(double max, bool redraw);
   void SetMin(double min, bool redraw);
@@ -63,8 +62,8 @@ class PositionSlider : public QWidget {
     bool transparent = false;
     bool Loaded() const { return !normal.isNull(); }
   };
-  static bool LoadFace(Face& face, int normalId, int activeId, bool transparent,
-                       uint32_t keyColour, int keyX, int keyY);
+  static bool LoadFace(Face& face, int normalId, int activeId, bool transparent, uint32_t keyColour,
+                       int keyX, int keyY);
   void DragTo(int x);
 
   int id_;

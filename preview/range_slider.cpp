@@ -101,8 +101,8 @@ void RangeSlider::paintEvent(QPaintEvent*) {
   DrawThumb(p, model_.RightThumbRect(), tracking && part == RangeSliderModel::kRightThumb);
   p.setPen(Qt::black);
   p.setBrush(Qt::black);
-  p.drawPolygon(QPolygon({QPoint(l + a / 3, h / 3), QPoint(l + a / 3, 2 * h / 3),
-                          QPoint(l + 2 * a / 3, h / 2)}));
+  p.drawPolygon(QPolygon(
+      {QPoint(l + a / 3, h / 3), QPoint(l + a / 3, 2 * h / 3), QPoint(l + 2 * a / 3, h / 2)}));
   p.drawPolygon(QPolygon({QPoint(r + a + 2 * a / 3, h / 3), QPoint(r + a + 2 * a / 3, 2 * h / 3),
                           QPoint(r + a + a / 3, h / 2)}));
 

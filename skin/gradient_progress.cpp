@@ -2,7 +2,6 @@
 
 #include <QLinearGradient>
 #include <QPainter>
-
 #include <algorithm>
 
 namespace orv {

@@ -38,7 +38,9 @@ int SkinButton::CurrentFace() const {
   return 0;
 }
 
-QSize SkinButton::sizeHint() const { return normal_[0].isNull() ? QSize(16, 16) : normal_[0].size(); }
+QSize SkinButton::sizeHint() const {
+  return normal_[0].isNull() ? QSize(16, 16) : normal_[0].size();
+}
 
 void SkinButton::paintEvent(QPaintEvent*) {
   const int set = alternate_ ? 1 : 0;

@@ -1,15 +1,14 @@
 // The folder chooser, the skinned button, the list control and the small
 // dialogs of the main window.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QMenu>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-
 #include <filesystem>
-
-#include <gtest/gtest.h>
 
 #include "app/folder_chooser.h"
 #include "app/main_window_dialogs.h"
@@ -168,8 +167,16 @@ TEST(SourceListCtrl, RightClickMenusAndTheirPostedMessages) {
             QStringList({"Play", "Stop", "-", "Add File...", "Delete Video File", "Clear", "-",
                          "DVD Settings", "Set Output File Name...", "-", "File Information..."}));
   QSignalSpy posted(&list, &SourceListCtrl::posted);
-  const int expected[] = {kMsgListPlay, kMsgListStop, 0, kMsgListAddFile, kMsgListDelete,
-                          kMsgListClear, 0, kMsgListDvdSettings, kMsgListSetOutputName, 0,
+  const int expected[] = {kMsgListPlay,
+                          kMsgListStop,
+                          0,
+                          kMsgListAddFile,
+                          kMsgListDelete,
+                          kMsgListClear,
+                          0,
+                          kMsgListDvdSettings,
+                          kMsgListSetOutputName,
+                          0,
                           kMsgListFileInformation};
   for (int i = 0; i < menu->actions().size(); ++i) {
     if (menu->actions()[i]->isSeparator()) continue;

@@ -1,10 +1,9 @@
 // The whole road through the window with the real engine: files added
 // through the open-file dialog, converted, the rows and bars, "Complete!".
-#include <QApplication>
-#include <QTest>
-
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QTest>
 #include <filesystem>
 
 #include "app/main_window.h"
@@ -21,10 +20,12 @@ TEST(MainWindowEndToEnd, AddsAndConvertsGeneratedFiles) {
   test::TempDir dir;
   int status = 0;
   for (const char* name : {"first.avi", "second.avi"}) {
-    test::RunCommand("ffmpeg -nostdin -loglevel error -y -f lavfi -i "
-                     "testsrc=size=320x240:rate=25:duration=2 -f lavfi -i sine=duration=2 "
-                     "-shortest '" + dir / name + "'",
-                     &status);
+    test::RunCommand(
+        "ffmpeg -nostdin -loglevel error -y -f lavfi -i "
+        "testsrc=size=320x240:rate=25:duration=2 -f lavfi -i sine=duration=2 "
+        "-shortest '" +
+            dir / name + "'",
+        &status);
     ASSERT_EQ(status, 0) << "ffmpeg could not make " << name;
   }
   const Installation installation = test::InstallEngine(dir.path(), ORV_REAL_ENGINE);

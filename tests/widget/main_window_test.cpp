@@ -1,6 +1,10 @@
 // The main window: layout, menus, routing guards, Exit and Close, the output
 // folder and the overwrite dialog, driven through a scripted Shell and the
 // fake engine.
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,9 +14,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <gtest/gtest.h>
-
-#include "app/main_window.h"
 #include "app/main_window_dialogs.h"
 #include "app/main_window_ids.h"
 #include "app/source_list.h"
@@ -106,14 +107,22 @@ TEST_F(MainWindowTest, ControlsSitAtTheirRectangles) {
     QRect rect;
   };
   const Expect expected[] = {
-      {ids::kExit, QRect(696, 2, 17, 16)},           {ids::kFileMenu, QRect(13, 24, 27, 14)},
-      {ids::kHelpMenu, QRect(237, 24, 31, 14)},      {ids::kAdd, QRect(26, 42, 62, 64)},
-      {ids::kWebsite, QRect(415, 42, 66, 64)},       {ids::kSourceList, QRect(14, 112, 492, 326)},
-      {ids::kVideoPanel, QRect(520, 48, 186, 138)},  {ids::kPlayPause, QRect(527, 191, 33, 29)},
-      {ids::kPositionSlider, QRect(528, 222, 169, 11)}, {ids::kRangeSlider, QRect(520, 236, 185, 15)},
-      {ids::kProfileCombo, QRect(81, 449, 340, 13)}, {ids::kOutputFolder, QRect(84, 475, 330, 16)},
-      {ids::kItemProgress, QRect(81, 510, 339, 6)},  {ids::kListProgress, QRect(81, 520, 339, 6)},
-      {ids::kCancel, QRect(435, 506, 76, 24)},       {ids::kShutDown, QRect(520, 514, 189, 12)},
+      {ids::kExit, QRect(696, 2, 17, 16)},
+      {ids::kFileMenu, QRect(13, 24, 27, 14)},
+      {ids::kHelpMenu, QRect(237, 24, 31, 14)},
+      {ids::kAdd, QRect(26, 42, 62, 64)},
+      {ids::kWebsite, QRect(415, 42, 66, 64)},
+      {ids::kSourceList, QRect(14, 112, 492, 326)},
+      {ids::kVideoPanel, QRect(520, 48, 186, 138)},
+      {ids::kPlayPause, QRect(527, 191, 33, 29)},
+      {ids::kPositionSlider, QRect(528, 222, 169, 11)},
+      {ids::kRangeSlider, QRect(520, 236, 185, 15)},
+      {ids::kProfileCombo, QRect(81, 449, 340, 13)},
+      {ids::kOutputFolder, QRect(84, 475, 330, 16)},
+      {ids::kItemProgress, QRect(81, 510, 339, 6)},
+      {ids::kListProgress, QRect(81, 520, 339, 6)},
+      {ids::kCancel, QRect(435, 506, 76, 24)},
+      {ids::kShutDown, QRect(520, 514, 189, 12)},
       {ids::kDefaultButton, QRect(820, 922, 5, 1)},
   };
   EXPECT_EQ(window.size(), QSize(720, 540));
@@ -138,10 +147,9 @@ QStringList Entries(const QMenu* menu) {
 
 TEST_F(MainWindowTest, MenusHoldTheirEntriesInOrder) {
   EXPECT_EQ(Entries(window.PopupMenu(ids::kFileMenu)),
-            QStringList({"New project 32771", "Open Project... 32772", "Save Project... 32773",
-                         "-", "Add File... 32774", "Delete Selected File 32775", "Clear 32776",
-                         "-", "Open DVD... 1012", "-", "load profile... 32797", "-",
-                         "Exit 32777"}));
+            QStringList({"New project 32771", "Open Project... 32772", "Save Project... 32773", "-",
+                         "Add File... 32774", "Delete Selected File 32775", "Clear 32776", "-",
+                         "Open DVD... 1012", "-", "load profile... 32797", "-", "Exit 32777"}));
   EXPECT_EQ(Entries(window.PopupMenu(ids::kSettingsMenu)),
             QStringList({"Set Output Path... 32780", "Output File Overwrite... 32790",
                          "DVD Settings... 1012"}));
@@ -324,8 +332,8 @@ TEST_F(MainWindowTest, ClickOnARowShowsItsClipInTheSliders) {
 }
 
 TEST_F(MainWindowTest, CommandsOfLaterWorkAreShownDisabled) {
-  for (int id : {ids::kDvd, ids::kPlayPause, ids::kPlayPrevious, ids::kPlayNext,
-                 ids::kSaveProfileAs})
+  for (int id :
+       {ids::kDvd, ids::kPlayPause, ids::kPlayPrevious, ids::kPlayNext, ids::kSaveProfileAs})
     EXPECT_FALSE(window.Control(id)->isEnabled()) << id;
   for (int id : {ids::kAdd, ids::kConvert, ids::kStop, ids::kStopPlaying, ids::kBrowse})
     EXPECT_TRUE(window.Control(id)->isEnabled()) << id;
@@ -361,8 +369,8 @@ TEST_F(MainWindowTest, PlayMenuStopEndsThePlayer) {
 
 TEST_F(MainWindowTest, ConvertingRefusesListCommandsButTakesATypedFolder) {
   StartConverting();
-  const int refusing[] = {ids::kAdd,    ids::kRemove,          ids::kClear, ids::kBrowse,
-                          ids::kCmdSetOutputPath, ids::kCmdOverwrite};
+  const int refusing[] = {ids::kAdd,    ids::kRemove,           ids::kClear,
+                          ids::kBrowse, ids::kCmdSetOutputPath, ids::kCmdOverwrite};
   for (int id : refusing) {
     shell.messages.clear();
     window.OnCommand(id);

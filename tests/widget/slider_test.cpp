@@ -1,10 +1,10 @@
 // The position slider and the clip range slider: mapping, dragging, keys,
 // notifications and drawing.
+#include <gtest/gtest.h>
+
 #include <QImage>
 #include <QSignalSpy>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 #include "preview/position_slider.h"
 #include "preview/range_slider.h"
@@ -250,7 +250,7 @@ TEST_F(RangeSliderTest, PaintsTheShapesInTheirColours) {
   const QImage shot = slider.grab().toImage();
   const int l = m().LeftThumbRect().left;
   EXPECT_EQ(QColor(shot.pixel(0, 0)), QColor(Qt::black));
-  EXPECT_EQ(QColor(shot.pixel(10, 7)), QColor(229, 231, 239));   // track left of the clip
+  EXPECT_EQ(QColor(shot.pixel(10, 7)), QColor(229, 231, 239));     // track left of the clip
   EXPECT_EQ(QColor(shot.pixel(l + 9, 7)), QColor(245, 246, 248));  // thumb face
   EXPECT_EQ(QColor(shot.pixel(l + 4, 7)), QColor(Qt::black));      // its arrow
   EXPECT_EQ(QColor(shot.pixel(60, 7)), QColor(Qt::white));         // the clip band

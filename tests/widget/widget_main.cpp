@@ -1,8 +1,7 @@
 // GoogleTest with one QApplication for every widget test.
-#include <QApplication>
-
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <clocale>
 
 int main(int argc, char** argv) {
