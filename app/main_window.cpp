@@ -231,7 +231,10 @@ void MainWindow::CreateControls() {
   // The skin gives the combo box and the edit box a thin row; keep their texts inside it.
   profileCombo_->setStyleSheet(
       "QComboBox { font-size: 11px; padding: 0px 4px; border: 1px solid rgb(112, 140, 186); "
-      "background: white; }");
+      "background: white; }"
+      "QComboBox::drop-down { width: 15px; border-left: 1px solid rgb(112, 140, 186); "
+      "background: rgb(226, 234, 247); }"
+      "QComboBox::down-arrow { image: url(:/res/icon_down.png); }");
   for (const char* name : kProfileNames) profileCombo_->addItem(name);
   Place(profileCombo_, ids::kProfileCombo, 81, 449, 421, 462);
   CreateButtons();

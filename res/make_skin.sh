@@ -205,5 +205,12 @@ icon overwrite -fill white -stroke "$DEEP" -draw "rectangle 2,1 11,12" -fill 'rg
 icon help -fill "$DEEP" -draw "circle 8,8 8,1" -fill white -font "$BOLD" -pointsize 11 -gravity center -annotate +0+0 '?'
 icon web -fill 'rgb(120,176,230)' -stroke "$DEEP" -draw "circle 8,8 8,1" -fill none -draw "line 1,8 15,8" -draw "ellipse 8,8 3,7 0,360"
 icon mail -fill white -stroke "$DEEP" -draw "rectangle 1,3 14,12" -draw "line 1,3 8,8" -draw "line 14,3 8,8"
+# The profile combo box's drop-down arrow.
+convert -size 9x5 xc:none -fill "$DEEP" -draw "polygon 0,0 8,0 4,4" PNG32:icon_down.png
 
 rm -f /tmp/orv_face.png /tmp/orv_plate.png
+# No time stamps, so an unchanged face gives an unchanged file.
+for f in [0-9]*.png icon_*.png; do
+  convert "$f" -strip -define png:exclude-chunk=date,time,tIME "$f"
+done
+convert 129.png -strip -define png:exclude-chunk=date,time,tIME PNG8:129.png
