@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QUrl>
+#include <mutex>
 
 #include "app/main_window.h"
 #include "app/main_window_dialogs.h"
@@ -227,7 +228,11 @@ void MainWindow::CommitOutputFolder() {
   outputFolderText_ = outputFolderEdit_->text().toStdString();
   settings_.SetOutputPath(outputFolderText_);
   WriteSettings(settings_, installation_.SettingsFilePath());
-  RebaseOutputPaths(items_, outputFolderText_);
+  {
+    // A run may be reading the items this moment.
+    std::lock_guard lock(batch_->itemsMutex());
+    RebaseOutputPaths(items_, outputFolderText_);
+  }
   ShowOutputPaths();
 }
 

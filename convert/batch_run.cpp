@@ -100,7 +100,11 @@ void BatchRun::ConvertAll(int overWriteType) {
   host_.StartProgressTimer();
   const int policy = EffectiveOverwritePolicy(overWriteType);
   for (int j = 0; j < static_cast<int>(items_.size()); ++j) {
-    const SourceItem& item = *items_[static_cast<std::size_t>(j)];
+    SourceItem item;
+    {
+      std::lock_guard lock(itemsMutex_);
+      item = *items_[static_cast<std::size_t>(j)];
+    }
     if (FileExists(item.outputPath)) {
       if (policy == kAskBeforeOverwrite &&
           !host_.AskOkCancel("File \"" + item.outputPath + "\" already exists.Overwrite?",

@@ -67,6 +67,9 @@ class BatchRun {
   std::atomic<int> monitorIdle{1};
   std::atomic<int> currentItemNumber{0};
   const std::vector<ItemFailure>& failures() const { return failures_; }
+  // Held by the GUI thread while it changes items during a run (the output
+  // folder may be re-based then); the run copies each item under it.
+  std::mutex& itemsMutex() { return itemsMutex_; }
   int skippedCount() const { return skipped_; }
   int convertedCount() const { return converted_; }
 
@@ -83,6 +86,7 @@ class BatchRun {
   // Held from the stop check before a launch until the engine has started, so
   // Stop either keeps the launch from happening or finds the new engine.
   std::mutex launchMutex_;
+  std::mutex itemsMutex_;
   std::vector<ItemFailure> failures_;
   int skipped_ = 0;
   int converted_ = 0;
