@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QMessageBox>
 
 #include <clocale>
 #include <string>
@@ -24,13 +23,13 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   // Qt takes the locale from the environment; numbers we write stay in "C".
   std::setlocale(LC_NUMERIC, "C");
+  orv::QtShell shell;
   orv::InstanceLock lock(orv::InstanceLockName());
   if (!lock.Held()) {
-    QMessageBox::information(nullptr, orv::kMessageCaption, "Already running!", QMessageBox::Ok);
+    shell.Message("Already running!", orv::kMessageCaption);
     return 0;
   }
   orv::ApplyDialogColours();
-  orv::QtShell shell;
   {
     orv::MainWindow window(installation, settings, shell);
     shell.SetOwner(&window);

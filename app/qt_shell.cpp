@@ -53,13 +53,17 @@ QString QtFilterText(const std::string& filter) {
 }
 
 void QtShell::Message(const std::string& text, const std::string& caption) {
-  OnGuiThread([&] { QMessageBox::information(owner_, Q(caption), Q(text), QMessageBox::Ok); });
+  // Plain OK boxes carry no icon; the program's questions are all warnings.
+  OnGuiThread([&] {
+    QMessageBox box(QMessageBox::NoIcon, Q(caption), Q(text), QMessageBox::Ok, owner_);
+    box.exec();
+  });
 }
 
 bool QtShell::AskOkCancel(const std::string& text, const std::string& caption) {
   return OnGuiThread([&] {
-    return QMessageBox::question(owner_, Q(caption), Q(text), QMessageBox::Ok | QMessageBox::Cancel,
-                                 QMessageBox::Ok) == QMessageBox::Ok;
+    return QMessageBox::warning(owner_, Q(caption), Q(text), QMessageBox::Ok | QMessageBox::Cancel,
+                                QMessageBox::Ok) == QMessageBox::Ok;
   });
 }
 

@@ -3,22 +3,11 @@
 #include <cmath>
 
 #include "platform/command_line.h"
+#include "platform/text.h"
 #include "settings/time_text.h"
 
 namespace orv {
 namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
-std::string Trim(const std::string& s) {
-  auto b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
 
 // The value of the leading decimal digits; 0 without digits.
 long LeadingNumber(const std::string& s) {
@@ -59,7 +48,7 @@ std::string CodecTemplate(const SourceItem& s, bool audioKept) {
 }  // namespace
 
 bool IsDvdSource(const std::string& sourcePath) {
-  return sourcePath.size() == 11 && Lower(sourcePath.substr(0, 10)) == "dvd_drive_";
+  return sourcePath.size() == 11 && AsciiLower(sourcePath.substr(0, 10)) == "dvd_drive_";
 }
 
 std::string SourcePart(const SourceItem& item) {
@@ -67,7 +56,7 @@ std::string SourcePart(const SourceItem& item) {
     // Passed as it is: this file system tells letter cases apart.
     return " " + QuoteArg(item.sourcePath) + " ";
   }
-  std::string device = QuoteArg(std::string(1, Lower(item.sourcePath).back()) + ":");
+  std::string device = QuoteArg(std::string(1, AsciiLower(item.sourcePath).back()) + ":");
   std::string part = " dvd://" + std::to_string(item.dvdTitle) + " -dvd-device " + device +
                      " -chapter " + std::to_string(item.dvdFirstChapter) + "-" +
                      std::to_string(item.dvdLastChapter) + " ";
@@ -81,7 +70,7 @@ std::string AudioFilterPart(const ConversionSettings& s) {
   const bool volume = s.audioVolume != "default";
   std::string part = (channel || volume) ? " -af " : " ";
   if (channel) {
-    const std::string c = Lower(s.audioChannel);
+    const std::string c = AsciiLower(s.audioChannel);
     if (c == "left stereo") part += "channels=2:2:0:0:0:1";
     else if (c == "right stereo") part += "channels=2:2:1:0:1:1";
     else if (c == "left mono") part += "channels=1:1:0:0";
@@ -96,7 +85,7 @@ std::string AudioFilterPart(const ConversionSettings& s) {
 }
 
 std::string ScaleFilter(const std::string& videoSize, int sourceWidth, int sourceHeight) {
-  std::string size = Trim(Lower(videoSize));
+  std::string size = TrimBlanks(AsciiLower(videoSize));
   auto sep = size.find('x');
   if (sep == std::string::npos) sep = size.find(':');
   if (sep == std::string::npos) {
@@ -116,7 +105,7 @@ std::string ScaleFilter(const std::string& videoSize, int sourceWidth, int sourc
 
 std::string StreamPart(const SourceItem& s) {
   const bool audioKept = s.audioDisabled == "no";
-  if (Lower(s.outputFormat) == "mp3") {
+  if (AsciiLower(s.outputFormat) == "mp3") {
     if (!audioKept) return " -nosound ";
     return AudioFilterPart(s) + "  -ovc frameno -oac mp3lame -lameopts " + " cbr:br=" +
            s.audioBitrate + ":mode=0 -of rawaudio ";

@@ -4,17 +4,12 @@
 
 #include "app/source_list.h"
 #include "convert/encode_command.h"
+#include "platform/text.h"
 
 namespace orv {
 namespace {
 
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
-bool IsMp3(const SourceItem& item) { return Lower(item.outputFormat) == "mp3"; }
+bool IsMp3(const SourceItem& item) { return AsciiLower(item.outputFormat) == "mp3"; }
 
 // Pieces shorter than this hold no frame worth a file.
 constexpr double kMinPieceSeconds = 0.01;
@@ -23,7 +18,7 @@ constexpr double kMinPieceSeconds = 0.01;
 
 std::string SplitText(const std::string& splitMode) {
   std::string out;
-  for (char c : Lower(splitMode))
+  for (char c : AsciiLower(splitMode))
     if (c != ' ' && c != '\t') out += c;
   return out == "notsplit" ? std::string() : out;
 }

@@ -6,16 +6,10 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/text.h"
+
 namespace orv {
 namespace {
-
-std::string Trim(const std::string& s) {
-  const char* ws = " \t\r\n";
-  auto b = s.find_first_not_of(ws);
-  if (b == std::string::npos) return {};
-  auto e = s.find_last_not_of(ws);
-  return s.substr(b, e - b + 1);
-}
 
 bool EqualsNoCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -42,21 +36,21 @@ std::vector<std::string> ReadLines(const std::string& path, bool* exists) {
 
 // "[name]" gives name; anything else gives nothing.
 std::optional<std::string> SectionName(const std::string& line) {
-  std::string t = Trim(line);
+  std::string t = TrimBlanks(line);
   if (t.size() < 2 || t.front() != '[') return std::nullopt;
   auto close = t.find(']');
   if (close == std::string::npos) return std::nullopt;
-  return Trim(t.substr(1, close - 1));
+  return TrimBlanks(t.substr(1, close - 1));
 }
 
 // "key=value" gives key; comments and lines without '=' give nothing.
 std::optional<std::string> KeyName(const std::string& line, std::string* value) {
-  std::string t = Trim(line);
+  std::string t = TrimBlanks(line);
   if (t.empty() || t[0] == ';') return std::nullopt;
   auto eq = t.find('=');
   if (eq == std::string::npos) return std::nullopt;
-  if (value) *value = Trim(t.substr(eq + 1));
-  return Trim(t.substr(0, eq));
+  if (value) *value = TrimBlanks(t.substr(eq + 1));
+  return TrimBlanks(t.substr(0, eq));
 }
 
 std::string Unquote(const std::string& v) {
@@ -87,7 +81,7 @@ std::string GetProfileString(const std::string& section, const std::string& key,
       }
     }
   }
-  std::string out = result ? *result : Trim(defaultValue);
+  std::string out = result ? *result : TrimBlanks(defaultValue);
   if (bufferSize == 0) return {};
   if (out.size() > bufferSize - 1) out.resize(bufferSize - 1);
   return out;
@@ -119,7 +113,7 @@ bool WriteProfileString(const std::string& section, const std::string& key,
       } else {
         insertAt = i + 1;
       }
-    } else if (!Trim(lines[i]).empty()) {
+    } else if (!TrimBlanks(lines[i]).empty()) {
       insertAt = i + 1;
     }
   }

@@ -24,6 +24,8 @@
 
 extern char** environ;
 
+#include "platform/command_line.h"
+
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
@@ -47,26 +49,7 @@ class MediaEnvironment : public testing::Environment {
 std::string media(const char* name) { return (g_media / name).string(); }
 
 // Splits like the GUI's launcher: whitespace separates, double quotes group.
-std::vector<std::string> splitCommand(const std::string& line) {
-  std::vector<std::string> out;
-  std::string cur;
-  bool quoted = false, have = false;
-  for (char c : line) {
-    if (c == '"') {
-      quoted = !quoted;
-      have = true;
-    } else if (!quoted && c == ' ') {
-      if (have) out.push_back(cur);
-      cur.clear();
-      have = false;
-    } else {
-      cur += c;
-      have = true;
-    }
-  }
-  if (have) out.push_back(cur);
-  return out;
-}
+std::vector<std::string> splitCommand(const std::string& line) { return orv::SplitCommandLine(line); }
 
 std::string readText(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);

@@ -2,6 +2,7 @@
 // value parsers, and the -vf/-af translations.
 #include <gtest/gtest.h>
 
+#include "platform/command_line.h"
 #include "mediaengine/filters.h"
 #include "mediaengine/options.h"
 #include "mediaengine/output_file.h"
@@ -12,26 +13,7 @@ using namespace orv::engine;
 namespace {
 
 // Splits like the GUI's launcher: whitespace separates, double quotes group.
-std::vector<std::string> split(const std::string& line) {
-  std::vector<std::string> out;
-  std::string cur;
-  bool quoted = false, have = false;
-  for (char c : line) {
-    if (c == '"') {
-      quoted = !quoted;
-      have = true;
-    } else if (!quoted && (c == ' ' || c == '\t')) {
-      if (have) out.push_back(cur);
-      cur.clear();
-      have = false;
-    } else {
-      cur += c;
-      have = true;
-    }
-  }
-  if (have) out.push_back(cur);
-  return out;
-}
+std::vector<std::string> split(const std::string& line) { return orv::SplitCommandLine(line); }
 
 const char* kH264 =
     " \"/m/in.avi\"  -srate 44100 -vf scale=320:-2,harddup,expand=320:240:-1:-1:1 -ofps 29.97 -oac lavc -ovc lavc "
