@@ -188,7 +188,8 @@ void MainWindow::SetOutputFileName() {
 void MainWindow::Convert() {
   setFocus(Qt::OtherFocusReason);
   if (Activity() == EngineActivity::Playing) StopPlaying();
-  batch_->Convert(settings_.overWriteType);
+  // A run already going is what a second run would find: a busy engine.
+  if (!batch_->Convert(settings_.overWriteType)) shell_.Message(kEngineBusyMessage, kMessageCaption);
 }
 
 void MainWindow::StopConversion() {
