@@ -38,7 +38,9 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 void ApplyDialogColours() {
   qApp->setStyleSheet(
       "QDialog, QMessageBox, QInputDialog, QFileDialog { background-color: rgb(213, 224, 240); "
-      "color: black; } QMessageBox QLabel, QDialog QLabel { color: black; }");
+      "color: black; } QMessageBox QLabel, QDialog QLabel { color: black; }"
+      // Wide enough that the caption of a short message stays readable.
+      " QMessageBox QLabel#qt_msgbox_label { min-width: 220px; }");
 }
 
 QString QtFilterText(const std::string& filter) {
