@@ -2,19 +2,19 @@
 
 namespace orv::engine {
 
-std::string avErrorText(int code) {
+std::string AvErrorText(int code) {
   char buf[AV_ERROR_MAX_STRING_SIZE] = {};
   av_strerror(code, buf, sizeof buf);
   return buf;
 }
 
-FramePtr makeFrame() {
+FramePtr MakeFrame() {
   FramePtr f(av_frame_alloc());
   if (!f) throw EngineError("out of memory");
   return f;
 }
 
-PacketPtr makePacket() {
+PacketPtr MakePacket() {
   PacketPtr p(av_packet_alloc());
   if (!p) throw EngineError("out of memory");
   return p;

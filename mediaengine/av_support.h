@@ -20,11 +20,11 @@ class EngineError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-std::string avErrorText(int code);
+std::string AvErrorText(int code);
 
 // Throws EngineError("<what>: <library message>") when code < 0.
 inline int check(int code, const std::string& what) {
-  if (code < 0) throw EngineError(what + ": " + avErrorText(code));
+  if (code < 0) throw EngineError(what + ": " + AvErrorText(code));
   return code;
 }
 
@@ -50,7 +50,7 @@ using GraphPtr = std::unique_ptr<AVFilterGraph, GraphDeleter>;
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 
-FramePtr makeFrame();
-PacketPtr makePacket();
+FramePtr MakeFrame();
+PacketPtr MakePacket();
 
 }  // namespace orv::engine

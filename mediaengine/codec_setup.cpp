@@ -11,12 +11,12 @@ extern "C" {
 namespace orv::engine {
 namespace {
 
-void setOption(void* target, const char* name, const std::string& value) {
+void SetOption(void* target, const char* name, const std::string& value) {
   check(av_opt_set(target, name, value.c_str(), AV_OPT_SEARCH_CHILDREN),
         std::string("cannot set encoder option ") + name + "=" + value);
 }
 
-void setOption(void* target, const char* name, long long value) {
+void SetOption(void* target, const char* name, long long value) {
   check(av_opt_set_int(target, name, value, AV_OPT_SEARCH_CHILDREN),
         std::string("cannot set encoder option ") + name + "=" + std::to_string(value));
 }
@@ -27,36 +27,36 @@ CodecPtr allocate(const AVCodec* codec) {
   return ctx;
 }
 
-void configureMpeg4(AVCodecContext* enc, const LavcOptions& l) {
-  if (l.mbd >= 0) setOption(enc, "mbd", l.mbd);
-  if (l.cmp >= 0) setOption(enc, "cmp", l.cmp);
-  if (l.subcmp >= 0) setOption(enc, "subcmp", l.subcmp);
-  if (l.trellis) setOption(enc, "trellis", 1);
+void ConfigureMpeg4(AVCodecContext* enc, const LavcOptions& l) {
+  if (l.mbd >= 0) SetOption(enc, "mbd", l.mbd);
+  if (l.cmp >= 0) SetOption(enc, "cmp", l.cmp);
+  if (l.subcmp >= 0) SetOption(enc, "subcmp", l.subcmp);
+  if (l.trellis) SetOption(enc, "trellis", 1);
   std::string flags;
   if (l.v4mv) flags += "+mv4";
   if (l.qpel) flags += "+qpel";
   if (l.aic) flags += "+aic";
-  if (!flags.empty()) setOption(enc, "flags", flags);
+  if (!flags.empty()) SetOption(enc, "flags", flags);
 }
 
-void configureX264(AVCodecContext* enc, const LavcOptions& l) {
+void ConfigureX264(AVCodecContext* enc, const LavcOptions& l) {
   // Small players need Baseline: no B-frames, CAVLC, one reference is
   // enough at level 1.3.
-  setOption(enc->priv_data, "profile", std::string("baseline"));
-  if (l.coder == 0 || l.coder < 0) setOption(enc->priv_data, "coder", 0LL);
+  SetOption(enc->priv_data, "profile", std::string("baseline"));
+  if (l.coder == 0 || l.coder < 0) SetOption(enc->priv_data, "coder", 0LL);
   enc->level = l.level > 0 ? l.level : FF_LEVEL_UNKNOWN;
-  setOption(enc->priv_data, "x264-params", std::string("bframes=0:cabac=0"));
+  SetOption(enc->priv_data, "x264-params", std::string("bframes=0:cabac=0"));
 }
 
 }  // namespace
 
-const AVCodec* findEncoder(const std::string& name) {
+const AVCodec* FindEncoder(const std::string& name) {
   const AVCodec* codec = avcodec_find_encoder_by_name(name.c_str());
   if (!codec) throw EngineError("encoder '" + name + "' is not available in this FFmpeg");
   return codec;
 }
 
-int supportedSampleRate(const AVCodec* codec, int wanted) {
+int SupportedSampleRate(const AVCodec* codec, int wanted) {
   if (!codec->supported_samplerates) return wanted;
   int best = codec->supported_samplerates[0];
   for (const int* r = codec->supported_samplerates; *r; ++r)
@@ -64,14 +64,14 @@ int supportedSampleRate(const AVCodec* codec, int wanted) {
   return best;
 }
 
-int encoderChannels(const OutputPlan& plan, const Options& options, int chainChannels) {
+int EncoderChannels(const OutputPlan& plan, const Options& options, int chainChannels) {
   if (plan.audioEncoder == "libmp3lame" && options.lame.mode == 3) return 1;
   return std::clamp(chainChannels, 1, 2);
 }
 
-CodecPtr openVideoEncoder(const OutputPlan& plan, const Options& options, int width, int height,
+CodecPtr OpenVideoEncoder(const OutputPlan& plan, const Options& options, int width, int height,
                           AVRational timeBase, AVRational frameRate, bool globalHeader) {
-  const AVCodec* codec = findEncoder(plan.videoEncoder);
+  const AVCodec* codec = FindEncoder(plan.videoEncoder);
   CodecPtr enc = allocate(codec);
   const LavcOptions& l = options.lavc;
   enc->width = width;
@@ -91,15 +91,15 @@ CodecPtr openVideoEncoder(const OutputPlan& plan, const Options& options, int wi
   }
   if (l.bitExact) enc->flags |= AV_CODEC_FLAG_BITEXACT;
   if (globalHeader) enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  if (plan.videoEncoder == "mpeg4") configureMpeg4(enc.get(), l);
-  else if (plan.videoEncoder == "libx264") configureX264(enc.get(), l);
+  if (plan.videoEncoder == "mpeg4") ConfigureMpeg4(enc.get(), l);
+  else if (plan.videoEncoder == "libx264") ConfigureX264(enc.get(), l);
   check(avcodec_open2(enc.get(), codec, nullptr), "cannot open the " + plan.videoEncoder + " encoder");
   return enc;
 }
 
-CodecPtr openAudioEncoder(const OutputPlan& plan, const Options& options, int sampleRate,
+CodecPtr OpenAudioEncoder(const OutputPlan& plan, const Options& options, int sampleRate,
                           const AVChannelLayout& layout, AVSampleFormat format, bool globalHeader) {
-  const AVCodec* codec = findEncoder(plan.audioEncoder);
+  const AVCodec* codec = FindEncoder(plan.audioEncoder);
   CodecPtr enc = allocate(codec);
   enc->sample_rate = sampleRate;
   enc->sample_fmt = format;
@@ -109,8 +109,8 @@ CodecPtr openAudioEncoder(const OutputPlan& plan, const Options& options, int sa
   if (plan.audioEncoder == "libmp3lame" && options.oac == "mp3lame") {
     kbps = options.lame.bitrateKbps;
     // mode=0 is plain stereo; lame's own default is joint stereo.
-    if (options.lame.mode == 0 || options.lame.mode == 2) setOption(enc->priv_data, "joint_stereo", 0LL);
-    if (options.lame.mode == 1) setOption(enc->priv_data, "joint_stereo", 1LL);
+    if (options.lame.mode == 0 || options.lame.mode == 2) SetOption(enc->priv_data, "joint_stereo", 0LL);
+    if (options.lame.mode == 1) SetOption(enc->priv_data, "joint_stereo", 1LL);
   } else if (options.lavc.abitrateKbps > 0) {
     kbps = options.lavc.abitrateKbps;
   }

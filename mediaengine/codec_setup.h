@@ -6,19 +6,19 @@
 
 namespace orv::engine {
 
-const AVCodec* findEncoder(const std::string& name);
+const AVCodec* FindEncoder(const std::string& name);
 
 // Picks the encoder's sample rate nearest to the wanted one.
-int supportedSampleRate(const AVCodec* codec, int wanted);
+int SupportedSampleRate(const AVCodec* codec, int wanted);
 
 // Channel count the audio encoder will be fed: lame mode=3 forces mono,
 // MP3 and AAC here take at most stereo.
-int encoderChannels(const OutputPlan& plan, const Options& options, int chainChannels);
+int EncoderChannels(const OutputPlan& plan, const Options& options, int chainChannels);
 
-CodecPtr openVideoEncoder(const OutputPlan& plan, const Options& options, int width, int height,
+CodecPtr OpenVideoEncoder(const OutputPlan& plan, const Options& options, int width, int height,
                           AVRational timeBase, AVRational frameRate, bool globalHeader);
 
-CodecPtr openAudioEncoder(const OutputPlan& plan, const Options& options, int sampleRate,
+CodecPtr OpenAudioEncoder(const OutputPlan& plan, const Options& options, int sampleRate,
                           const AVChannelLayout& layout, AVSampleFormat format, bool globalHeader);
 
 }  // namespace orv::engine

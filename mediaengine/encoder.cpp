@@ -25,7 +25,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-AVRational sourceFrameRate(AVFormatContext* input, AVStream* stream) {
+AVRational SourceFrameRate(AVFormatContext* input, AVStream* stream) {
   AVRational rate = av_guess_frame_rate(input, stream, nullptr);
   double fps = rate.den > 0 ? av_q2d(rate) : 0;
   // Timestamp-rate guesses (1000 fps for some containers) are not real.
@@ -33,7 +33,7 @@ AVRational sourceFrameRate(AVFormatContext* input, AVStream* stream) {
   return rate;
 }
 
-int findAudioStream(AVFormatContext* input, int aid) {
+int FindAudioStream(AVFormatContext* input, int aid) {
   if (aid >= 0) {
     int ordinal = 0;
     for (unsigned i = 0; i < input->nb_streams; ++i) {
@@ -46,7 +46,7 @@ int findAudioStream(AVFormatContext* input, int aid) {
   return av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
 }
 
-int findVideoStream(AVFormatContext* input) {
+int FindVideoStream(AVFormatContext* input) {
   int index = av_find_best_stream(input, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (index >= 0 && (input->streams[index]->disposition & AV_DISPOSITION_ATTACHED_PIC)) return -1;
   return index;
@@ -60,14 +60,14 @@ class EncodeRun {
   EncodeOutcome run();
 
  private:
-  void setUpVideo(int index);
-  void setUpAudio(int index);
-  AVStream* addOutputStream(const AVCodecContext* encoder);
-  bool writePacket(AVPacket* packet);
+  void SetUpVideo(int index);
+  void SetUpAudio(int index);
+  AVStream* AddOutputStream(const AVCodecContext* encoder);
+  bool WritePacket(AVPacket* packet);
   // Returns false when the GUI asked to stop.
-  bool honourControl();
-  double sourcePosition() const;
-  void checkInputComplete(bool reachedEof) const;
+  bool HonourControl();
+  double SourcePosition() const;
+  void CheckInputComplete(bool reachedEof) const;
 
   const Options& options_;
   const OutputPlan& plan_;
@@ -82,54 +82,54 @@ class EncodeRun {
   Clock::time_point lastPoll_{};
 };
 
-void EncodeRun::setUpVideo(int index) {
+void EncodeRun::SetUpVideo(int index) {
   AVStream* in = input_->streams[index];
   auto path = std::make_unique<StreamPath>(in, origin_, endSeconds_);
-  path->openDecoder();
-  FilterChain user = translateVideoFilters(options_.videoFilters);
+  path->OpenDecoder();
+  FilterChain user = TranslateVideoFilters(options_.videoFilters);
   if (!user.error.empty()) throw EngineError(user.error);
-  double fps = options_.outputFps > 0 ? options_.outputFps : av_q2d(sourceFrameRate(input_.get(), in));
-  path->configureGraph(videoGraph(user.description, fps, endSeconds_));
+  double fps = options_.outputFps > 0 ? options_.outputFps : av_q2d(SourceFrameRate(input_.get(), in));
+  path->ConfigureGraph(VideoGraph(user.description, fps, endSeconds_));
   AVFilterContext* sink = path->sink();
   AVRational tb = av_buffersink_get_time_base(sink);
   AVRational rate = av_buffersink_get_frame_rate(sink);
-  CodecPtr enc = openVideoEncoder(plan_, options_, av_buffersink_get_w(sink), av_buffersink_get_h(sink), tb, rate,
-                                  output_->needsGlobalHeader());
-  AVStream* out = addOutputStream(enc.get());
+  CodecPtr enc = OpenVideoEncoder(plan_, options_, av_buffersink_get_w(sink), av_buffersink_get_h(sink), tb, rate,
+                                  output_->NeedsGlobalHeader());
+  AVStream* out = AddOutputStream(enc.get());
   if (!options_.fourcc.empty() && plan_.videoEncoder == "mpeg4") {
     const std::string& f = options_.fourcc;
     out->codecpar->codec_tag = MKTAG(f[0], f[1], f[2], f[3]);
   }
-  path->attachEncoder(std::move(enc), out, [this](AVPacket* p) { return writePacket(p); });
+  path->AttachEncoder(std::move(enc), out, [this](AVPacket* p) { return WritePacket(p); });
   paths_.push_back(std::move(path));
 }
 
-void EncodeRun::setUpAudio(int index) {
+void EncodeRun::SetUpAudio(int index) {
   AVStream* in = input_->streams[index];
   auto path = std::make_unique<StreamPath>(in, origin_, endSeconds_);
-  path->openDecoder();
+  path->OpenDecoder();
   int inChannels = path->decoder()->ch_layout.nb_channels;
-  FilterChain user = translateAudioFilters(options_.audioFilters, inChannels);
+  FilterChain user = TranslateAudioFilters(options_.audioFilters, inChannels);
   if (!user.error.empty()) throw EngineError(user.error);
 
-  const AVCodec* codec = findEncoder(plan_.audioEncoder);
-  int rate = supportedSampleRate(codec, options_.sampleRate > 0 ? options_.sampleRate : path->decoder()->sample_rate);
+  const AVCodec* codec = FindEncoder(plan_.audioEncoder);
+  int rate = SupportedSampleRate(codec, options_.sampleRate > 0 ? options_.sampleRate : path->decoder()->sample_rate);
   AVSampleFormat format = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
-  int channels = encoderChannels(plan_, options_, user.outputChannels ? user.outputChannels : inChannels);
+  int channels = EncoderChannels(plan_, options_, user.outputChannels ? user.outputChannels : inChannels);
   AVChannelLayout layout{};
   av_channel_layout_default(&layout, channels);
   char layoutName[64] = {};
   av_channel_layout_describe(&layout, layoutName, sizeof layoutName);
 
-  path->configureGraph(audioGraph(user.description, endSeconds_, rate, av_get_sample_fmt_name(format), layoutName));
-  CodecPtr enc = openAudioEncoder(plan_, options_, rate, layout, format, output_->needsGlobalHeader());
+  path->ConfigureGraph(AudioGraph(user.description, endSeconds_, rate, av_get_sample_fmt_name(format), layoutName));
+  CodecPtr enc = OpenAudioEncoder(plan_, options_, rate, layout, format, output_->NeedsGlobalHeader());
   av_channel_layout_uninit(&layout);
-  AVStream* out = addOutputStream(enc.get());
-  path->attachEncoder(std::move(enc), out, [this](AVPacket* p) { return writePacket(p); });
+  AVStream* out = AddOutputStream(enc.get());
+  path->AttachEncoder(std::move(enc), out, [this](AVPacket* p) { return WritePacket(p); });
   paths_.push_back(std::move(path));
 }
 
-AVStream* EncodeRun::addOutputStream(const AVCodecContext* encoder) {
+AVStream* EncodeRun::AddOutputStream(const AVCodecContext* encoder) {
   AVStream* out = avformat_new_stream(output_->context(), nullptr);
   if (!out) throw EngineError("out of memory");
   check(avcodec_parameters_from_context(out->codecpar, encoder), "cannot set up the output stream");
@@ -138,7 +138,7 @@ AVStream* EncodeRun::addOutputStream(const AVCodecContext* encoder) {
   return out;
 }
 
-bool EncodeRun::writePacket(AVPacket* packet) {
+bool EncodeRun::WritePacket(AVPacket* packet) {
   if (sizeLimitHit_ || !output_->fits(packet)) {
     sizeLimitHit_ = true;
     return false;
@@ -147,31 +147,31 @@ bool EncodeRun::writePacket(AVPacket* packet) {
   return true;
 }
 
-double EncodeRun::sourcePosition() const {
+double EncodeRun::SourcePosition() const {
   double newest = 0;
   for (const auto& p : paths_) newest = std::max(newest, p->position());
   return options_.startSeconds + newest;
 }
 
-bool EncodeRun::honourControl() {
+bool EncodeRun::HonourControl() {
   auto now = Clock::now();
   if (now - lastPoll_ < std::chrono::milliseconds(40)) return true;
   lastPoll_ = now;
   EngineCommand command = control_.poll();
   while (command == EngineCommand::Pause) {
     // Hold position: read nothing until the GUI resumes or stops.
-    position_.maybeWrite(sourcePosition());
+    position_.MaybeWrite(SourcePosition());
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     command = control_.poll();
   }
   return command != EngineCommand::Stop;
 }
 
-void EncodeRun::checkInputComplete(bool reachedEof) const {
+void EncodeRun::CheckInputComplete(bool reachedEof) const {
   long long decoded = 0, encoded = 0;
   for (const auto& p : paths_) {
-    decoded += p->decodedFrames();
-    encoded += p->encodedPackets();
+    decoded += p->DecodedFrames();
+    encoded += p->EncodedPackets();
   }
   if (decoded == 0) throw EngineError("no audio or video could be decoded from '" + options_.source + "'");
   if (encoded == 0) throw EngineError("nothing was encoded: the range lies outside the source");
@@ -180,25 +180,25 @@ void EncodeRun::checkInputComplete(bool reachedEof) const {
   if (input_->duration_estimation_method != AVFMT_DURATION_FROM_STREAM || input_->duration <= 0) return;
   double expected = static_cast<double>(input_->duration) / AV_TIME_BASE;
   if (endSeconds_ > 0) expected = std::min(expected, options_.startSeconds + endSeconds_);
-  if (sourcePosition() < expected - std::max(1.0, 0.05 * expected))
+  if (SourcePosition() < expected - std::max(1.0, 0.05 * expected))
     throw EngineError("'" + options_.source + "' ends early; the file is truncated or damaged");
 }
 
 EncodeOutcome EncodeRun::run() {
-  input_ = openSource(options_.source);
-  origin_ = sourceStartTime(input_.get()) + options_.startSeconds;
+  input_ = OpenSource(options_.source);
+  origin_ = SourceStartTime(input_.get()) + options_.startSeconds;
   if (options_.end.kind == EndKind::Duration) endSeconds_ = options_.end.seconds;
   uint64_t sizeLimit = options_.end.kind == EndKind::Size ? options_.end.bytes : 0;
   output_ = std::make_unique<OutputFile>(options_.output, plan_.muxer, sizeLimit);
 
-  int videoIndex = plan_.video ? findVideoStream(input_.get()) : -1;
-  int audioIndex = plan_.audio ? findAudioStream(input_.get(), options_.aid) : -1;
+  int videoIndex = plan_.video ? FindVideoStream(input_.get()) : -1;
+  int audioIndex = plan_.audio ? FindAudioStream(input_.get(), options_.aid) : -1;
   if (videoIndex < 0 && audioIndex < 0) {
     throw EngineError(plan_.video && !plan_.audio ? "the source has no video stream to encode"
                                                   : "the source has no stream that this output can carry");
   }
-  if (videoIndex >= 0) setUpVideo(videoIndex);
-  if (audioIndex >= 0) setUpAudio(audioIndex);
+  if (videoIndex >= 0) SetUpVideo(videoIndex);
+  if (audioIndex >= 0) SetUpAudio(audioIndex);
   for (unsigned i = 0; i < input_->nb_streams; ++i)
     if (static_cast<int>(i) != videoIndex && static_cast<int>(i) != audioIndex)
       input_->streams[i]->discard = AVDISCARD_ALL;
@@ -209,7 +209,7 @@ EncodeOutcome EncodeRun::run() {
     av_dict_set(&muxerOptions, "id3v2_version", "0", 0);
     av_dict_set(&muxerOptions, "write_xing", "0", 0);
   }
-  output_->writeHeader(&muxerOptions);
+  output_->WriteHeader(&muxerOptions);
   av_dict_free(&muxerOptions);
 
   if (options_.startSeconds > 0) {
@@ -221,11 +221,11 @@ EncodeOutcome EncodeRun::run() {
   }
 
   position_.write(options_.startSeconds);
-  PacketPtr packet = makePacket();
+  PacketPtr packet = MakePacket();
   bool stopped = false;
   bool reachedEof = false;
   for (;;) {
-    if (!honourControl()) {
+    if (!HonourControl()) {
       stopped = true;
       break;
     }
@@ -241,21 +241,21 @@ EncodeOutcome EncodeRun::run() {
     bool ok = path ? path->send(packet.get()) : true;
     av_packet_unref(packet.get());
     if (!ok) break;  // size limit
-    position_.maybeWrite(sourcePosition());
-    if (std::all_of(paths_.begin(), paths_.end(), [](const auto& p) { return p->pastEnd(); })) break;
+    position_.MaybeWrite(SourcePosition());
+    if (std::all_of(paths_.begin(), paths_.end(), [](const auto& p) { return p->PastEnd(); })) break;
   }
   for (auto& p : paths_)
     if (!sizeLimitHit_) p->finish();
-  if (!stopped) checkInputComplete(reachedEof && !sizeLimitHit_);
+  if (!stopped) CheckInputComplete(reachedEof && !sizeLimitHit_);
   output_->finish();
-  position_.write(sourcePosition());
+  position_.write(SourcePosition());
   if (stopped) return EncodeOutcome::Stopped;
   return sizeLimitHit_ ? EncodeOutcome::SizeLimit : EncodeOutcome::Completed;
 }
 
 }  // namespace
 
-EncodeOutcome runEncode(const Options& options, const OutputPlan& plan) {
+EncodeOutcome RunEncode(const Options& options, const OutputPlan& plan) {
   EncodeRun run(options, plan);
   return run.run();
 }

@@ -9,6 +9,6 @@ enum class EncodeOutcome { Completed, Stopped, SizeLimit };
 
 // Runs the whole encode; throws EngineError on failure (the output file is
 // then left as it was before the run).
-EncodeOutcome runEncode(const Options& options, const OutputPlan& plan);
+EncodeOutcome RunEncode(const Options& options, const OutputPlan& plan);
 
 }  // namespace orv::engine

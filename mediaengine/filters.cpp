@@ -12,7 +12,7 @@
 namespace orv::engine {
 namespace {
 
-std::optional<long> toInt(std::string_view s) {
+std::optional<long> ToInt(std::string_view s) {
   if (!s.empty() && s.front() == '+') s.remove_prefix(1);
   long v = 0;
   auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
@@ -20,7 +20,7 @@ std::optional<long> toInt(std::string_view s) {
   return v;
 }
 
-std::optional<double> toDouble(std::string_view s) {
+std::optional<double> ToDouble(std::string_view s) {
   if (!s.empty() && s.front() == '+') s.remove_prefix(1);
   double v = 0;
   auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
@@ -29,7 +29,7 @@ std::optional<double> toDouble(std::string_view s) {
   return v;
 }
 
-std::string formatNumber(double v) {
+std::string FormatNumber(double v) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.9g", v);
   return buf;
@@ -55,7 +55,7 @@ void append(std::string& chain, const std::string& piece) {
 
 // A scale size field: positive = pixels, 0 = source size, negative = keep
 // the display aspect (MEncoder's -1/-2; we always round to even).
-std::string scaleExpr(long mine, long other, bool isWidth, long boundary) {
+std::string ScaleExpr(long mine, long other, bool isWidth, long boundary) {
   if (mine > 0) return std::to_string(mine);
   if (mine == 0 || other <= 0) return isWidth ? "iw" : "ih";
   std::string expr = isWidth ? "2*trunc(" + std::to_string(other) + "*dar/2+0.5)"
@@ -65,32 +65,32 @@ std::string scaleExpr(long mine, long other, bool isWidth, long boundary) {
   return "'max(2," + expr + ")'";
 }
 
-std::string expandSize(long v, const char* source) {
+std::string ExpandSize(long v, const char* source) {
   if (v > 0) return std::to_string(v);
   if (v == 0) return source;
   return std::string(source) + "+" + std::to_string(-v);
 }
 
-std::string expandPos(long v, const char* free) {
+std::string ExpandPos(long v, const char* free) {
   if (v < 0) return std::string("(") + free + ")/2";
   return std::to_string(v);
 }
 
 }  // namespace
 
-FilterChain translateVideoFilters(std::string_view vf) {
+FilterChain TranslateVideoFilters(std::string_view vf) {
   FilterChain result;
   if (vf.empty()) return result;
-  std::vector<std::string> items = splitList(vf, ',');
+  std::vector<std::string> items = SplitList(vf, ',');
   for (size_t i = 0; i < items.size(); ++i) {
     const std::string& item = items[i];
     auto eq = item.find('=');
     std::string name = item.substr(0, eq);
     std::vector<std::string> args =
-        eq == std::string::npos ? std::vector<std::string>{} : splitList(item.substr(eq + 1), ':');
+        eq == std::string::npos ? std::vector<std::string>{} : SplitList(item.substr(eq + 1), ':');
     std::vector<long> n;
     for (const auto& a : args) {
-      auto v = toInt(a);
+      auto v = ToInt(a);
       if (!v) return fail("invalid -vf argument in '" + item + "'");
       n.push_back(*v);
     }
@@ -102,21 +102,21 @@ FilterChain translateVideoFilters(std::string_view vf) {
       long boxW = 0, boxH = 0;
       for (size_t j = i + 1; j < items.size(); ++j) {
         if (items[j].rfind("expand=", 0) != 0) continue;
-        auto e = splitList(items[j].substr(7), ':');
+        auto e = SplitList(items[j].substr(7), ':');
         if (e.size() >= 2) {
-          boxW = toInt(e[0]).value_or(0);
-          boxH = toInt(e[1]).value_or(0);
+          boxW = ToInt(e[0]).value_or(0);
+          boxH = ToInt(e[1]).value_or(0);
         }
         break;
       }
-      append(result.description, "scale=w=" + scaleExpr(n[0], n[1], true, boxW) +
-                                     ":h=" + scaleExpr(n[1], n[0], false, boxH) + ",setsar=1");
+      append(result.description, "scale=w=" + ScaleExpr(n[0], n[1], true, boxW) +
+                                     ":h=" + ScaleExpr(n[1], n[0], false, boxH) + ",setsar=1");
     } else if (name == "expand") {
       if (n.size() < 2) return fail("-vf expand needs W:H in '" + item + "'");
       long x = n.size() > 2 ? n[2] : -1;
       long y = n.size() > 3 ? n[3] : -1;
-      append(result.description, "pad=w=" + expandSize(n[0], "iw") + ":h=" + expandSize(n[1], "ih") +
-                                     ":x=" + expandPos(x, "ow-iw") + ":y=" + expandPos(y, "oh-ih") +
+      append(result.description, "pad=w=" + ExpandSize(n[0], "iw") + ":h=" + ExpandSize(n[1], "ih") +
+                                     ":x=" + ExpandPos(x, "ow-iw") + ":y=" + ExpandPos(y, "oh-ih") +
                                      ":color=black");
     } else if (name == "crop") {
       if (n.size() < 2) return fail("-vf crop needs W:H in '" + item + "'");
@@ -131,11 +131,11 @@ FilterChain translateVideoFilters(std::string_view vf) {
   return result;
 }
 
-FilterChain channelsToPan(std::string_view args, int inputChannels) {
-  std::vector<std::string> parts = splitList(args, ':');
+FilterChain ChannelsToPan(std::string_view args, int inputChannels) {
+  std::vector<std::string> parts = SplitList(args, ':');
   std::vector<long> n;
   for (const auto& p : parts) {
-    auto v = toInt(p);
+    auto v = ToInt(p);
     if (!v || *v < 0) return fail("invalid -af channels='" + std::string(args) + "'");
     n.push_back(*v);
   }
@@ -168,14 +168,14 @@ FilterChain channelsToPan(std::string_view args, int inputChannels) {
   return c;
 }
 
-FilterChain panToPan(std::string_view args, int inputChannels) {
-  std::vector<std::string> parts = splitList(args, ':');
-  auto outputs = parts.empty() ? std::nullopt : toInt(parts[0]);
+FilterChain PanToPan(std::string_view args, int inputChannels) {
+  std::vector<std::string> parts = SplitList(args, ':');
+  auto outputs = parts.empty() ? std::nullopt : ToInt(parts[0]);
   if (!outputs || *outputs < 1 || *outputs > 8) return fail("invalid -af pan='" + std::string(args) + "'");
   int out = static_cast<int>(*outputs);
   std::vector<double> gains;
   for (size_t i = 1; i < parts.size(); ++i) {
-    auto g = toDouble(parts[i]);
+    auto g = ToDouble(parts[i]);
     if (!g) return fail("invalid -af pan='" + std::string(args) + "'");
     gains.push_back(*g);
   }
@@ -189,7 +189,7 @@ FilterChain panToPan(std::string_view args, int inputChannels) {
       double g = gains[static_cast<size_t>(i) * out + o];
       if (g == 0) continue;
       if (!expr.empty()) expr += "+";
-      expr += formatNumber(g) + "*c" + std::to_string(i);
+      expr += FormatNumber(g) + "*c" + std::to_string(i);
     }
     pan += "|c" + std::to_string(o) + "=" + (expr.empty() ? "0*c0" : expr);
   }
@@ -199,13 +199,13 @@ FilterChain panToPan(std::string_view args, int inputChannels) {
   return c;
 }
 
-FilterChain volumeToFilters(std::string_view args) {
-  std::vector<std::string> parts = splitList(args, ':');
+FilterChain VolumeToFilters(std::string_view args) {
+  std::vector<std::string> parts = SplitList(args, ':');
   std::string gain = parts.empty() ? "" : parts[0];
   std::string lowered;
   for (char ch : gain) lowered += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   if (lowered.size() > 2 && lowered.substr(lowered.size() - 2) == "db") lowered.resize(lowered.size() - 2);
-  auto db = toDouble(lowered);
+  auto db = ToDouble(lowered);
   if (!db || *db < -200 || *db > 60) return fail("invalid -af volume='" + std::string(args) + "'");
   bool softClip = false;
   for (size_t i = 1; i < parts.size(); ++i) {
@@ -213,28 +213,28 @@ FilterChain volumeToFilters(std::string_view args) {
     else if (parts[i] != "0") return fail("invalid -af volume='" + std::string(args) + "'");
   }
   FilterChain c;
-  c.description = "volume=" + formatNumber(*db) + "dB";
+  c.description = "volume=" + FormatNumber(*db) + "dB";
   // A boost can push peaks past full scale; a delay-compensated limiter
   // keeps them in range without changing the level of quiet material.
   if (*db > 0 || softClip) c.description += ",alimiter=limit=0.97:level=0:latency=1";
   return c;
 }
 
-FilterChain translateAudioFilters(std::string_view af, int inputChannels) {
+FilterChain TranslateAudioFilters(std::string_view af, int inputChannels) {
   FilterChain result;
   if (af.empty()) return result;
   int channels = inputChannels;
-  for (const std::string& item : splitList(af, ',')) {
+  for (const std::string& item : SplitList(af, ',')) {
     auto eq = item.find('=');
     std::string name = item.substr(0, eq);
     std::string args = eq == std::string::npos ? "" : item.substr(eq + 1);
     FilterChain piece;
     if (name == "channels") {
-      piece = channelsToPan(args, channels);
+      piece = ChannelsToPan(args, channels);
     } else if (name == "pan") {
-      piece = panToPan(args, channels);
+      piece = PanToPan(args, channels);
     } else if (name == "volume") {
-      piece = volumeToFilters(args);
+      piece = VolumeToFilters(args);
     } else if (name == "volnorm") {
       // Short frames and window so clips of a few seconds are normalised
       // too; boundary mode stops it easing in from unity gain.
@@ -254,11 +254,11 @@ FilterChain translateAudioFilters(std::string_view af, int inputChannels) {
   return result;
 }
 
-std::string videoGraph(const std::string& userChain, double fps, double endSeconds) {
+std::string VideoGraph(const std::string& userChain, double fps, double endSeconds) {
   // start_time=0 makes the first output frame the picture showing at the
   // (rebased) start position, so a seek is frame-accurate.
-  std::string g = "fps=fps=" + formatNumber(fps) + ":start_time=0";
-  if (endSeconds > 0) g += ",trim=end=" + formatNumber(endSeconds);
+  std::string g = "fps=fps=" + FormatNumber(fps) + ":start_time=0";
+  if (endSeconds > 0) g += ",trim=end=" + FormatNumber(endSeconds);
   if (userChain.find("scale=") == std::string::npos && userChain.find("pad=") == std::string::npos)
     g += ",scale=w='trunc(iw/2)*2':h='trunc(ih/2)*2'";  // 4:2:0 encoders need even sizes
   append(g, userChain);
@@ -266,10 +266,10 @@ std::string videoGraph(const std::string& userChain, double fps, double endSecon
   return g;
 }
 
-std::string audioGraph(const std::string& userChain, double endSeconds, int sampleRate,
+std::string AudioGraph(const std::string& userChain, double endSeconds, int sampleRate,
                        const std::string& sampleFormat, const std::string& channelLayout) {
   std::string g = "atrim=start=0";
-  if (endSeconds > 0) g += ":end=" + formatNumber(endSeconds);
+  if (endSeconds > 0) g += ":end=" + FormatNumber(endSeconds);
   append(g, userChain);
   g += ",aresample=" + std::to_string(sampleRate) + ",aformat=sample_fmts=" + sampleFormat +
        ":sample_rates=" + std::to_string(sampleRate) + ":channel_layouts=" + channelLayout;

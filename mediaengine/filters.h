@@ -14,26 +14,26 @@ struct FilterChain {
 };
 
 // -vf value (e.g. "scale=320:-2,harddup,expand=320:240:-1:-1:1") to a chain.
-FilterChain translateVideoFilters(std::string_view vf);
+FilterChain TranslateVideoFilters(std::string_view vf);
 
 // -af value (e.g. "channels=2:2:0:0:0:1,volume=-20db:sc"); inputChannels is
 // the decoded channel count, needed to resolve routes that name missing
 // channels.
-FilterChain translateAudioFilters(std::string_view af, int inputChannels);
+FilterChain TranslateAudioFilters(std::string_view af, int inputChannels);
 
 // channels=N:R:from:to:... as a pan filter.
-FilterChain channelsToPan(std::string_view args, int inputChannels);
+FilterChain ChannelsToPan(std::string_view args, int inputChannels);
 // pan=N:g00:g01:... (gains listed input-major) as a pan filter.
-FilterChain panToPan(std::string_view args, int inputChannels);
+FilterChain PanToPan(std::string_view args, int inputChannels);
 // volume=N[db][:sc] as volume (+ limiter when the gain could clip).
-FilterChain volumeToFilters(std::string_view args);
+FilterChain VolumeToFilters(std::string_view args);
 
 // The video graph run for every encode: rebased timestamps go in, constant
 // frame rate yuv420p comes out. endSeconds <= 0 means no end trim.
-std::string videoGraph(const std::string& userChain, double fps, double endSeconds);
+std::string VideoGraph(const std::string& userChain, double fps, double endSeconds);
 // Audio graph ending in the encoder's format. channelLayout is "mono",
 // "stereo", ...; sampleFormat a libavutil sample format name.
-std::string audioGraph(const std::string& userChain, double endSeconds, int sampleRate,
+std::string AudioGraph(const std::string& userChain, double endSeconds, int sampleRate,
                        const std::string& sampleFormat, const std::string& channelLayout);
 
 }  // namespace orv::engine

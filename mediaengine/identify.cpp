@@ -6,7 +6,7 @@
 
 namespace orv::engine {
 
-MediaInfo emptyMediaInfo() {
+MediaInfo EmptyMediaInfo() {
   MediaInfo info;
   // Plain files carry no selectable streams; -1 marks every slot unused.
   std::fill(std::begin(info.audioStreamIds), std::end(info.audioStreamIds), -1);
@@ -15,10 +15,10 @@ MediaInfo emptyMediaInfo() {
   return info;
 }
 
-MediaInfo identifyFile(const std::string& path) {
-  InputPtr input = openSource(path);
-  MediaInfo info = emptyMediaInfo();
-  double duration = sourceDuration(input.get(), path);
+MediaInfo IdentifyFile(const std::string& path) {
+  InputPtr input = OpenSource(path);
+  MediaInfo info = EmptyMediaInfo();
+  double duration = SourceDuration(input.get(), path);
   if (duration <= 0) throw EngineError("cannot determine the duration of '" + path + "'");
   info.durationSeconds = duration;
   int video = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);

@@ -8,9 +8,9 @@
 namespace orv::engine {
 
 // A record for a file that could not be read: duration 0, empty lists.
-MediaInfo emptyMediaInfo();
+MediaInfo EmptyMediaInfo();
 
 // Fills info for the file; throws EngineError when it is not usable media.
-MediaInfo identifyFile(const std::string& path);
+MediaInfo IdentifyFile(const std::string& path);
 
 }  // namespace orv::engine

@@ -17,42 +17,42 @@ extern "C" {
 
 namespace {
 
-int failWith(const std::string& message, int status = 1) {
+int FailWith(const std::string& message, int status = 1) {
   std::fprintf(stderr, "orvantic-engine: %s\n", message.c_str());
   return status;
 }
 
 int identify(const orv::engine::Options& options) {
   using namespace orv::engine;
-  orv::MediaInfo info = emptyMediaInfo();
+  orv::MediaInfo info = EmptyMediaInfo();
   std::string error;
   try {
     if (options.dvdTitle >= 0) throw EngineError("DVD sources are not supported yet");
-    info = identifyFile(options.source);
+    info = IdentifyFile(options.source);
   } catch (const EngineError& e) {
     error = e.what();
-    info = emptyMediaInfo();
+    info = EmptyMediaInfo();
   }
   try {
     // The GUI waits for this record in every case, so write it even for a
     // file we could not read.
-    writeMediaInfo(options.folder, info);
+    WriteMediaInfo(options.folder, info);
   } catch (const EngineError& e) {
-    return failWith(e.what());
+    return FailWith(e.what());
   }
-  return error.empty() ? 0 : failWith(error);
+  return error.empty() ? 0 : FailWith(error);
 }
 
 int encode(const orv::engine::Options& options) {
   using namespace orv::engine;
   OutputPlan plan;
-  std::string error = planOutput(options, plan);
-  if (!error.empty()) return failWith(error, 2);
-  if (options.dvdTitle >= 0) return failWith("DVD sources are not supported yet");
+  std::string error = PlanOutput(options, plan);
+  if (!error.empty()) return FailWith(error, 2);
+  if (options.dvdTitle >= 0) return FailWith("DVD sources are not supported yet");
   try {
-    runEncode(options, plan);
+    RunEncode(options, plan);
   } catch (const EngineError& e) {
-    return failWith(e.what());
+    return FailWith(e.what());
   }
   return 0;
 }
@@ -64,15 +64,15 @@ int main(int argc, char** argv) {
   // The GUI reads our status files, not our console; library chatter is
   // only wanted when debugging.
   av_log_set_level(std::getenv("ORVANTIC_ENGINE_DEBUG") ? AV_LOG_INFO : AV_LOG_QUIET);
-  installCleanupHandlers();
+  InstallCleanupHandlers();
 
   std::vector<std::string> args(argv + 1, argv + argc);
-  ParseResult parsed = parseCommandLine(args);
-  if (!parsed.ok()) return failWith(parsed.error, 2);
+  ParseResult parsed = ParseCommandLine(args);
+  if (!parsed.ok()) return FailWith(parsed.error, 2);
   const Options& options = parsed.options;
-  if (!options.hasSource) return failWith("no source given", 2);
+  if (!options.hasSource) return FailWith("no source given", 2);
 
   if (options.identify) return identify(options);
   if (!options.output.empty()) return encode(options);
-  return failWith("play mode is not available in this version", 2);
+  return FailWith("play mode is not available in this version", 2);
 }

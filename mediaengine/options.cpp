@@ -16,11 +16,11 @@ std::string lower(std::string_view s) {
   return out;
 }
 
-bool endsWith(std::string_view s, std::string_view suffix) {
+bool EndsWith(std::string_view s, std::string_view suffix) {
   return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
 }
 
-std::optional<double> parseDouble(std::string_view text) {
+std::optional<double> ParseDouble(std::string_view text) {
   if (text.empty()) return std::nullopt;
   double value = 0;
   auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -29,7 +29,7 @@ std::optional<double> parseDouble(std::string_view text) {
   return value;
 }
 
-std::optional<long long> parseInt(std::string_view text) {
+std::optional<long long> ParseInt(std::string_view text) {
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   if (text.empty()) return std::nullopt;
   long long value = 0;
@@ -38,7 +38,7 @@ std::optional<long long> parseInt(std::string_view text) {
   return value;
 }
 
-std::optional<bool> parseFlag(std::string_view value) {
+std::optional<bool> ParseFlag(std::string_view value) {
   std::string v = lower(value);
   if (v.empty() || v == "yes" || v == "1" || v == "on") return true;
   if (v == "no" || v == "0" || v == "off") return false;
@@ -53,27 +53,27 @@ struct OptionSpec {
   Handler handle;
 };
 
-std::string badValue(const char* option, const std::string& value) {
+std::string BadValue(const char* option, const std::string& value) {
   return std::string("invalid value '") + value + "' for -" + option;
 }
 
-Handler setInt(const char* name, int Options::*field, long long minimum) {
+Handler SetInt(const char* name, int Options::*field, long long minimum) {
   return [name, field, minimum](Options& o, const std::string& v) -> std::string {
-    auto n = parseInt(v);
-    if (!n || *n < minimum || *n > 1000000000) return badValue(name, v);
+    auto n = ParseInt(v);
+    if (!n || *n < minimum || *n > 1000000000) return BadValue(name, v);
     o.*field = static_cast<int>(*n);
     return {};
   };
 }
 
-Handler setString(std::string Options::*field) {
+Handler SetString(std::string Options::*field) {
   return [field](Options& o, const std::string& v) -> std::string {
     o.*field = v;
     return {};
   };
 }
 
-Handler setBool(bool Options::*field) {
+Handler SetBool(bool Options::*field) {
   return [field](Options& o, const std::string&) -> std::string {
     o.*field = true;
     return {};
@@ -81,7 +81,7 @@ Handler setBool(bool Options::*field) {
 }
 
 // Window ids and colour keys come as decimal or 0x-prefixed hex.
-Handler setId(const char* name, long long Options::*field) {
+Handler SetId(const char* name, long long Options::*field) {
   return [name, field](Options& o, const std::string& v) -> std::string {
     std::string_view digits(v);
     int base = 10;
@@ -92,89 +92,89 @@ Handler setId(const char* name, long long Options::*field) {
     long long n = 0;
     auto [p, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n, base);
     if (digits.empty() || ec != std::errc() || p != digits.data() + digits.size() || n < 0)
-      return badValue(name, v);
+      return BadValue(name, v);
     o.*field = n;
     return {};
   };
 }
 
-std::string handleChapter(Options& o, const std::string& v) {
+std::string HandleChapter(Options& o, const std::string& v) {
   auto dash = v.find('-');
-  auto first = parseInt(std::string_view(v).substr(0, dash));
-  auto last = dash == std::string::npos ? first : parseInt(std::string_view(v).substr(dash + 1));
-  if (!first || !last || *first < 1 || *last < *first) return badValue("chapter", v);
+  auto first = ParseInt(std::string_view(v).substr(0, dash));
+  auto last = dash == std::string::npos ? first : ParseInt(std::string_view(v).substr(dash + 1));
+  if (!first || !last || *first < 1 || *last < *first) return BadValue("chapter", v);
   o.chapterFirst = static_cast<int>(*first);
   o.chapterLast = static_cast<int>(*last);
   return {};
 }
 
-const std::vector<OptionSpec>& optionTable() {
+const std::vector<OptionSpec>& OptionTable() {
   static const std::vector<OptionSpec> table = {
-      {"identify", false, setBool(&Options::identify)},
-      {"nosound", false, setBool(&Options::noSound)},
-      {"currentfolder", true, setString(&Options::folder)},
-      {"o", true, setString(&Options::output)},
-      {"af", true, setString(&Options::audioFilters)},
-      {"vf", true, setString(&Options::videoFilters)},
-      {"srate", true, setInt("srate", &Options::sampleRate, 1000)},
+      {"identify", false, SetBool(&Options::identify)},
+      {"nosound", false, SetBool(&Options::noSound)},
+      {"currentfolder", true, SetString(&Options::folder)},
+      {"o", true, SetString(&Options::output)},
+      {"af", true, SetString(&Options::audioFilters)},
+      {"vf", true, SetString(&Options::videoFilters)},
+      {"srate", true, SetInt("srate", &Options::sampleRate, 1000)},
       {"ofps", true,
        [](Options& o, const std::string& v) -> std::string {
-         auto fps = parseDouble(v);
-         if (!fps || *fps <= 0 || *fps > 1000) return badValue("ofps", v);
+         auto fps = ParseDouble(v);
+         if (!fps || *fps <= 0 || *fps > 1000) return BadValue("ofps", v);
          o.outputFps = *fps;
          return {};
        }},
-      {"oac", true, setString(&Options::oac)},
-      {"ovc", true, setString(&Options::ovc)},
-      {"of", true, setString(&Options::outputFormat)},
+      {"oac", true, SetString(&Options::oac)},
+      {"ovc", true, SetString(&Options::ovc)},
+      {"of", true, SetString(&Options::outputFormat)},
       {"ffourcc", true,
        [](Options& o, const std::string& v) -> std::string {
-         if (v.size() != 4) return badValue("ffourcc", v);
+         if (v.size() != 4) return BadValue("ffourcc", v);
          o.fourcc = v;
          return {};
        }},
       {"lavcopts", true,
-       [](Options& o, const std::string& v) { return parseLavcOptions(v, o.lavc); }},
+       [](Options& o, const std::string& v) { return ParseLavcOptions(v, o.lavc); }},
       {"lameopts", true,
-       [](Options& o, const std::string& v) { return parseLameOptions(v, o.lame); }},
+       [](Options& o, const std::string& v) { return ParseLameOptions(v, o.lame); }},
       {"lavfopts", true,
-       [](Options& o, const std::string& v) { return parseLavfOptions(v, o.lavfFormat); }},
+       [](Options& o, const std::string& v) { return ParseLavfOptions(v, o.lavfFormat); }},
       {"ss", true,
        [](Options& o, const std::string& v) -> std::string {
-         auto t = parseTimeValue(v);
-         if (!t) return badValue("ss", v);
+         auto t = ParseTimeValue(v);
+         if (!t) return BadValue("ss", v);
          o.startSeconds = *t;
          return {};
        }},
       {"endpos", true,
        [](Options& o, const std::string& v) -> std::string {
-         auto e = parseEndPosition(v);
-         if (!e) return badValue("endpos", v);
+         auto e = ParseEndPosition(v);
+         if (!e) return BadValue("endpos", v);
          o.end = *e;
          return {};
        }},
-      {"dvd-device", true, setString(&Options::dvdDevice)},
-      {"chapter", true, handleChapter},
-      {"aid", true, setInt("aid", &Options::aid, 0)},
-      {"sid", true, setInt("sid", &Options::sid, 0)},
-      {"vo", true, setString(&Options::vo)},
-      {"ao", true, setString(&Options::ao)},
-      {"priority", true, setString(&Options::priority)},
-      {"wid", true, setId("wid", &Options::wid)},
-      {"colorkey", true, setId("colorkey", &Options::colorkey)},
-      {"slave", false, setBool(&Options::slave)},
-      {"framedrop", false, setBool(&Options::framedrop)},
-      {"keepaspect", false, setBool(&Options::keepaspect)},
+      {"dvd-device", true, SetString(&Options::dvdDevice)},
+      {"chapter", true, HandleChapter},
+      {"aid", true, SetInt("aid", &Options::aid, 0)},
+      {"sid", true, SetInt("sid", &Options::sid, 0)},
+      {"vo", true, SetString(&Options::vo)},
+      {"ao", true, SetString(&Options::ao)},
+      {"priority", true, SetString(&Options::priority)},
+      {"wid", true, SetId("wid", &Options::wid)},
+      {"colorkey", true, SetId("colorkey", &Options::colorkey)},
+      {"slave", false, SetBool(&Options::slave)},
+      {"framedrop", false, SetBool(&Options::framedrop)},
+      {"keepaspect", false, SetBool(&Options::keepaspect)},
   };
   return table;
 }
 
-std::string setSource(Options& o, const std::string& arg) {
+std::string SetSource(Options& o, const std::string& arg) {
   if (o.hasSource) return "unexpected argument '" + arg + "'";
   o.hasSource = true;
   o.source = arg;
   if (arg.rfind("dvd://", 0) == 0) {
-    auto title = parseInt(std::string_view(arg).substr(6));
+    auto title = ParseInt(std::string_view(arg).substr(6));
     if (!title || *title < 0) return "invalid DVD title in '" + arg + "'";
     o.dvdTitle = static_cast<int>(*title);
   }
@@ -183,7 +183,7 @@ std::string setSource(Options& o, const std::string& arg) {
 
 }  // namespace
 
-std::vector<std::string> splitList(std::string_view text, char separator) {
+std::vector<std::string> SplitList(std::string_view text, char separator) {
   std::vector<std::string> parts;
   size_t start = 0;
   while (start <= text.size()) {
@@ -195,15 +195,15 @@ std::vector<std::string> splitList(std::string_view text, char separator) {
   return parts;
 }
 
-ParseResult parseCommandLine(const std::vector<std::string>& args) {
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
   ParseResult result;
   Options& o = result.options;
-  const auto& table = optionTable();
+  const auto& table = OptionTable();
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg.empty()) continue;
     if (arg.size() < 2 || arg[0] != '-') {
-      result.error = setSource(o, arg);
+      result.error = SetSource(o, arg);
       if (!result.error.empty()) return result;
       continue;
     }
@@ -228,8 +228,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
   return result;
 }
 
-std::optional<double> parseTimeValue(std::string_view text) {
-  auto parts = splitList(text, ':');
+std::optional<double> ParseTimeValue(std::string_view text) {
+  auto parts = SplitList(text, ':');
   if (parts.empty() || parts.size() > 3) return std::nullopt;
   double total = 0;
   for (size_t i = 0; i < parts.size(); ++i) {
@@ -237,8 +237,8 @@ std::optional<double> parseTimeValue(std::string_view text) {
     // fields of hh:mm:ss stay below 60.
     std::optional<double> v;
     if (i + 1 == parts.size()) {
-      v = parseDouble(parts[i]);
-    } else if (auto n = parseInt(parts[i])) {
+      v = ParseDouble(parts[i]);
+    } else if (auto n = ParseInt(parts[i])) {
       v = static_cast<double>(*n);
     }
     if (!v || *v < 0 || (i > 0 && *v >= 60)) return std::nullopt;
@@ -247,13 +247,13 @@ std::optional<double> parseTimeValue(std::string_view text) {
   return total;
 }
 
-std::optional<EndPosition> parseEndPosition(std::string_view text) {
+std::optional<EndPosition> ParseEndPosition(std::string_view text) {
   std::string t = lower(text);
   static const std::pair<const char*, double> units[] = {
       {"gb", 1024.0 * 1024 * 1024}, {"mb", 1024.0 * 1024}, {"kb", 1024.0}, {"b", 1.0}};
   for (const auto& [suffix, factor] : units) {
-    if (!endsWith(t, suffix)) continue;
-    auto number = parseDouble(std::string_view(t).substr(0, t.size() - std::char_traits<char>::length(suffix)));
+    if (!EndsWith(t, suffix)) continue;
+    auto number = ParseDouble(std::string_view(t).substr(0, t.size() - std::char_traits<char>::length(suffix)));
     if (!number || *number <= 0) return std::nullopt;
     EndPosition end;
     end.kind = EndKind::Size;
@@ -261,7 +261,7 @@ std::optional<EndPosition> parseEndPosition(std::string_view text) {
     if (end.bytes == 0) return std::nullopt;
     return end;
   }
-  auto seconds = parseTimeValue(t);
+  auto seconds = ParseTimeValue(t);
   if (!seconds || *seconds <= 0) return std::nullopt;
   EndPosition end;
   end.kind = EndKind::Duration;
@@ -269,8 +269,8 @@ std::optional<EndPosition> parseEndPosition(std::string_view text) {
   return end;
 }
 
-std::string parseLavcOptions(std::string_view text, LavcOptions& out) {
-  for (const std::string& item : splitList(text, ':')) {
+std::string ParseLavcOptions(std::string_view text, LavcOptions& out) {
+  for (const std::string& item : SplitList(text, ':')) {
     if (item.empty()) continue;
     auto eq = item.find('=');
     std::string key = item.substr(0, eq);
@@ -278,13 +278,13 @@ std::string parseLavcOptions(std::string_view text, LavcOptions& out) {
     bool hasValue = eq != std::string::npos;
     auto bad = [&] { return "invalid -lavcopts value '" + item + "'"; };
     auto intInto = [&](int& field, long long lo, long long hi) -> std::string {
-      auto n = parseInt(value);
+      auto n = ParseInt(value);
       if (!n || *n < lo || *n > hi) return bad();
       field = static_cast<int>(*n);
       return {};
     };
     auto flagInto = [&](bool& field) -> std::string {
-      auto f = parseFlag(value);
+      auto f = ParseFlag(value);
       if (!f) return bad();
       field = *f;
       return {};
@@ -337,7 +337,7 @@ std::string parseLavcOptions(std::string_view text, LavcOptions& out) {
     } else if (key == "vrc_maxrate") {
       err = intInto(out.vrcMaxrateKbps, 1, 100000000);
     } else if (key == "vratetol") {
-      auto d = parseDouble(value);
+      auto d = ParseDouble(value);
       if (!d || *d < 0) return bad();
       out.vratetol = *d;
     } else if (key == "coder") {
@@ -353,13 +353,13 @@ std::string parseLavcOptions(std::string_view text, LavcOptions& out) {
   return {};
 }
 
-std::string parseLameOptions(std::string_view text, LameOptions& out) {
-  for (const std::string& item : splitList(text, ':')) {
+std::string ParseLameOptions(std::string_view text, LameOptions& out) {
+  for (const std::string& item : SplitList(text, ':')) {
     if (item.empty()) continue;
     auto eq = item.find('=');
     std::string key = item.substr(0, eq);
     std::string value = eq == std::string::npos ? "" : item.substr(eq + 1);
-    auto n = parseInt(value);
+    auto n = ParseInt(value);
     if (key == "cbr") {
       out.cbr = true;
     } else if (key == "br") {
@@ -375,8 +375,8 @@ std::string parseLameOptions(std::string_view text, LameOptions& out) {
   return {};
 }
 
-std::string parseLavfOptions(std::string_view text, std::string& format) {
-  for (const std::string& item : splitList(text, ':')) {
+std::string ParseLavfOptions(std::string_view text, std::string& format) {
+  for (const std::string& item : SplitList(text, ':')) {
     if (item.empty()) continue;
     if (item.rfind("format=", 0) == 0) {
       format = item.substr(7);
@@ -390,7 +390,7 @@ std::string parseLavfOptions(std::string_view text, std::string& format) {
   return {};
 }
 
-std::string planOutput(const Options& o, OutputPlan& plan) {
+std::string PlanOutput(const Options& o, OutputPlan& plan) {
   plan = {};
   if (o.output.empty()) return "no output file given (-o)";
   std::string outName = lower(o.output);
@@ -430,7 +430,7 @@ std::string planOutput(const Options& o, OutputPlan& plan) {
     // A raw audio stream carries no video.
     plan.video = false;
     if (plan.audio && plan.audioEncoder == "aac")
-      plan.muxer = endsWith(outName, ".mp4") || endsWith(outName, ".m4a") ? "mp4" : "adts";
+      plan.muxer = EndsWith(outName, ".mp4") || EndsWith(outName, ".m4a") ? "mp4" : "adts";
     else
       plan.muxer = "mp3";
   } else if (of == "lavf") {

@@ -96,16 +96,16 @@ struct ParseResult {
   bool ok() const { return error.empty(); }
 };
 
-ParseResult parseCommandLine(const std::vector<std::string>& args);
+ParseResult ParseCommandLine(const std::vector<std::string>& args);
 
 // "12.5", "75", "01:02:03.5", "02:03" -> seconds.
-std::optional<double> parseTimeValue(std::string_view text);
+std::optional<double> ParseTimeValue(std::string_view text);
 // A time as above, or a size "650mb", "4.7gb", "100kb", "5000b".
-std::optional<EndPosition> parseEndPosition(std::string_view text);
+std::optional<EndPosition> ParseEndPosition(std::string_view text);
 // Return an error message naming the offending key, or "" on success.
-std::string parseLavcOptions(std::string_view text, LavcOptions& out);
-std::string parseLameOptions(std::string_view text, LameOptions& out);
-std::string parseLavfOptions(std::string_view text, std::string& format);
+std::string ParseLavcOptions(std::string_view text, LavcOptions& out);
+std::string ParseLameOptions(std::string_view text, LameOptions& out);
+std::string ParseLavfOptions(std::string_view text, std::string& format);
 
 // What the options ask to produce, with library names resolved.
 struct OutputPlan {
@@ -117,8 +117,8 @@ struct OutputPlan {
 };
 
 // Fills plan or returns an error message.
-std::string planOutput(const Options& options, OutputPlan& plan);
+std::string PlanOutput(const Options& options, OutputPlan& plan);
 
-std::vector<std::string> splitList(std::string_view text, char separator);
+std::vector<std::string> SplitList(std::string_view text, char separator);
 
 }  // namespace orv::engine

@@ -14,14 +14,14 @@ namespace {
 char g_tempPath[4096];
 volatile sig_atomic_t g_haveTemp = 0;
 
-void setCleanupPath(const std::string& path) {
+void SetCleanupPath(const std::string& path) {
   g_haveTemp = 0;
   if (path.empty() || path.size() >= sizeof g_tempPath) return;
   std::memcpy(g_tempPath, path.c_str(), path.size() + 1);
   g_haveTemp = 1;
 }
 
-extern "C" void onFatalSignal(int sig) {
+extern "C" void OnFatalSignal(int sig) {
   if (g_haveTemp) ::unlink(g_tempPath);
   if (sig == SIGTERM || sig == SIGINT || sig == SIGHUP) ::_exit(128 + sig);
   // Crashes: restore the default action so the real signal is reported.
@@ -31,23 +31,23 @@ extern "C" void onFatalSignal(int sig) {
 
 }  // namespace
 
-std::string tempPathFor(const std::string& output, long pid) {
+std::string TempPathFor(const std::string& output, long pid) {
   auto slash = output.rfind('/');
   std::string dir = slash == std::string::npos ? "" : output.substr(0, slash + 1);
   std::string name = slash == std::string::npos ? output : output.substr(slash + 1);
   return dir + "." + name + ".part-" + std::to_string(pid);
 }
 
-void installCleanupHandlers() {
+void InstallCleanupHandlers() {
   struct sigaction sa {};
-  sa.sa_handler = onFatalSignal;
+  sa.sa_handler = OnFatalSignal;
   sigemptyset(&sa.sa_mask);
   for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL})
     sigaction(sig, &sa, nullptr);
 }
 
 OutputFile::OutputFile(std::string finalPath, const std::string& muxer, uint64_t sizeLimit)
-    : finalPath_(std::move(finalPath)), tempPath_(tempPathFor(finalPath_, ::getpid())), sizeLimit_(sizeLimit) {
+    : finalPath_(std::move(finalPath)), tempPath_(TempPathFor(finalPath_, ::getpid())), sizeLimit_(sizeLimit) {
   check(avformat_alloc_output_context2(&context_, nullptr, muxer.c_str(), tempPath_.c_str()),
         "cannot create " + muxer + " output");
   if (muxer == "mp4" || muxer == "mov") {
@@ -65,10 +65,10 @@ OutputFile::~OutputFile() {
   avformat_free_context(context_);
 }
 
-bool OutputFile::needsGlobalHeader() const { return context_->oformat->flags & AVFMT_GLOBALHEADER; }
+bool OutputFile::NeedsGlobalHeader() const { return context_->oformat->flags & AVFMT_GLOBALHEADER; }
 
-void OutputFile::writeHeader(AVDictionary** muxerOptions) {
-  setCleanupPath(tempPath_);
+void OutputFile::WriteHeader(AVDictionary** muxerOptions) {
+  SetCleanupPath(tempPath_);
   check(avio_open(&context_->pb, tempPath_.c_str(), AVIO_FLAG_WRITE), "cannot create '" + tempPath_ + "'");
   open_ = true;
   check(avformat_write_header(context_, muxerOptions), "cannot write the output header");
@@ -76,14 +76,14 @@ void OutputFile::writeHeader(AVDictionary** muxerOptions) {
   headerBytes_ = static_cast<uint64_t>(avio_tell(context_->pb));
 }
 
-uint64_t OutputFile::projectedBytes(uint64_t extraPayload, uint64_t extraPackets) const {
+uint64_t OutputFile::ProjectedBytes(uint64_t extraPayload, uint64_t extraPackets) const {
   return headerBytes_ + payloadBytes_ + extraPayload + (packets_ + extraPackets) * perPacketOverhead_ +
          trailerReserve_;
 }
 
 bool OutputFile::fits(const AVPacket* packet) const {
   if (sizeLimit_ == 0) return true;
-  return projectedBytes(static_cast<uint64_t>(packet->size), 1) <= sizeLimit_;
+  return ProjectedBytes(static_cast<uint64_t>(packet->size), 1) <= sizeLimit_;
 }
 
 void OutputFile::write(AVPacket* packet) {
@@ -100,10 +100,10 @@ void OutputFile::finish() {
   if (::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
     std::string reason = std::strerror(errno);
     ::unlink(tempPath_.c_str());
-    setCleanupPath("");
+    SetCleanupPath("");
     throw EngineError("cannot rename the output to '" + finalPath_ + "': " + reason);
   }
-  setCleanupPath("");
+  SetCleanupPath("");
   done_ = true;
 }
 
@@ -111,7 +111,7 @@ void OutputFile::abandon() {
   if (open_) avio_closep(&context_->pb);
   open_ = false;
   ::unlink(tempPath_.c_str());
-  setCleanupPath("");
+  SetCleanupPath("");
   done_ = true;
 }
 

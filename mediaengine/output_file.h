@@ -11,11 +11,11 @@
 namespace orv::engine {
 
 // "/dir/name.mp4" -> "/dir/.name.mp4.part-<pid>"
-std::string tempPathFor(const std::string& output, long pid);
+std::string TempPathFor(const std::string& output, long pid);
 
 // Removes the current temporary file on SIGTERM, SIGINT, SIGHUP and on
 // crashes, then ends the process.
-void installCleanupHandlers();
+void InstallCleanupHandlers();
 
 class OutputFile {
  public:
@@ -26,9 +26,9 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   AVFormatContext* context() const { return context_; }
-  bool needsGlobalHeader() const;
+  bool NeedsGlobalHeader() const;
 
-  void writeHeader(AVDictionary** muxerOptions);
+  void WriteHeader(AVDictionary** muxerOptions);
   // Whether the packet still fits under the size limit, counting what the
   // trailer will need.
   bool fits(const AVPacket* packet) const;
@@ -39,7 +39,7 @@ class OutputFile {
   void abandon();
 
  private:
-  uint64_t projectedBytes(uint64_t extraPayload, uint64_t extraPackets) const;
+  uint64_t ProjectedBytes(uint64_t extraPayload, uint64_t extraPackets) const;
 
   std::string finalPath_;
   std::string tempPath_;

@@ -13,12 +13,12 @@ extern "C" {
 namespace orv::engine {
 namespace {
 
-std::string_view baseName(std::string_view path) {
+std::string_view BaseName(std::string_view path) {
   auto slash = path.rfind('/');
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-bool hasUsableStream(AVFormatContext* input) {
+bool HasUsableStream(AVFormatContext* input) {
   for (unsigned i = 0; i < input->nb_streams; ++i) {
     const AVCodecParameters* p = input->streams[i]->codecpar;
     if (p->codec_type == AVMEDIA_TYPE_VIDEO && p->width > 0 && p->height > 0) return true;
@@ -29,8 +29,8 @@ bool hasUsableStream(AVFormatContext* input) {
 
 }  // namespace
 
-std::optional<std::pair<int, int>> sizeFromFileName(std::string_view path) {
-  std::string_view name = baseName(path);
+std::optional<std::pair<int, int>> SizeFromFileName(std::string_view path) {
+  std::string_view name = BaseName(path);
   std::optional<std::pair<int, int>> found;
   for (size_t x = 0; x < name.size(); ++x) {
     if (name[x] != 'x' && name[x] != 'X') continue;
@@ -48,15 +48,15 @@ std::optional<std::pair<int, int>> sizeFromFileName(std::string_view path) {
   return found;
 }
 
-bool isRawYuvName(std::string_view path) {
-  std::string_view name = baseName(path);
+bool IsRawYuvName(std::string_view path) {
+  std::string_view name = BaseName(path);
   if (name.size() < 4) return false;
   std::string ext(name.substr(name.size() - 4));
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
   return ext == ".yuv";
 }
 
-InputPtr openSource(const std::string& path) {
+InputPtr OpenSource(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) throw EngineError("cannot open '" + path + "': no such file");
   if (!S_ISREG(st.st_mode) || st.st_size == 0)
@@ -64,8 +64,8 @@ InputPtr openSource(const std::string& path) {
 
   const AVInputFormat* format = nullptr;
   AVDictionary* opts = nullptr;
-  if (isRawYuvName(path)) {
-    auto size = sizeFromFileName(path).value_or(std::pair{kDefaultYuvWidth, kDefaultYuvHeight});
+  if (IsRawYuvName(path)) {
+    auto size = SizeFromFileName(path).value_or(std::pair{kDefaultYuvWidth, kDefaultYuvHeight});
     format = av_find_input_format("rawvideo");
     av_dict_set(&opts, "video_size", (std::to_string(size.first) + "x" + std::to_string(size.second)).c_str(), 0);
     av_dict_set(&opts, "pixel_format", "yuv420p", 0);
@@ -77,11 +77,11 @@ InputPtr openSource(const std::string& path) {
   check(rc, "cannot open '" + path + "'");
   InputPtr input(raw);
   check(avformat_find_stream_info(input.get(), nullptr), "cannot read '" + path + "'");
-  if (!hasUsableStream(input.get())) throw EngineError("'" + path + "' has no audio or video stream");
+  if (!HasUsableStream(input.get())) throw EngineError("'" + path + "' has no audio or video stream");
   return input;
 }
 
-double sourceDuration(AVFormatContext* input, const std::string& path) {
+double SourceDuration(AVFormatContext* input, const std::string& path) {
   if (input->duration != AV_NOPTS_VALUE && input->duration > 0)
     return static_cast<double>(input->duration) / AV_TIME_BASE;
   double longest = 0;
@@ -91,8 +91,8 @@ double sourceDuration(AVFormatContext* input, const std::string& path) {
       longest = std::max(longest, s->duration * av_q2d(s->time_base));
   }
   if (longest > 0) return longest;
-  if (isRawYuvName(path)) {
-    auto size = sizeFromFileName(path).value_or(std::pair{kDefaultYuvWidth, kDefaultYuvHeight});
+  if (IsRawYuvName(path)) {
+    auto size = SizeFromFileName(path).value_or(std::pair{kDefaultYuvWidth, kDefaultYuvHeight});
     struct stat st {};
     if (stat(path.c_str(), &st) == 0) {
       double frameBytes = size.first * size.second * 1.5;
@@ -102,7 +102,7 @@ double sourceDuration(AVFormatContext* input, const std::string& path) {
   return 0;
 }
 
-double sourceStartTime(AVFormatContext* input) {
+double SourceStartTime(AVFormatContext* input) {
   if (input->start_time == AV_NOPTS_VALUE) return 0;
   return static_cast<double>(input->start_time) / AV_TIME_BASE;
 }

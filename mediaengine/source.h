@@ -15,19 +15,19 @@ inline constexpr int kDefaultYuvHeight = 288;
 inline constexpr int kYuvFps = 25;
 
 // The last "WxH" in the file's base name ("clip_176x144.yuv" -> 176x144).
-std::optional<std::pair<int, int>> sizeFromFileName(std::string_view path);
+std::optional<std::pair<int, int>> SizeFromFileName(std::string_view path);
 
-bool isRawYuvName(std::string_view path);
+bool IsRawYuvName(std::string_view path);
 
 // Opens and probes the file; throws EngineError on failure or when the file
 // holds no usable audio or video stream.
-InputPtr openSource(const std::string& path);
+InputPtr OpenSource(const std::string& path);
 
 // Seconds: container duration, else longest stream, else (raw yuv) derived
 // from the file size. 0 when unknown.
-double sourceDuration(AVFormatContext* input, const std::string& path);
+double SourceDuration(AVFormatContext* input, const std::string& path);
 
 // Container start time in seconds (0 when unset).
-double sourceStartTime(AVFormatContext* input);
+double SourceStartTime(AVFormatContext* input);
 
 }  // namespace orv::engine

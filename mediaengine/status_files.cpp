@@ -10,13 +10,13 @@
 
 namespace orv::engine {
 
-std::string statusPath(const std::string& folder, const char* name) {
+std::string StatusPath(const std::string& folder, const char* name) {
   if (folder.empty()) return name;
   if (folder.back() == '/') return folder + name;
   return folder + "/" + name;
 }
 
-ControlPoller::ControlPoller(std::string folder) : path_(statusPath(folder, kControlFile)) {
+ControlPoller::ControlPoller(std::string folder) : path_(StatusPath(folder, kControlFile)) {
   clock_gettime(CLOCK_REALTIME, &started_);
 }
 
@@ -43,7 +43,7 @@ EngineCommand ControlPoller::poll() {
 }
 
 PositionWriter::PositionWriter(const std::string& folder) {
-  std::string path = statusPath(folder, kPositionFile);
+  std::string path = StatusPath(folder, kPositionFile);
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
 }
 
@@ -62,12 +62,12 @@ void PositionWriter::write(double seconds) {
   last_ = std::chrono::steady_clock::now();
 }
 
-void PositionWriter::maybeWrite(double seconds) {
+void PositionWriter::MaybeWrite(double seconds) {
   if (std::chrono::steady_clock::now() - last_ >= std::chrono::milliseconds(100)) write(seconds);
 }
 
-void writeMediaInfo(const std::string& folder, const MediaInfo& info) {
-  std::string path = statusPath(folder, kMediaInfoFile);
+void WriteMediaInfo(const std::string& folder, const MediaInfo& info) {
+  std::string path = StatusPath(folder, kMediaInfoFile);
   std::string temp = path + ".tmp-" + std::to_string(::getpid());
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) throw EngineError("cannot write " + path + ": " + std::strerror(errno));

@@ -11,7 +11,7 @@ namespace orv::engine {
 
 // Joins the working folder (which ends with '/', or is empty for the
 // current directory) and a file name.
-std::string statusPath(const std::string& folder, const char* name);
+std::string StatusPath(const std::string& folder, const char* name);
 
 // Reads vctrl.dat. A missing or short file leaves the last command in force.
 class ControlPoller {
@@ -35,7 +35,7 @@ class PositionWriter {
 
   void write(double seconds);
   // Writes at most about every 100 ms.
-  void maybeWrite(double seconds);
+  void MaybeWrite(double seconds);
 
  private:
   int fd_ = -1;
@@ -43,6 +43,6 @@ class PositionWriter {
 };
 
 // Writes videoinfo.dat whole (temp file + rename); throws EngineError.
-void writeMediaInfo(const std::string& folder, const MediaInfo& info);
+void WriteMediaInfo(const std::string& folder, const MediaInfo& info);
 
 }  // namespace orv::engine

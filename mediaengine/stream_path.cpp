@@ -17,7 +17,7 @@ StreamPath::StreamPath(AVStream* input, double originSeconds, double endSeconds)
       endSeconds_(endSeconds),
       originTs_(std::llround(originSeconds / av_q2d(input->time_base))) {}
 
-void StreamPath::openDecoder() {
+void StreamPath::OpenDecoder() {
   const AVCodec* codec = avcodec_find_decoder(input_->codecpar->codec_id);
   if (!codec)
     throw EngineError(std::string("no decoder for ") + avcodec_get_name(input_->codecpar->codec_id));
@@ -32,7 +32,7 @@ void StreamPath::openDecoder() {
     av_channel_layout_default(&decoder_->ch_layout, decoder_->ch_layout.nb_channels);
 }
 
-void StreamPath::configureGraph(const std::string& description) {
+void StreamPath::ConfigureGraph(const std::string& description) {
   graph_.reset(avfilter_graph_alloc());
   if (!graph_) throw EngineError("out of memory");
   graph_->nb_threads = 1;
@@ -75,7 +75,7 @@ void StreamPath::configureGraph(const std::string& description) {
   check(avfilter_graph_config(graph_.get(), nullptr), "cannot set up the filters '" + description + "'");
 }
 
-void StreamPath::attachEncoder(CodecPtr encoder, AVStream* output, PacketSink sink) {
+void StreamPath::AttachEncoder(CodecPtr encoder, AVStream* output, PacketSink sink) {
   encoder_ = std::move(encoder);
   output_ = output;
   packetSink_ = std::move(sink);
@@ -94,10 +94,10 @@ bool StreamPath::send(const AVPacket* packet) {
     ++decodeErrors_;
     return true;
   }
-  return receiveFrames();
+  return ReceiveFrames();
 }
 
-bool StreamPath::receiveFrames() {
+bool StreamPath::ReceiveFrames() {
   for (;;) {
     int rc = avcodec_receive_frame(decoder_.get(), frame_.get());
     if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
@@ -106,13 +106,13 @@ bool StreamPath::receiveFrames() {
       return true;
     }
     ++decodedFrames_;
-    bool ok = pushFrame(frame_.get());
+    bool ok = PushFrame(frame_.get());
     av_frame_unref(frame_.get());
     if (!ok) return false;
   }
 }
 
-bool StreamPath::pushFrame(AVFrame* frame) {
+bool StreamPath::PushFrame(AVFrame* frame) {
   int64_t ts = frame->best_effort_timestamp;
   if (ts == AV_NOPTS_VALUE) ts = nextTs_ == AV_NOPTS_VALUE ? originTs_ : nextTs_;
   int64_t duration = frame->pkt_duration;
@@ -127,10 +127,10 @@ bool StreamPath::pushFrame(AVFrame* frame) {
     return true;
   }
   check(av_buffersrc_add_frame_flags(source_, frame, AV_BUFFERSRC_FLAG_KEEP_REF), "cannot filter a frame");
-  return pullFiltered();
+  return PullFiltered();
 }
 
-bool StreamPath::pullFiltered() {
+bool StreamPath::PullFiltered() {
   for (;;) {
     int rc = av_buffersink_get_frame(sink_, filtered_.get());
     if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
@@ -180,13 +180,13 @@ bool StreamPath::finish() {
   if (refused_) return false;
   if (!decoderFlushed_) {
     decoderFlushed_ = true;
-    if (avcodec_send_packet(decoder_.get(), nullptr) >= 0 && !receiveFrames()) return false;
+    if (avcodec_send_packet(decoder_.get(), nullptr) >= 0 && !ReceiveFrames()) return false;
   }
   // Closing at the end of the last frame (not its start) lets the fps
   // filter give the last picture its full duration.
   int64_t end = nextTs_ == AV_NOPTS_VALUE ? 0 : nextTs_ - originTs_;
   check(av_buffersrc_close(source_, end, 0), "cannot finish filtering");
-  if (!pullFiltered()) return false;
+  if (!PullFiltered()) return false;
   return encode(nullptr);
 }
 

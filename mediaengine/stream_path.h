@@ -22,12 +22,12 @@ class StreamPath {
   int index() const { return input_->index; }
   AVCodecContext* decoder() const { return decoder_.get(); }
 
-  void openDecoder();
+  void OpenDecoder();
   // Builds the graph from the decoder's output format to description.
-  void configureGraph(const std::string& description);
+  void ConfigureGraph(const std::string& description);
   AVFilterContext* sink() const { return sink_; }
   // After the graph: the encoder and the output stream it feeds.
-  void attachEncoder(CodecPtr encoder, AVStream* output, PacketSink sink);
+  void AttachEncoder(CodecPtr encoder, AVStream* output, PacketSink sink);
 
   // Decode one packet and push everything it yields through to the sink.
   // Returns false once the sink has refused a packet.
@@ -38,15 +38,15 @@ class StreamPath {
   // Output-relative seconds of the newest decoded frame (may be negative
   // while decoding up to a seek target).
   double position() const { return position_; }
-  bool pastEnd() const { return pastEnd_; }
-  long long decodedFrames() const { return decodedFrames_; }
-  long long decodeErrors() const { return decodeErrors_; }
-  long long encodedPackets() const { return encodedPackets_; }
+  bool PastEnd() const { return pastEnd_; }
+  long long DecodedFrames() const { return decodedFrames_; }
+  long long DecodeErrors() const { return decodeErrors_; }
+  long long EncodedPackets() const { return encodedPackets_; }
 
  private:
-  bool receiveFrames();
-  bool pushFrame(AVFrame* frame);
-  bool pullFiltered();
+  bool ReceiveFrames();
+  bool PushFrame(AVFrame* frame);
+  bool PullFiltered();
   bool encode(AVFrame* frame);
 
   AVStream* input_;
@@ -61,9 +61,9 @@ class StreamPath {
   CodecPtr encoder_;
   AVStream* output_ = nullptr;
   PacketSink packetSink_;
-  FramePtr frame_ = makeFrame();
-  FramePtr filtered_ = makeFrame();
-  PacketPtr packet_ = makePacket();
+  FramePtr frame_ = MakeFrame();
+  FramePtr filtered_ = MakeFrame();
+  PacketPtr packet_ = MakePacket();
   double position_ = 0;
   bool pastEnd_ = false;
   bool refused_ = false;

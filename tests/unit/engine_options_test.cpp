@@ -25,7 +25,7 @@ const char* kH264 =
 }  // namespace
 
 TEST(EngineCommandLine, GuiEncodeLineParsesCompletely) {
-  ParseResult r = parseCommandLine(split(kH264));
+  ParseResult r = ParseCommandLine(split(kH264));
   ASSERT_TRUE(r.ok()) << r.error;
   const Options& o = r.options;
   EXPECT_EQ(o.source, "/m/in.avi");
@@ -46,7 +46,7 @@ TEST(EngineCommandLine, GuiEncodeLineParsesCompletely) {
   EXPECT_DOUBLE_EQ(o.end.seconds, 30);
 
   OutputPlan plan;
-  ASSERT_EQ(planOutput(o, plan), "");
+  ASSERT_EQ(PlanOutput(o, plan), "");
   EXPECT_TRUE(plan.video && plan.audio);
   EXPECT_EQ(plan.videoEncoder, "libx264");
   EXPECT_EQ(plan.audioEncoder, "aac");
@@ -54,7 +54,7 @@ TEST(EngineCommandLine, GuiEncodeLineParsesCompletely) {
 }
 
 TEST(EngineCommandLine, DvdAndPlayOptionsAreAccepted) {
-  ParseResult r = parseCommandLine(split(" dvd://3 -dvd-device \"/dev/sr0\" -chapter 2-5  -aid 128  -sid 1 -vo xv "
+  ParseResult r = ParseCommandLine(split(" dvd://3 -dvd-device \"/dev/sr0\" -chapter 2-5  -aid 128  -sid 1 -vo xv "
                                          "-ao pulse -wid 4194307 -slave -framedrop -colorkey 0x020202 -keepaspect "
                                          "-priority abovenormal"));
   ASSERT_TRUE(r.ok()) << r.error;
@@ -90,7 +90,7 @@ TEST(EngineCommandLine, BadInputNamesTheProblem) {
       {"a.avi -wid 0xZZ", "-wid"},
   };
   for (const auto& c : cases) {
-    ParseResult r = parseCommandLine(split(c.line));
+    ParseResult r = ParseCommandLine(split(c.line));
     EXPECT_FALSE(r.ok()) << c.line;
     EXPECT_NE(r.error.find(c.mention), std::string::npos) << c.line << " -> " << r.error;
   }
@@ -98,9 +98,9 @@ TEST(EngineCommandLine, BadInputNamesTheProblem) {
 
 TEST(EngineCommandLine, OutputPlanFollowsTheTemplates) {
   auto plan = [](const std::string& line, OutputPlan& p) {
-    ParseResult r = parseCommandLine(split(line));
+    ParseResult r = ParseCommandLine(split(line));
     EXPECT_TRUE(r.ok()) << r.error;
-    return planOutput(r.options, p);
+    return PlanOutput(r.options, p);
   };
   OutputPlan p;
   // Video off, audio kept: the later -of rawaudio wins, a .mp4 name keeps MP4.
@@ -131,87 +131,87 @@ TEST(EngineCommandLine, OutputPlanFollowsTheTemplates) {
 }
 
 TEST(EngineValues, TimesAndSizes) {
-  EXPECT_DOUBLE_EQ(*parseTimeValue("12.500000"), 12.5);
-  EXPECT_DOUBLE_EQ(*parseTimeValue("00:10:00"), 600);
-  EXPECT_DOUBLE_EQ(*parseTimeValue("02:03"), 123);
-  EXPECT_DOUBLE_EQ(*parseTimeValue("1:02:03.5"), 3723.5);
-  EXPECT_FALSE(parseTimeValue("1:75"));
-  EXPECT_FALSE(parseTimeValue("1:2:3:4"));
-  EXPECT_FALSE(parseTimeValue(""));
+  EXPECT_DOUBLE_EQ(*ParseTimeValue("12.500000"), 12.5);
+  EXPECT_DOUBLE_EQ(*ParseTimeValue("00:10:00"), 600);
+  EXPECT_DOUBLE_EQ(*ParseTimeValue("02:03"), 123);
+  EXPECT_DOUBLE_EQ(*ParseTimeValue("1:02:03.5"), 3723.5);
+  EXPECT_FALSE(ParseTimeValue("1:75"));
+  EXPECT_FALSE(ParseTimeValue("1:2:3:4"));
+  EXPECT_FALSE(ParseTimeValue(""));
 
-  auto size = [](const char* t) { return parseEndPosition(t)->bytes; };
+  auto size = [](const char* t) { return ParseEndPosition(t)->bytes; };
   EXPECT_EQ(size("650mb"), 650ull * 1024 * 1024);
   EXPECT_EQ(size("4.7gb"), static_cast<uint64_t>(4.7 * 1024 * 1024 * 1024));
   EXPECT_EQ(size("100KB"), 102400u);
   EXPECT_EQ(size("5000b"), 5000u);
-  EXPECT_EQ(parseEndPosition("00:10:00")->kind, EndKind::Duration);
-  EXPECT_DOUBLE_EQ(parseEndPosition("00:10:00")->seconds, 600);
-  EXPECT_FALSE(parseEndPosition("0mb"));
-  EXPECT_FALSE(parseEndPosition("mb"));
-  EXPECT_FALSE(parseEndPosition("0"));
+  EXPECT_EQ(ParseEndPosition("00:10:00")->kind, EndKind::Duration);
+  EXPECT_DOUBLE_EQ(ParseEndPosition("00:10:00")->seconds, 600);
+  EXPECT_FALSE(ParseEndPosition("0mb"));
+  EXPECT_FALSE(ParseEndPosition("mb"));
+  EXPECT_FALSE(ParseEndPosition("0"));
 }
 
 TEST(EngineValues, YuvSizeFromName) {
-  EXPECT_EQ(sizeFromFileName("/a/foo_176x144.yuv"), (std::pair{176, 144}));
-  EXPECT_EQ(sizeFromFileName("/720x576/clip-320X240-b.yuv"), (std::pair{320, 240}));
-  EXPECT_FALSE(sizeFromFileName("/a/foo.yuv"));
-  EXPECT_FALSE(sizeFromFileName("/a/box_x144.yuv"));
-  EXPECT_FALSE(sizeFromFileName("/a/odd_175x144.yuv"));
-  EXPECT_TRUE(isRawYuvName("/a/B.YUV"));
-  EXPECT_FALSE(isRawYuvName("/a/yuv.avi"));
+  EXPECT_EQ(SizeFromFileName("/a/foo_176x144.yuv"), (std::pair{176, 144}));
+  EXPECT_EQ(SizeFromFileName("/720x576/clip-320X240-b.yuv"), (std::pair{320, 240}));
+  EXPECT_FALSE(SizeFromFileName("/a/foo.yuv"));
+  EXPECT_FALSE(SizeFromFileName("/a/box_x144.yuv"));
+  EXPECT_FALSE(SizeFromFileName("/a/odd_175x144.yuv"));
+  EXPECT_TRUE(IsRawYuvName("/a/B.YUV"));
+  EXPECT_FALSE(IsRawYuvName("/a/yuv.avi"));
 }
 
 TEST(EngineFilters, ChannelRoutesBecomePan) {
-  EXPECT_EQ(channelsToPan("2:2:0:0:0:1", 2).description, "pan=stereo|c0=c0|c1=c0");
-  EXPECT_EQ(channelsToPan("2:2:1:0:1:1", 2).description, "pan=stereo|c0=c1|c1=c1");
-  EXPECT_EQ(channelsToPan("1:1:0:0", 2).description, "pan=mono|c0=c0");
-  EXPECT_EQ(channelsToPan("1:1:1:0", 2).description, "pan=mono|c0=c1");
+  EXPECT_EQ(ChannelsToPan("2:2:0:0:0:1", 2).description, "pan=stereo|c0=c0|c1=c0");
+  EXPECT_EQ(ChannelsToPan("2:2:1:0:1:1", 2).description, "pan=stereo|c0=c1|c1=c1");
+  EXPECT_EQ(ChannelsToPan("1:1:0:0", 2).description, "pan=mono|c0=c0");
+  EXPECT_EQ(ChannelsToPan("1:1:1:0", 2).description, "pan=mono|c0=c1");
   // A mono source has no right channel: take the one it has.
-  EXPECT_EQ(channelsToPan("1:1:1:0", 1).description, "pan=mono|c0=c0");
+  EXPECT_EQ(ChannelsToPan("1:1:1:0", 1).description, "pan=mono|c0=c0");
   // Unrouted outputs are silent.
-  EXPECT_EQ(channelsToPan("3:1:0:2", 2).description, "pan=3c|c0=0*c0|c1=0*c0|c2=c0");
-  EXPECT_EQ(channelsToPan("2:2:0:0:0:1", 2).outputChannels, 2);
-  EXPECT_NE(channelsToPan("2:2:0:0", 2).error, "");
-  EXPECT_NE(channelsToPan("2:1:0:5", 2).error, "");
+  EXPECT_EQ(ChannelsToPan("3:1:0:2", 2).description, "pan=3c|c0=0*c0|c1=0*c0|c2=c0");
+  EXPECT_EQ(ChannelsToPan("2:2:0:0:0:1", 2).outputChannels, 2);
+  EXPECT_NE(ChannelsToPan("2:2:0:0", 2).error, "");
+  EXPECT_NE(ChannelsToPan("2:1:0:5", 2).error, "");
 
-  EXPECT_EQ(panToPan("1:0.5:0.5", 2).description, "pan=mono|c0=0.5*c0+0.5*c1");
-  EXPECT_EQ(panToPan("1:0.5:0.5", 1).description, "pan=mono|c0=0.5*c0");
-  EXPECT_EQ(panToPan("2:1:0:0:1", 2).description, "pan=stereo|c0=1*c0|c1=1*c1");
-  EXPECT_NE(panToPan("2:1:0:1", 2).error, "");
+  EXPECT_EQ(PanToPan("1:0.5:0.5", 2).description, "pan=mono|c0=0.5*c0+0.5*c1");
+  EXPECT_EQ(PanToPan("1:0.5:0.5", 1).description, "pan=mono|c0=0.5*c0");
+  EXPECT_EQ(PanToPan("2:1:0:0:1", 2).description, "pan=stereo|c0=1*c0|c1=1*c1");
+  EXPECT_NE(PanToPan("2:1:0:1", 2).error, "");
 }
 
 TEST(EngineFilters, VolumeAndNormalise) {
-  EXPECT_EQ(volumeToFilters("-20db:sc").description, "volume=-20dB,alimiter=limit=0.97:level=0:latency=1");
-  EXPECT_EQ(volumeToFilters("-20").description, "volume=-20dB");
-  EXPECT_EQ(volumeToFilters("+5db:sc").description, "volume=5dB,alimiter=limit=0.97:level=0:latency=1");
-  EXPECT_NE(volumeToFilters("loud").error, "");
+  EXPECT_EQ(VolumeToFilters("-20db:sc").description, "volume=-20dB,alimiter=limit=0.97:level=0:latency=1");
+  EXPECT_EQ(VolumeToFilters("-20").description, "volume=-20dB");
+  EXPECT_EQ(VolumeToFilters("+5db:sc").description, "volume=5dB,alimiter=limit=0.97:level=0:latency=1");
+  EXPECT_NE(VolumeToFilters("loud").error, "");
 
-  FilterChain c = translateAudioFilters("pan=1:0.5:0.5,volnorm", 2);
+  FilterChain c = TranslateAudioFilters("pan=1:0.5:0.5,volnorm", 2);
   EXPECT_EQ(c.description, "pan=mono|c0=0.5*c0+0.5*c1,dynaudnorm=f=100:g=15:b=1");
   EXPECT_EQ(c.outputChannels, 1);
-  EXPECT_NE(translateAudioFilters("echo=1", 2).error.find("echo"), std::string::npos);
+  EXPECT_NE(TranslateAudioFilters("echo=1", 2).error.find("echo"), std::string::npos);
 }
 
 TEST(EngineFilters, ScaleAndExpandFitTheBox) {
-  FilterChain c = translateVideoFilters("scale=320:-2,harddup,expand=320:240:-1:-1:1");
+  FilterChain c = TranslateVideoFilters("scale=320:-2,harddup,expand=320:240:-1:-1:1");
   ASSERT_EQ(c.error, "");
   EXPECT_EQ(c.description,
             "scale=w=320:h='max(2,min(240,2*trunc(320/dar/2+0.5)))',setsar=1,"
             "pad=w=320:h=240:x=(ow-iw)/2:y=(oh-ih)/2:color=black");
-  c = translateVideoFilters("scale=-2:240,harddup,expand=320:240:-1:-1:1");
+  c = TranslateVideoFilters("scale=-2:240,harddup,expand=320:240:-1:-1:1");
   EXPECT_EQ(c.description.substr(0, 52), "scale=w='max(2,min(320,2*trunc(240*dar/2+0.5)))':h=2");
-  EXPECT_NE(translateVideoFilters("scale=320").error, "");
-  EXPECT_NE(translateVideoFilters("rotate=1").error.find("rotate"), std::string::npos);
+  EXPECT_NE(TranslateVideoFilters("scale=320").error, "");
+  EXPECT_NE(TranslateVideoFilters("rotate=1").error.find("rotate"), std::string::npos);
 
-  std::string g = videoGraph("", 25, 0);
+  std::string g = VideoGraph("", 25, 0);
   EXPECT_EQ(g.rfind("fps=fps=25:start_time=0", 0), 0u);
   EXPECT_NE(g.find("format=yuv420p"), std::string::npos);
-  EXPECT_NE(videoGraph("", 29.97, 1.5).find("trim=end=1.5"), std::string::npos);
-  EXPECT_EQ(audioGraph("", 0, 44100, "fltp", "stereo"),
+  EXPECT_NE(VideoGraph("", 29.97, 1.5).find("trim=end=1.5"), std::string::npos);
+  EXPECT_EQ(AudioGraph("", 0, 44100, "fltp", "stereo"),
             "atrim=start=0,aresample=44100,aformat=sample_fmts=fltp:sample_rates=44100:channel_layouts=stereo");
 }
 
 TEST(EngineOutput, TempFileSitsBesideTheOutput) {
-  EXPECT_EQ(tempPathFor("/a/b/out.mp4", 42), "/a/b/.out.mp4.part-42");
-  EXPECT_EQ(tempPathFor("out.mp3", 7), ".out.mp3.part-7");
+  EXPECT_EQ(TempPathFor("/a/b/out.mp4", 42), "/a/b/.out.mp4.part-42");
+  EXPECT_EQ(TempPathFor("out.mp3", 7), ".out.mp3.part-7");
 }
