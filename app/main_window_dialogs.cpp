@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -47,6 +48,20 @@ OverwriteDialog::OverwriteDialog(int overWriteType, QWidget* parent)
   layout->addWidget(group);
   layout->addWidget(NewDialogButtons(this, true));
 }
+
+TextEntryDialog::TextEntryDialog(const QString& title, const QString& prompt, const QString& text,
+                                 QWidget* parent)
+    : QDialog(parent), edit_(new QLineEdit(text, this)) {
+  setWindowTitle(title);
+  edit_->setObjectName(QString::number(kTextEntryEdit));
+  edit_->setMinimumWidth(260);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(new QLabel(prompt, this));
+  layout->addWidget(edit_);
+  layout->addWidget(NewDialogButtons(this, true));
+}
+
+QString TextEntryDialog::Text() const { return edit_->text(); }
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle("About...");

@@ -1,9 +1,11 @@
-// The small modal dialogs of the main window: Output File Overwrite and About.
+// The small modal dialogs of the main window: Output File Overwrite, the
+// one-line text entry (Set Output File Name) and About.
 #pragma once
 
 #include <QDialog>
 
 class QDialogButtonBox;
+class QLineEdit;
 class QRadioButton;
 
 namespace orv {
@@ -21,6 +23,20 @@ class OverwriteDialog : public QDialog {
  private:
   QRadioButton* radios_[3];
   int choice_;
+};
+
+inline constexpr int kTextEntryEdit = 1055;
+
+// A prompt, an edit box that starts with the given text, OK and Cancel.
+class TextEntryDialog : public QDialog {
+  Q_OBJECT
+ public:
+  TextEntryDialog(const QString& title, const QString& prompt, const QString& text,
+                  QWidget* parent);
+  QString Text() const;
+
+ private:
+  QLineEdit* edit_;
 };
 
 class AboutDialog : public QDialog {

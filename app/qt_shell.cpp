@@ -5,13 +5,13 @@
 #include <QDBusReply>
 #include <QDesktopServices>
 #include <QFileDialog>
-#include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
 #include <QThread>
 #include <QUrl>
 
 #include "app/folder_chooser.h"
+#include "app/main_window_dialogs.h"
 #include "settings/option_tables.h"
 
 namespace orv {
@@ -96,10 +96,10 @@ std::string QtShell::SaveFile(const FileDialogOptions& o) {
 
 bool QtShell::InputText(const std::string& title, const std::string& prompt, std::string* text) {
   return OnGuiThread([&] {
-    bool ok = false;
-    QString t = QInputDialog::getText(owner_, Q(title), Q(prompt), QLineEdit::Normal, Q(*text), &ok);
-    if (ok) *text = t.toStdString();
-    return ok;
+    TextEntryDialog dialog(Q(title), Q(prompt), Q(*text), owner_);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    *text = dialog.Text().toStdString();
+    return true;
   });
 }
 

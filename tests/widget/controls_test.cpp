@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -197,6 +199,22 @@ TEST(OverwriteDialog, MarksTheCurrentValueAndReportsTheClickedOne) {
 
   OverwriteDialog outside(7, nullptr);
   for (int v = 1; v <= 3; ++v) EXPECT_FALSE(outside.Radio(v)->isChecked());
+}
+
+TEST(TextEntryDialog, StartsWithTheGivenTextAndReturnsWhatWasTyped) {
+  TextEntryDialog dialog("Set Output File Name", "Please input output file name:", "", nullptr);
+  auto* edit = dialog.findChild<QLineEdit*>(QString::number(kTextEntryEdit));
+  ASSERT_NE(edit, nullptr);
+  EXPECT_TRUE(edit->text().isEmpty());
+  EXPECT_EQ(dialog.windowTitle(), "Set Output File Name");
+  dialog.show();
+  QTest::keyClicks(edit, "movie");
+  EXPECT_EQ(dialog.Text(), "movie");
+  // OK and Cancel are the skinned dialog buttons.
+  auto* buttons = dialog.findChild<QDialogButtonBox*>();
+  ASSERT_NE(buttons, nullptr);
+  EXPECT_NE(buttons->button(QDialogButtonBox::Ok), nullptr);
+  EXPECT_NE(buttons->button(QDialogButtonBox::Cancel), nullptr);
 }
 
 }  // namespace
