@@ -61,7 +61,7 @@ class ConsoleShell : public Shell {
 
 class ConsoleHost : public BatchHost {
  public:
-  ConsoleHost(Shell& shell, bool verbose) : shell_(shell), verbose_(verbose) {}
+  explicit ConsoleHost(Shell& shell) : shell_(shell) {}
   void SelectRow(int) override {}
   void StartProgressTimer() override {}
   void StopProgressTimer() override {}
@@ -72,14 +72,10 @@ class ConsoleHost : public BatchHost {
   void Tell(const std::string& text) override { endText = text; }
   bool ShutDownWhenFinished() override { return false; }
   void PowerOff() override {}
-  void EngineStarting(const std::string& commandLine) override {
-    if (verbose_) std::cerr << "+ " << commandLine << "\n";
-  }
   std::string endText;
 
  private:
   Shell& shell_;
-  bool verbose_;
 };
 
 // Shows item and list percentages: one redrawn line on a terminal, a plain
@@ -213,6 +209,8 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
   ConsoleShell shell;
   EngineLink link(installation, shell);
   link.PrepareFolder(installation.programFolder);
+  if (options.verbose)
+    link.onLaunch = [](const std::string& line) { std::cerr << "+ " << line << "\n"; };
   EngineLink progressLink(installation, shell);  // read by this thread only
   progressLink.PrepareFolder(installation.programFolder);
 
@@ -240,7 +238,7 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
 
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
-  ConsoleHost host(shell, options.verbose);
+  ConsoleHost host(shell);
   BatchRun run(items, link, host);
   ProgressPrinter printer;
   const int policy = options.overWriteType > 0 ? options.overWriteType : settings.overWriteType;

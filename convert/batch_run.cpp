@@ -64,8 +64,7 @@ std::string BatchRun::RunPiece(const std::string& baseCommand, const Piece& piec
     std::unique_lock lock(launchMutex_);
     if (monitorIdle == 1) return {};
     link_.WriteControl(EngineCommand::Run);
-    host_.EngineStarting(command);
-    result = LaunchEngine(command, true, [&](int) { lock.unlock(); });
+    result = link_.Launch(command, true, [&](int) { lock.unlock(); });
   }
   if (!result.started || result.exitStatus != 0) return ExitReason(result);
   if (!FileExists(piece.output)) return "the engine wrote no file " + piece.output;

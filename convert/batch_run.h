@@ -32,8 +32,6 @@ class BatchHost {
   virtual void Tell(const std::string& text) = 0;
   virtual bool ShutDownWhenFinished() = 0;
   virtual void PowerOff() = 0;
-  // Each engine command line, just before it starts.
-  virtual void EngineStarting(const std::string& /*commandLine*/) {}
 };
 
 struct ItemFailure {

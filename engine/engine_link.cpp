@@ -74,7 +74,13 @@ LaunchResult EngineLink::RunIdentify(const std::string& source, bool wait, bool 
   std::string cmd = QuoteArg(installation_.EngineLocation());
   cmd += unquoted ? " " + source + " " : " " + QuoteArg(source) + " ";
   cmd += " -vo null -nosound -identify" + FolderOption();
-  return LaunchEngine(cmd, wait);
+  return Launch(cmd, wait);
+}
+
+LaunchResult EngineLink::Launch(const std::string& commandLine, bool wait,
+                                const std::function<void(int pid)>& onStarted) const {
+  if (onLaunch) onLaunch(commandLine);
+  return LaunchEngine(commandLine, wait, onStarted);
 }
 
 std::string NameText(const char (&field)[kNameBytes]) {

@@ -2,6 +2,7 @@
 // identify launch.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -39,11 +40,19 @@ class EngineLink {
   // Refuses with kEngineBusyMessage while any engine runs.
   LaunchResult RunIdentify(const std::string& source, bool wait, bool unquoted);
 
+  // Every engine start goes through here, so an observer sees each command
+  // line exactly as started.
+  LaunchResult Launch(const std::string& commandLine, bool wait,
+                      const std::function<void(int pid)>& onStarted = {}) const;
+
   // " -currentfolder "<folder>" " for every command line.
   std::string FolderOption() const;
 
   const Installation& installation() const { return installation_; }
   Shell& shell() const { return shell_; }
+
+  // Called with each command line just before the engine starts (may be empty).
+  std::function<void(const std::string&)> onLaunch;
 
   double position = 0.0;
   EngineControl control;

@@ -181,6 +181,9 @@ TEST_F(E2E, ConsoleConvertsReportsAndExits) {
   EXPECT_NE(text.find("+ \"" + work / "orvantic-engine\" \"" + M("seven.avi") + "\""),
             std::string::npos)
       << text;
+  EXPECT_NE(text.find("\"  -vo null -nosound -identify -currentfolder \"" + work.path() + "\" "),
+            std::string::npos)
+      << text;  // identification runs are engine starts too
   EXPECT_NE(text.find("Complete!"), std::string::npos);
   EXPECT_NEAR(ProbeDuration(out / "seven.mp4"), 7.0, 0.3);
 

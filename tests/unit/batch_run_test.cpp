@@ -36,8 +36,11 @@ class RecordingHost : public BatchHost {
   void Tell(const std::string& text) override { Log("tell " + text); }
   bool ShutDownWhenFinished() override { return shutDown; }
   void PowerOff() override { shell_.PowerOff(); }
-  void EngineStarting(const std::string& line) override { Log("+ " + line); }
 
+  void Log(const std::string& e) {
+    std::lock_guard lock(mutex_);
+    events_.push_back(e);
+  }
   std::vector<std::string> Events() {
     std::lock_guard lock(mutex_);
     return events_;
@@ -45,10 +48,6 @@ class RecordingHost : public BatchHost {
   bool shutDown = false;
 
  private:
-  void Log(const std::string& e) {
-    std::lock_guard lock(mutex_);
-    events_.push_back(e);
-  }
   test::ScriptedShell& shell_;
   std::mutex mutex_;
   std::vector<std::string> events_;
@@ -64,6 +63,7 @@ struct BatchFixture : ::testing::Test {
 
   void SetUp() override {
     link.PrepareFolder(dir.path());
+    link.onLaunch = [this](const std::string& line) { host.Log("+ " + line); };
     WriteText(dir / "fake.cfg", "write_output=1\n");
   }
   SourceItem& Add(const std::string& name, double duration = 100) {
