@@ -23,13 +23,14 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   // Qt takes the locale from the environment; numbers we write stay in "C".
   std::setlocale(LC_NUMERIC, "C");
+  // The colours first, so that even the refusal below looks like our boxes.
+  orv::ApplyDialogColours();
   orv::QtShell shell;
   orv::InstanceLock lock(orv::InstanceLockName());
   if (!lock.Held()) {
     shell.Message("Already running!", orv::kMessageCaption);
     return 0;
   }
-  orv::ApplyDialogColours();
   {
     orv::MainWindow window(installation, settings, shell);
     shell.SetOwner(&window);

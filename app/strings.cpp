@@ -7,7 +7,7 @@ std::string ResourceString(int id) {
     case kStrFolderTitle:
       return "\"Please Select a Folder:\"";
     case kStrAppTitle:
-      return "Orvantic Video Converter";
+      return "Orvantic DVD Converter";
     default:
       return {};
   }

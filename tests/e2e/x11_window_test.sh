@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# The real program on a real X server with a window manager: window size,
+# the second-instance refusal, dragging by the title band, and the close
+# question with Cancel and OK. Skips (77) when no X server can be started.
+# Usage: x11_window_test.sh <orvantic> <orvantic-engine>
+set -uo pipefail
+program="$1"
+engine="$2"
+command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v openbox >/dev/null ||
+  { echo "SKIP: Xvfb, openbox or xdotool missing"; exit 77; }
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+exec 3>"$work/displayfd"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=("$!")
+for _ in $(seq 100); do [ -s "$work/displayfd" ] && break; sleep 0.05; done
+[ -s "$work/displayfd" ] || { echo "SKIP: Xvfb did not start"; exit 77; }
+export DISPLAY=":$(head -1 "$work/displayfd")"
+openbox >/dev/null 2>&1 &
+pids+=("$!")
+sleep 0.5
+
+cp "$program" "$engine" "$work/"
+export QT_QPA_PLATFORM=xcb ORVANTIC_INSTANCE_NAME="orvantic-x11-test-$$"
+
+wait_window() {  # name pattern -> id of its visible window
+  for _ in $(seq 100); do
+    for w in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do echo "$w"; return 0; done
+    sleep 0.1
+  done
+  return 1
+}
+geometry() { xdotool getwindowgeometry --shell "$1"; }
+
+(cd "$work" && ./orvantic >/dev/null 2>&1; echo $? >"$work/rc1") &
+first=$!
+pids+=("$first")
+main=$(wait_window '^Orvantic DVD Converter$') || fail "main window did not appear"
+eval "$(geometry "$main")"
+[ "$WIDTH" = 720 ] && [ "$HEIGHT" = 540 ] || fail "main window is ${WIDTH}x${HEIGHT}"
+x0=$X y0=$Y
+
+# A second copy refuses to start and ends with status 0; the first goes on.
+(cd "$work" && ./orvantic >/dev/null 2>&1; echo $? >"$work/rc2") &
+pids+=("$!")
+box=$(wait_window '^orvantic$') || fail "no Already running! box"
+xdotool windowactivate --sync "$box" key Return
+for _ in $(seq 50); do [ -s "$work/rc2" ] && break; sleep 0.1; done
+[ "$(cat "$work/rc2" 2>/dev/null)" = 0 ] || fail "second copy ended with '$(cat "$work/rc2" 2>/dev/null)'"
+kill -0 "$first" 2>/dev/null || fail "the first copy ended"
+
+# Dragging the title band moves the window.
+xdotool mousemove $((x0 + 400)) $((y0 + 8)) mousedown 1
+sleep 0.2
+xdotool mousemove $((x0 + 460)) $((y0 + 48))
+sleep 0.2
+xdotool mousemove $((x0 + 500)) $((y0 + 68)) mouseup 1
+sleep 0.5
+eval "$(geometry "$main")"
+[ "$X" != "$x0" ] || [ "$Y" != "$y0" ] || fail "title-band drag did not move the window"
+
+# Close asks "Exit anyway?": Cancel keeps the window, OK ends the program.
+xdotool windowactivate --sync "$main" key alt+F4
+question=$(wait_window '^Video Batch Converter$') || fail "no close question"
+xdotool windowactivate --sync "$question" key Escape
+sleep 0.5
+kill -0 "$first" 2>/dev/null || fail "Cancel ended the program"
+xdotool windowactivate --sync "$main" key alt+F4
+question=$(wait_window '^Video Batch Converter$') || fail "no close question the second time"
+xdotool windowactivate --sync "$question" key Return
+for _ in $(seq 50); do [ -s "$work/rc1" ] && break; sleep 0.1; done
+[ "$(cat "$work/rc1" 2>/dev/null)" = 0 ] || fail "closing ended with '$(cat "$work/rc1" 2>/dev/null)'"
+echo "PASS"
