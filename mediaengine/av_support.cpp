@@ -1,5 +1,7 @@
 #include "mediaengine/av_support.h"
 
+#include <cstdio>
+
 namespace orv::engine {
 
 std::string AvErrorText(int code) {
@@ -7,6 +9,8 @@ std::string AvErrorText(int code) {
   av_strerror(code, buf, sizeof buf);
   return buf;
 }
+
+void Warn(const std::string& message) { std::fprintf(stderr, "orvantic-engine: warning: %s\n", message.c_str()); }
 
 FramePtr MakeFrame() {
   FramePtr f(av_frame_alloc());

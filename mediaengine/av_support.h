@@ -22,6 +22,9 @@ class EngineError : public std::runtime_error {
 
 std::string AvErrorText(int code);
 
+// One "orvantic-engine: warning: ..." line on stderr: the run goes on.
+void Warn(const std::string& message);
+
 // Throws EngineError("<what>: <library message>") when code < 0.
 inline int check(int code, const std::string& what) {
   if (code < 0) throw EngineError(what + ": " + AvErrorText(code));

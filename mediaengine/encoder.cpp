@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cmath>
 #include <memory>
 #include <thread>
@@ -19,19 +20,28 @@ extern "C" {
 #include "mediaengine/source.h"
 #include "mediaengine/status_files.h"
 #include "mediaengine/stream_path.h"
+#include "mediaengine/timestamp_fixer.h"
 
 namespace orv::engine {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
+bool PlausibleRate(AVRational rate) {
+  // Timestamp-rate guesses (1000 fps for some containers) are not real.
+  double fps = rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0;
+  return fps >= 1 && fps <= 120;
+}
+
 AVRational SourceFrameRate(AVFormatContext* input, AVStream* stream) {
   AVRational rate = av_guess_frame_rate(input, stream, nullptr);
-  double fps = rate.den > 0 ? av_q2d(rate) : 0;
-  // Timestamp-rate guesses (1000 fps for some containers) are not real.
-  if (fps < 1 || fps > 120) return AVRational{25, 1};
-  return rate;
+  if (PlausibleRate(rate)) return rate;
+  if (PlausibleRate(stream->avg_frame_rate)) return stream->avg_frame_rate;
+  return AVRational{25, 1};
 }
+
+// The -ofps value as a fraction: 29.97 is 2997/100, 23.976 is 2997/125.
+AVRational RequestedFrameRate(double fps) { return av_d2q(fps, 1000000); }
 
 int FindAudioStream(AVFormatContext* input, int aid) {
   if (aid >= 0) {
@@ -67,7 +77,9 @@ class EncodeRun {
   // Returns false when the GUI asked to stop.
   bool HonourControl();
   double SourcePosition() const;
-  void CheckInputComplete(bool reachedEof) const;
+  // Ends every stream at the same point and drains them.
+  double FinishStreams();
+  void CheckOutput(double decodedEnd, bool reachedEof) const;
 
   const Options& options_;
   const OutputPlan& plan_;
@@ -78,6 +90,9 @@ class EncodeRun {
   std::vector<std::unique_ptr<StreamPath>> paths_;
   double endSeconds_ = 0;
   double origin_ = 0;
+  double frameSeconds_ = 0;  // output frame duration, 0 without video
+  int readErrors_ = 0;
+  std::string readError_;
   bool sizeLimitHit_ = false;
   Clock::time_point lastPoll_{};
 };
@@ -88,12 +103,12 @@ void EncodeRun::SetUpVideo(int index) {
   path->OpenDecoder();
   FilterChain user = TranslateVideoFilters(options_.videoFilters);
   if (!user.error.empty()) throw EngineError(user.error);
-  double fps = options_.outputFps > 0 ? options_.outputFps : av_q2d(SourceFrameRate(input_.get(), in));
-  path->ConfigureGraph(VideoGraph(user.description, fps, endSeconds_));
+  AVRational rate = EncoderFrameRate(options_.outputFps > 0 ? RequestedFrameRate(options_.outputFps)
+                                                            : SourceFrameRate(input_.get(), in));
+  path->ConfigureGraph(VideoGraph(user.description, rate.num, rate.den, endSeconds_));
   AVFilterContext* sink = path->sink();
-  AVRational tb = av_buffersink_get_time_base(sink);
-  AVRational rate = av_buffersink_get_frame_rate(sink);
-  CodecPtr enc = OpenVideoEncoder(plan_, options_, av_buffersink_get_w(sink), av_buffersink_get_h(sink), tb, rate,
+  frameSeconds_ = av_q2d(av_inv_q(rate));
+  CodecPtr enc = OpenVideoEncoder(plan_, options_, av_buffersink_get_w(sink), av_buffersink_get_h(sink), rate,
                                   output_->NeedsGlobalHeader());
   AVStream* out = AddOutputStream(enc.get());
   if (!options_.fourcc.empty() && plan_.videoEncoder == "mpeg4") {
@@ -167,21 +182,55 @@ bool EncodeRun::HonourControl() {
   return command != EngineCommand::Stop;
 }
 
-void EncodeRun::CheckInputComplete(bool reachedEof) const {
-  long long decoded = 0, encoded = 0;
+double EncodeRun::FinishStreams() {
+  for (auto& p : paths_)
+    if (!p->DrainDecoder()) return 0;
+  double end = 0;
+  for (const auto& p : paths_) end = std::max(end, p->DecodedEnd());
+  if (endSeconds_ > 0) end = std::min(end, endSeconds_);
+  for (auto& p : paths_)
+    if (!p->finish(end)) break;
+  return end;
+}
+
+void EncodeRun::CheckOutput(double decodedEnd, bool reachedEof) const {
+  long long decoded = 0, encoded = 0, damaged = 0;
   for (const auto& p : paths_) {
     decoded += p->DecodedFrames();
     encoded += p->EncodedPackets();
+    damaged += p->DecodeErrors();
   }
-  if (decoded == 0) throw EngineError("no audio or video could be decoded from '" + options_.source + "'");
+  if (decoded == 0) {
+    if (!readError_.empty()) throw EngineError("cannot read '" + options_.source + "': " + readError_);
+    throw EngineError("no audio or video could be decoded from '" + options_.source + "'");
+  }
   if (encoded == 0) throw EngineError("nothing was encoded: the range lies outside the source");
-  if (!reachedEof) return;
-  // Headers that state the length let us notice a file cut short.
-  if (input_->duration_estimation_method != AVFMT_DURATION_FROM_STREAM || input_->duration <= 0) return;
-  double expected = static_cast<double>(input_->duration) / AV_TIME_BASE;
-  if (endSeconds_ > 0) expected = std::min(expected, options_.startSeconds + endSeconds_);
-  if (SourcePosition() < expected - std::max(1.0, 0.05 * expected))
-    throw EngineError("'" + options_.source + "' ends early; the file is truncated or damaged");
+  // Every stream must reach what was decoded: a short file is never a success.
+  for (const auto& p : paths_) {
+    const bool video = p->type() == AVMEDIA_TYPE_VIDEO;
+    const double tolerance = video ? 1.5 * frameSeconds_ : 0.1;
+    if (p->EncodedEnd() + tolerance < decodedEnd) {
+      char text[160];
+      std::snprintf(text, sizeof text, "the %s output is shorter than the source (%.2f s of %.2f s)",
+                    video ? "video" : "audio", p->EncodedEnd(), decodedEnd);
+      throw EngineError(text);
+    }
+  }
+  if (damaged > 0) Warn(std::to_string(damaged) + " damaged packets of '" + options_.source + "' were skipped");
+  if (!readError_.empty())
+    Warn("reading '" + options_.source + "' stopped early: " + readError_ + " (" + std::to_string(readErrors_) +
+         " read errors)");
+  if (!reachedEof || input_->duration <= 0) return;
+  // A header that promises more than the file holds: a cut-off download.
+  double promised = static_cast<double>(input_->duration) / AV_TIME_BASE;
+  if (endSeconds_ > 0) promised = std::min(promised, options_.startSeconds + endSeconds_);
+  const double reached = options_.startSeconds + decodedEnd;
+  if (reached < promised - std::max(1.0, 0.05 * promised)) {
+    char text[200];
+    std::snprintf(text, sizeof text, "the source ends at %.2f s of the %.2f s its header promises; it is truncated or damaged",
+                  reached, promised);
+    Warn(text);
+  }
 }
 
 EncodeOutcome EncodeRun::run() {
@@ -222,6 +271,7 @@ EncodeOutcome EncodeRun::run() {
 
   position_.write(options_.startSeconds);
   PacketPtr packet = MakePacket();
+  TimestampFixer timestamps(input_.get());
   bool stopped = false;
   bool reachedEof = false;
   for (;;) {
@@ -230,11 +280,17 @@ EncodeOutcome EncodeRun::run() {
       break;
     }
     int rc = av_read_frame(input_.get(), packet.get());
-    if (rc == AVERROR_EOF) {
+    if (rc == AVERROR(EAGAIN)) continue;
+    if (rc == AVERROR_EOF || rc == AVERROR(EIO) || rc < 0) {
+      // A damaged or cut-off file: like a player, keep what could be read.
+      if (rc != AVERROR_EOF) {
+        ++readErrors_;
+        readError_ = AvErrorText(rc);
+      }
       reachedEof = true;
       break;
     }
-    check(rc, "cannot read '" + options_.source + "'");
+    timestamps.fix(packet.get());
     StreamPath* path = nullptr;
     for (auto& p : paths_)
       if (p->index() == packet->stream_index) path = p.get();
@@ -244,9 +300,8 @@ EncodeOutcome EncodeRun::run() {
     position_.MaybeWrite(SourcePosition());
     if (std::all_of(paths_.begin(), paths_.end(), [](const auto& p) { return p->PastEnd(); })) break;
   }
-  for (auto& p : paths_)
-    if (!sizeLimitHit_) p->finish();
-  if (!stopped) CheckInputComplete(reachedEof && !sizeLimitHit_);
+  double decodedEnd = sizeLimitHit_ ? 0 : FinishStreams();
+  if (!stopped && !sizeLimitHit_) CheckOutput(decodedEnd, reachedEof);
   output_->finish();
   position_.write(SourcePosition());
   if (stopped) return EncodeOutcome::Stopped;

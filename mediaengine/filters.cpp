@@ -254,10 +254,12 @@ FilterChain TranslateAudioFilters(std::string_view af, int inputChannels) {
   return result;
 }
 
-std::string VideoGraph(const std::string& userChain, double fps, double endSeconds) {
+std::string VideoGraph(const std::string& userChain, int fpsNum, int fpsDen, double endSeconds) {
   // start_time=0 makes the first output frame the picture showing at the
-  // (rebased) start position, so a seek is frame-accurate.
-  std::string g = "fps=fps=" + FormatNumber(fps) + ":start_time=0";
+  // (rebased) start position, so a seek is frame-accurate. The rate stays a
+  // fraction: 30000/1001 written as a decimal would become a time base no
+  // MPEG-4 encoder accepts.
+  std::string g = "fps=fps=" + std::to_string(fpsNum) + "/" + std::to_string(fpsDen) + ":start_time=0";
   if (endSeconds > 0) g += ",trim=end=" + FormatNumber(endSeconds);
   if (userChain.find("scale=") == std::string::npos && userChain.find("pad=") == std::string::npos)
     g += ",scale=w='trunc(iw/2)*2':h='trunc(ih/2)*2'";  // 4:2:0 encoders need even sizes
@@ -271,7 +273,7 @@ std::string AudioGraph(const std::string& userChain, double endSeconds, int samp
   std::string g = "atrim=start=0";
   if (endSeconds > 0) g += ":end=" + FormatNumber(endSeconds);
   append(g, userChain);
-  g += ",aresample=" + std::to_string(sampleRate) + ",aformat=sample_fmts=" + sampleFormat +
+  g += ",aresample=" + std::to_string(sampleRate) + ":async=1:first_pts=0,aformat=sample_fmts=" + sampleFormat +
        ":sample_rates=" + std::to_string(sampleRate) + ":channel_layouts=" + channelLayout;
   return g;
 }

@@ -29,10 +29,13 @@ FilterChain PanToPan(std::string_view args, int inputChannels);
 FilterChain VolumeToFilters(std::string_view args);
 
 // The video graph run for every encode: rebased timestamps go in, constant
-// frame rate yuv420p comes out. endSeconds <= 0 means no end trim.
-std::string VideoGraph(const std::string& userChain, double fps, double endSeconds);
+// frame rate (fpsNum/fpsDen) yuv420p comes out. endSeconds <= 0 means no end
+// trim.
+std::string VideoGraph(const std::string& userChain, int fpsNum, int fpsDen, double endSeconds);
 // Audio graph ending in the encoder's format. channelLayout is "mono",
-// "stereo", ...; sampleFormat a libavutil sample format name.
+// "stereo", ...; sampleFormat a libavutil sample format name. The output
+// follows the input timestamps: gaps become silence, overlaps are dropped,
+// and audio that starts late is preceded by silence.
 std::string AudioGraph(const std::string& userChain, double endSeconds, int sampleRate,
                        const std::string& sampleFormat, const std::string& channelLayout);
 

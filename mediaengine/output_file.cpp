@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -31,11 +32,26 @@ extern "C" void OnFatalSignal(int sig) {
 
 }  // namespace
 
-std::string TempPathFor(const std::string& output, long pid) {
+std::string TempPathFor(const std::string& output, long pid, size_t nameMax) {
   auto slash = output.rfind('/');
   std::string dir = slash == std::string::npos ? "" : output.substr(0, slash + 1);
   std::string name = slash == std::string::npos ? output : output.substr(slash + 1);
-  return dir + "." + name + ".part-" + std::to_string(pid);
+  const std::string suffix = ".part-" + std::to_string(pid);
+  if (1 + name.size() + suffix.size() > nameMax) {
+    // A name near the file system's limit leaves no room for our marks:
+    // shorten it, never inside a UTF-8 sequence.
+    size_t keep = nameMax > suffix.size() + 1 ? nameMax - suffix.size() - 1 : 0;
+    while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+    name.resize(std::min(keep, name.size()));
+  }
+  return dir + "." + name + suffix;
+}
+
+std::string TempPathFor(const std::string& output, long pid) {
+  auto slash = output.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : output.substr(0, slash + 1);
+  long nameMax = ::pathconf(dir.c_str(), _PC_NAME_MAX);
+  return TempPathFor(output, pid, nameMax > 0 ? static_cast<size_t>(nameMax) : 255);
 }
 
 void InstallCleanupHandlers() {
@@ -69,7 +85,7 @@ bool OutputFile::NeedsGlobalHeader() const { return context_->oformat->flags & A
 
 void OutputFile::WriteHeader(AVDictionary** muxerOptions) {
   SetCleanupPath(tempPath_);
-  check(avio_open(&context_->pb, tempPath_.c_str(), AVIO_FLAG_WRITE), "cannot create '" + tempPath_ + "'");
+  check(avio_open(&context_->pb, tempPath_.c_str(), AVIO_FLAG_WRITE), "cannot create '" + finalPath_ + "'");
   open_ = true;
   check(avformat_write_header(context_, muxerOptions), "cannot write the output header");
   avio_flush(context_->pb);

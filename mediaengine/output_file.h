@@ -10,7 +10,10 @@
 
 namespace orv::engine {
 
-// "/dir/name.mp4" -> "/dir/.name.mp4.part-<pid>"
+// "/dir/name.mp4" -> "/dir/.name.mp4.part-<pid>"; the name part is shortened
+// so the whole file name stays within nameMax bytes.
+std::string TempPathFor(const std::string& output, long pid, size_t nameMax);
+// As above with the limit of the output's file system.
 std::string TempPathFor(const std::string& output, long pid);
 
 // Removes the current temporary file on SIGTERM, SIGINT, SIGHUP and on

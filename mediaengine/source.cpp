@@ -76,8 +76,13 @@ InputPtr OpenSource(const std::string& path) {
   av_dict_free(&opts);
   check(rc, "cannot open '" + path + "'");
   InputPtr input(raw);
-  check(avformat_find_stream_info(input.get(), nullptr), "cannot read '" + path + "'");
-  if (!HasUsableStream(input.get())) throw EngineError("'" + path + "' has no audio or video stream");
+  // Probing may stumble over a damaged stretch; what it did learn is often
+  // enough to decode the rest, as players do.
+  int probe = avformat_find_stream_info(input.get(), nullptr);
+  if (!HasUsableStream(input.get())) {
+    check(probe, "cannot read '" + path + "'");
+    throw EngineError("'" + path + "' has no audio or video stream");
+  }
   return input;
 }
 

@@ -1,5 +1,6 @@
 #include "mediaengine/stream_path.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -8,6 +9,7 @@ extern "C" {
 #include <libavfilter/buffersrc.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/pixdesc.h>
+#include <libavutil/samplefmt.h>
 }
 
 namespace orv::engine {
@@ -116,9 +118,15 @@ bool StreamPath::PushFrame(AVFrame* frame) {
   int64_t ts = frame->best_effort_timestamp;
   if (ts == AV_NOPTS_VALUE) ts = nextTs_ == AV_NOPTS_VALUE ? originTs_ : nextTs_;
   int64_t duration = frame->pkt_duration;
+  if (duration <= 0 && type() == AVMEDIA_TYPE_VIDEO) {
+    // Without a packet duration, a picture lasts one frame of the stream.
+    AVRational rate = input_->avg_frame_rate.num > 0 ? input_->avg_frame_rate : input_->r_frame_rate;
+    if (rate.num > 0 && rate.den > 0) duration = av_rescale_q(1, av_inv_q(rate), input_->time_base);
+  }
   if (type() == AVMEDIA_TYPE_AUDIO && frame->sample_rate > 0)
     duration = av_rescale_q(frame->nb_samples, AVRational{1, frame->sample_rate}, input_->time_base);
   nextTs_ = ts + std::max<int64_t>(duration, 1);
+  endTs_ = endTs_ == AV_NOPTS_VALUE ? nextTs_ : std::max(endTs_, nextTs_);
   if (pastEnd_) return true;
   frame->pts = ts - originTs_;
   position_ = frame->pts * av_q2d(input_->time_base);
@@ -154,8 +162,10 @@ bool StreamPath::encode(AVFrame* frame) {
       if (pts < nextAudioPts_) pts = nextAudioPts_;
       frame->pts = pts;
       nextAudioPts_ = pts + frame->nb_samples;
+      encodedEnd_ = std::max(encodedEnd_, nextAudioPts_ * av_q2d(encoder_->time_base));
     } else {
       frame->pts = av_rescale_q(frame->pts, sinkTb, encoder_->time_base);
+      encodedEnd_ = std::max(encodedEnd_, static_cast<double>(frame->pts + 1) * av_q2d(encoder_->time_base));
     }
   }
   check(avcodec_send_frame(encoder_.get(), frame), "encoding failed");
@@ -176,16 +186,57 @@ bool StreamPath::encode(AVFrame* frame) {
   }
 }
 
-bool StreamPath::finish() {
+double StreamPath::DecodedEnd() const {
+  if (endTs_ == AV_NOPTS_VALUE) return 0;
+  return static_cast<double>(endTs_ - originTs_) * av_q2d(input_->time_base);
+}
+
+bool StreamPath::DrainDecoder() {
   if (refused_) return false;
-  if (!decoderFlushed_) {
-    decoderFlushed_ = true;
-    if (avcodec_send_packet(decoder_.get(), nullptr) >= 0 && !ReceiveFrames()) return false;
+  if (decoderFlushed_) return true;
+  decoderFlushed_ = true;
+  if (avcodec_send_packet(decoder_.get(), nullptr) < 0) return true;
+  return ReceiveFrames();
+}
+
+bool StreamPath::PadWithSilence(int64_t untilTs) {
+  // Silence in the decoder's own format, one second per frame at most.
+  const int rate = decoder_->sample_rate;
+  if (rate <= 0 || nextTs_ == AV_NOPTS_VALUE) return true;
+  FramePtr silence = MakeFrame();
+  while (!pastEnd_ && nextTs_ < untilTs) {
+    int64_t samples = av_rescale_q(untilTs - nextTs_, input_->time_base, AVRational{1, rate});
+    if (samples <= 0) break;
+    av_frame_unref(silence.get());
+    silence->format = decoder_->sample_fmt;
+    silence->sample_rate = rate;
+    silence->nb_samples = static_cast<int>(std::min<int64_t>(samples, rate));
+    check(av_channel_layout_copy(&silence->ch_layout, &decoder_->ch_layout), "cannot fill an audio gap");
+    check(av_frame_get_buffer(silence.get(), 0), "cannot fill an audio gap");
+    av_samples_set_silence(silence->extended_data, 0, silence->nb_samples, decoder_->ch_layout.nb_channels,
+                           decoder_->sample_fmt);
+    silence->pts = silence->best_effort_timestamp = nextTs_;
+    if (!PushFrame(silence.get())) return false;
   }
-  // Closing at the end of the last frame (not its start) lets the fps
-  // filter give the last picture its full duration.
-  int64_t end = nextTs_ == AV_NOPTS_VALUE ? 0 : nextTs_ - originTs_;
-  check(av_buffersrc_close(source_, end, 0), "cannot finish filtering");
+  return true;
+}
+
+bool StreamPath::finish(double endSeconds) {
+  if (!DrainDecoder()) return false;
+  int64_t end = endTs_ == AV_NOPTS_VALUE ? originTs_ : endTs_;
+  if (endSeconds > 0) {
+    int64_t wanted = originTs_ + std::llround(endSeconds / av_q2d(input_->time_base));
+    if (type() == AVMEDIA_TYPE_AUDIO && wanted > end) {
+      // Audio that stops before the picture (or breaks off) is carried on
+      // in silence, so both streams last as long as the source.
+      if (!PadWithSilence(wanted)) return false;
+    }
+    end = std::max(end, wanted);
+  }
+  // Closing at the end (not at the start of the last frame) lets the fps
+  // filter give the last picture its full duration, or hold it through a
+  // still section up to the end of the sound.
+  check(av_buffersrc_close(source_, end - originTs_, 0), "cannot finish filtering");
   if (!PullFiltered()) return false;
   return encode(nullptr);
 }

@@ -32,13 +32,23 @@ class StreamPath {
   // Decode one packet and push everything it yields through to the sink.
   // Returns false once the sink has refused a packet.
   bool send(const AVPacket* packet);
-  // Drains decoder, graph and encoder. Returns false if the sink refused.
-  bool finish();
+  // Drains the decoder. Call on every path before finish() so each knows
+  // how far the source's decoded streams reach.
+  bool DrainDecoder();
+  // Ends the stream at endSeconds (output-relative; <= 0: at its own end):
+  // video holds its last picture up to there, audio is filled with silence.
+  // Then drains graph and encoder. Returns false if the sink refused.
+  bool finish(double endSeconds);
 
   // Output-relative seconds of the newest decoded frame (may be negative
   // while decoding up to a seek target).
   double position() const { return position_; }
   bool PastEnd() const { return pastEnd_; }
+  // Output-relative end of everything decoded so far (end of the last frame).
+  double DecodedEnd() const;
+  // Output seconds handed to the encoder (video: whole frames at the output
+  // rate; audio: samples).
+  double EncodedEnd() const { return encodedEnd_; }
   long long DecodedFrames() const { return decodedFrames_; }
   long long DecodeErrors() const { return decodeErrors_; }
   long long EncodedPackets() const { return encodedPackets_; }
@@ -48,11 +58,13 @@ class StreamPath {
   bool PushFrame(AVFrame* frame);
   bool PullFiltered();
   bool encode(AVFrame* frame);
+  bool PadWithSilence(int64_t untilTs);
 
   AVStream* input_;
   double endSeconds_;
   int64_t originTs_;
   int64_t nextTs_ = AV_NOPTS_VALUE;
+  int64_t endTs_ = AV_NOPTS_VALUE;  // furthest frame end seen
   int64_t nextAudioPts_ = 0;
   CodecPtr decoder_;
   GraphPtr graph_;
@@ -65,6 +77,7 @@ class StreamPath {
   FramePtr filtered_ = MakeFrame();
   PacketPtr packet_ = MakePacket();
   double position_ = 0;
+  double encodedEnd_ = 0;
   bool pastEnd_ = false;
   bool refused_ = false;
   bool decoderFlushed_ = false;

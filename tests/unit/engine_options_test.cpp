@@ -203,12 +203,15 @@ TEST(EngineFilters, ScaleAndExpandFitTheBox) {
   EXPECT_NE(TranslateVideoFilters("scale=320").error, "");
   EXPECT_NE(TranslateVideoFilters("rotate=1").error.find("rotate"), std::string::npos);
 
-  std::string g = VideoGraph("", 25, 0);
-  EXPECT_EQ(g.rfind("fps=fps=25:start_time=0", 0), 0u);
+  std::string g = VideoGraph("", 25, 1, 0);
+  EXPECT_EQ(g.rfind("fps=fps=25/1:start_time=0", 0), 0u);
   EXPECT_NE(g.find("format=yuv420p"), std::string::npos);
-  EXPECT_NE(VideoGraph("", 29.97, 1.5).find("trim=end=1.5"), std::string::npos);
+  g = VideoGraph("", 30000, 1001, 1.5);
+  EXPECT_EQ(g.rfind("fps=fps=30000/1001:", 0), 0u);
+  EXPECT_NE(g.find("trim=end=1.5"), std::string::npos);
   EXPECT_EQ(AudioGraph("", 0, 44100, "fltp", "stereo"),
-            "atrim=start=0,aresample=44100,aformat=sample_fmts=fltp:sample_rates=44100:channel_layouts=stereo");
+            "atrim=start=0,aresample=44100:async=1:first_pts=0,"
+            "aformat=sample_fmts=fltp:sample_rates=44100:channel_layouts=stereo");
 }
 
 TEST(EngineOutput, TempFileSitsBesideTheOutput) {
