@@ -88,8 +88,9 @@ class ProgressPrinter {
     lastItem_ = item;
     lastItemPercent_ = itemPercent;
     lastList_ = listPercent;
-    std::printf(tty_ ? "\rItem %d of %d: %3d%%   List: %3d%%  " : "Item %d of %d: %d%%, list: %d%%\n",
-                item, count, itemPercent, listPercent);
+    std::printf(
+        tty_ ? "\rItem %d of %d: %3d%%   List: %3d%%  " : "Item %d of %d: %d%%, list: %d%%\n", item,
+        count, itemPercent, listPercent);
     std::fflush(stdout);
     drawn_ = true;
   }
@@ -124,7 +125,8 @@ std::string UsageText() {
          "  --output DIR   output folder (default: the output folder of the window)\n"
          "  --overwrite N  when an output file exists: 1 overwrite, 2 ask (no terminal: no),\n"
          "                 3 skip (default: the setting of the window)\n"
-         "  --verbose      print each engine command line on stderr as '+ <command line>'\n"
+         "  --verbose      print each engine command line on stderr as '+ <command line>',\n"
+         "                 and the engine's own messages after each run\n"
          "Exit status: 0 every file added and converted, 1 some were not, 2 usage error,\n"
          "130 stopped by Ctrl-C.\n";
 }
@@ -209,8 +211,13 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
   ConsoleShell shell;
   EngineLink link(installation, shell);
   link.PrepareFolder(installation.programFolder);
-  if (options.verbose)
+  if (options.verbose) {
     link.onLaunch = [](const std::string& line) { std::cerr << "+ " << line << "\n"; };
+    link.onMessages = [](const std::string& messages) {
+      std::cerr << messages;
+      if (messages.back() != '\n') std::cerr << "\n";
+    };
+  }
   EngineLink progressLink(installation, shell);  // read by this thread only
   progressLink.PrepareFolder(installation.programFolder);
 
@@ -266,12 +273,13 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   run.Join();
-  if (!items.empty() && !stopped) printer.Update(static_cast<int>(items.size()),
-                                                 static_cast<int>(items.size()), 100, 100);
+  if (!items.empty() && !stopped)
+    printer.Update(static_cast<int>(items.size()), static_cast<int>(items.size()), 100, 100);
   printer.Finish();
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
-  if (!host.endText.empty()) (run.failures().empty() ? std::cout : std::cerr) << host.endText << "\n";
+  if (!host.endText.empty())
+    (run.failures().empty() ? std::cout : std::cerr) << host.endText << "\n";
   if (stopped) return 130;
   const bool allConverted =
       run.failures().empty() && run.convertedCount() == static_cast<int>(items.size());

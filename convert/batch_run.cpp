@@ -10,9 +10,11 @@
 namespace orv {
 namespace {
 
-std::string ExitReason(const LaunchResult& r) {
+std::string ExitReason(const LaunchResult& r, const std::string& messages) {
   if (!r.started) return "the engine could not be started";
-  if (r.exitStatus >= 128) return "the engine ended by signal " + std::to_string(r.exitStatus - 128);
+  if (std::string reason = LastEngineError(messages); !reason.empty()) return reason;
+  if (r.exitStatus >= 128)
+    return "the engine ended by signal " + std::to_string(r.exitStatus - 128);
   return "the engine failed (exit status " + std::to_string(r.exitStatus) + ")";
 }
 
@@ -58,15 +60,17 @@ void BatchRun::Stop() {
 }
 
 std::string BatchRun::RunPiece(const std::string& baseCommand, const Piece& piece) {
-  const std::string command = baseCommand + PieceTail(piece.range, piece.output, link_.FolderOption());
+  const std::string command =
+      baseCommand + PieceTail(piece.range, piece.output, link_.FolderOption());
   LaunchResult result;
+  std::string messages;
   {
     std::unique_lock lock(launchMutex_);
     if (monitorIdle == 1) return {};
     link_.WriteControl(EngineCommand::Run);
-    result = link_.Launch(command, true, [&](int) { lock.unlock(); });
+    result = link_.LaunchLogged(command, messages, [&](int) { lock.unlock(); });
   }
-  if (!result.started || result.exitStatus != 0) return ExitReason(result);
+  if (!result.started || result.exitStatus != 0) return ExitReason(result, messages);
   if (!FileExists(piece.output)) return "the engine wrote no file " + piece.output;
   return {};
 }
@@ -136,8 +140,7 @@ void BatchRun::ConvertAll(int overWriteType) {
 std::string BatchRun::EndMessage(const std::vector<ItemFailure>& failures) {
   if (failures.empty()) return kCompleteMessage;
   std::string text = std::string(kCompleteMessage) + "\n\n" + std::to_string(failures.size()) +
-                     (failures.size() == 1 ? " item was" : " items were") +
-                     " not converted:";
+                     (failures.size() == 1 ? " item was" : " items were") + " not converted:";
   for (const auto& f : failures)
     text += "\n" + std::to_string(f.itemNumber) + ": " + f.sourcePath + " - " + f.reason;
   return text;

@@ -62,6 +62,45 @@ bool EngineLink::ReadMediaInfo() {
   return true;
 }
 
+LaunchResult EngineLink::LaunchLogged(const std::string& commandLine, std::string& messages,
+                                      const std::function<void(int pid)>& onStarted) const {
+  if (onLaunch) onLaunch(commandLine);
+  const std::string logPath = folder + kEngineLogFile;
+  LaunchResult result = LaunchEngine(commandLine, true, onStarted, folder.empty() ? "" : logPath);
+  messages.clear();
+  if (std::FILE* f = std::fopen(logPath.c_str(), "rb")) {
+    constexpr long kTail = 16 * 1024;
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+      long size = std::ftell(f);
+      std::fseek(f, size > kTail ? size - kTail : 0, SEEK_SET);
+    }
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) messages.append(buffer, n);
+    std::fclose(f);
+  }
+  if (onMessages && !messages.empty()) onMessages(messages);
+  return result;
+}
+
+std::string LastEngineError(const std::string& messages) {
+  static const std::string kPrefix = "orvantic-engine: ";
+  std::string reason;
+  std::size_t start = 0;
+  while (start < messages.size()) {
+    std::size_t end = messages.find('\n', start);
+    if (end == std::string::npos) end = messages.size();
+    std::string line = messages.substr(start, end - start);
+    start = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (line.rfind(kPrefix, 0) != 0) continue;
+    line.erase(0, kPrefix.size());
+    if (line.empty() || line.rfind("warning:", 0) == 0) continue;
+    reason = line;
+  }
+  return reason;
+}
+
 std::string EngineLink::FolderOption() const {
   return " -currentfolder " + QuoteArg(installation_.programFolder) + " ";
 }

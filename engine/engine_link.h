@@ -14,6 +14,12 @@
 namespace orv {
 
 inline constexpr const char* kEngineBusyMessage = "Please stop converting or playing the movie!";
+// The engine's messages of the last encode run, in the working folder.
+inline constexpr const char* kEngineLogFile = "engine.log";
+
+// The reason in the engine's messages: its last error line without the
+// program prefix; "" when it wrote none (warnings are not reasons).
+std::string LastEngineError(const std::string& messages);
 
 class EngineLink {
  public:
@@ -45,6 +51,11 @@ class EngineLink {
   LaunchResult Launch(const std::string& commandLine, bool wait,
                       const std::function<void(int pid)>& onStarted = {}) const;
 
+  // A waiting launch whose stderr goes to kEngineLogFile; the messages are
+  // returned (the last 16 KiB at most) and passed to onMessages.
+  LaunchResult LaunchLogged(const std::string& commandLine, std::string& messages,
+                            const std::function<void(int pid)>& onStarted = {}) const;
+
   // " -currentfolder "<folder>" " for every command line.
   std::string FolderOption() const;
 
@@ -53,6 +64,8 @@ class EngineLink {
 
   // Called with each command line just before the engine starts (may be empty).
   std::function<void(const std::string&)> onLaunch;
+  // Called with the engine's own messages after each logged run (may be empty).
+  std::function<void(const std::string&)> onMessages;
 
   double position = 0.0;
   EngineControl control;

@@ -10,7 +10,9 @@ std::string AvErrorText(int code) {
   return buf;
 }
 
-void Warn(const std::string& message) { std::fprintf(stderr, "orvantic-engine: warning: %s\n", message.c_str()); }
+void Warn(const std::string& message) {
+  std::fprintf(stderr, "orvantic-engine: warning: %s\n", message.c_str());
+}
 
 FramePtr MakeFrame() {
   FramePtr f(av_frame_alloc());

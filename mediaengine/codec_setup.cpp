@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <iterator>
 #include <cstdlib>
+#include <iterator>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -51,14 +51,22 @@ struct H264Level {
 };
 
 constexpr H264Level kH264Levels[] = {
-    {10, 1485, 99, 64, 175, 396},           {9, 1485, 99, 128, 350, 396},
-    {11, 3000, 396, 192, 500, 900},         {12, 6000, 396, 384, 1000, 2376},
-    {13, 11880, 396, 768, 2000, 2376},      {20, 11880, 396, 2000, 2000, 2376},
-    {21, 19800, 792, 4000, 4000, 4752},     {22, 20250, 1620, 4000, 4000, 8100},
-    {30, 40500, 1620, 10000, 10000, 8100},  {31, 108000, 3600, 14000, 14000, 18000},
-    {32, 216000, 5120, 20000, 20000, 20480}, {40, 245760, 8192, 20000, 25000, 32768},
-    {41, 245760, 8192, 50000, 62500, 32768}, {42, 522240, 8704, 50000, 62500, 34816},
-    {50, 589824, 22080, 135000, 135000, 110400}, {51, 983040, 36864, 240000, 240000, 184320},
+    {10, 1485, 99, 64, 175, 396},
+    {9, 1485, 99, 128, 350, 396},
+    {11, 3000, 396, 192, 500, 900},
+    {12, 6000, 396, 384, 1000, 2376},
+    {13, 11880, 396, 768, 2000, 2376},
+    {20, 11880, 396, 2000, 2000, 2376},
+    {21, 19800, 792, 4000, 4000, 4752},
+    {22, 20250, 1620, 4000, 4000, 8100},
+    {30, 40500, 1620, 10000, 10000, 8100},
+    {31, 108000, 3600, 14000, 14000, 18000},
+    {32, 216000, 5120, 20000, 20000, 20480},
+    {40, 245760, 8192, 20000, 25000, 32768},
+    {41, 245760, 8192, 50000, 62500, 32768},
+    {42, 522240, 8704, 50000, 62500, 34816},
+    {50, 589824, 22080, 135000, 135000, 110400},
+    {51, 983040, 36864, 240000, 240000, 184320},
     {52, 2073600, 36864, 240000, 240000, 184320},
 };
 
@@ -79,7 +87,9 @@ const H264Level* FindLevel(int level) {
   return nullptr;
 }
 
-long Macroblocks(int width, int height) { return static_cast<long>((width + 15) / 16) * ((height + 15) / 16); }
+long Macroblocks(int width, int height) {
+  return static_cast<long>((width + 15) / 16) * ((height + 15) / 16);
+}
 
 void ConfigureX264(AVCodecContext* enc, const LavcOptions& l, AVRational frameRate) {
   // Small players need Baseline: no B-frames, CAVLC.
@@ -90,12 +100,14 @@ void ConfigureX264(AVCodecContext* enc, const LavcOptions& l, AVRational frameRa
     // The stream must honour the level it signals: take the lowest one at or
     // above the requested level that fits size, rate and peak bitrate, and
     // keep the buffer and the reference frames inside it.
-    const int kbps = l.vrcMaxrateKbps > 0 ? l.vrcMaxrateKbps : (l.vbitrateKbps > 0 ? l.vbitrateKbps : 800);
+    const int kbps =
+        l.vrcMaxrateKbps > 0 ? l.vrcMaxrateKbps : (l.vbitrateKbps > 0 ? l.vbitrateKbps : 800);
     int level = H264LevelFor(enc->width, enc->height, frameRate, kbps, 1, l.level);
     if (const H264Level* limits = FindLevel(level)) {
       enc->level = level;
       if (enc->rc_max_rate > 0)
-        enc->rc_buffer_size = static_cast<int>(std::min<long>(enc->rc_buffer_size / 1000, limits->maxCpbKbit) * 1000);
+        enc->rc_buffer_size =
+            static_cast<int>(std::min<long>(enc->rc_buffer_size / 1000, limits->maxCpbKbit) * 1000);
       long refs = std::clamp<long>(limits->maxDpbMbs / Macroblocks(enc->width, enc->height), 1, 3);
       params += ":ref=" + std::to_string(refs);
     } else {
@@ -107,7 +119,8 @@ void ConfigureX264(AVCodecContext* enc, const LavcOptions& l, AVRational frameRa
 
 }  // namespace
 
-int H264LevelFor(int width, int height, AVRational frameRate, int maxRateKbps, int refFrames, int minimumLevel) {
+int H264LevelFor(int width, int height, AVRational frameRate, int maxRateKbps, int refFrames,
+                 int minimumLevel) {
   const long mbs = Macroblocks(width, height);
   const double fps = frameRate.num > 0 && frameRate.den > 0 ? av_q2d(frameRate) : 25.0;
   const int minimumRank = LevelRank(minimumLevel);
@@ -179,9 +192,12 @@ CodecPtr OpenVideoEncoder(const OutputPlan& plan, const Options& options, int wi
   }
   if (l.bitExact) enc->flags |= AV_CODEC_FLAG_BITEXACT;
   if (globalHeader) enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  if (plan.videoEncoder == "mpeg4") ConfigureMpeg4(enc.get(), l);
-  else if (plan.videoEncoder == "libx264") ConfigureX264(enc.get(), l, frameRate);
-  check(avcodec_open2(enc.get(), codec, nullptr), "cannot open the " + plan.videoEncoder + " encoder");
+  if (plan.videoEncoder == "mpeg4")
+    ConfigureMpeg4(enc.get(), l);
+  else if (plan.videoEncoder == "libx264")
+    ConfigureX264(enc.get(), l, frameRate);
+  check(avcodec_open2(enc.get(), codec, nullptr),
+        "cannot open the " + plan.videoEncoder + " encoder");
   return enc;
 }
 
@@ -197,7 +213,8 @@ CodecPtr OpenAudioEncoder(const OutputPlan& plan, const Options& options, int sa
   if (plan.audioEncoder == "libmp3lame" && options.oac == "mp3lame") {
     kbps = options.lame.bitrateKbps;
     // mode=0 is plain stereo; lame's own default is joint stereo.
-    if (options.lame.mode == 0 || options.lame.mode == 2) SetOption(enc->priv_data, "joint_stereo", 0LL);
+    if (options.lame.mode == 0 || options.lame.mode == 2)
+      SetOption(enc->priv_data, "joint_stereo", 0LL);
     if (options.lame.mode == 1) SetOption(enc->priv_data, "joint_stereo", 1LL);
   } else if (options.lavc.abitrateKbps > 0) {
     kbps = options.lavc.abitrateKbps;
@@ -205,7 +222,8 @@ CodecPtr OpenAudioEncoder(const OutputPlan& plan, const Options& options, int sa
   enc->bit_rate = static_cast<int64_t>(kbps) * 1000;
   if (options.lavc.bitExact) enc->flags |= AV_CODEC_FLAG_BITEXACT;
   if (globalHeader) enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  check(avcodec_open2(enc.get(), codec, nullptr), "cannot open the " + plan.audioEncoder + " encoder");
+  check(avcodec_open2(enc.get(), codec, nullptr),
+        "cannot open the " + plan.audioEncoder + " encoder");
   return enc;
 }
 

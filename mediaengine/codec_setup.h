@@ -19,7 +19,8 @@ int EncoderChannels(const OutputPlan& plan, const Options& options, int chainCha
 // minimumLevel whose limits fit the stream: frame size, macroblock rate,
 // peak bitrate and the reference frames the encoder keeps. 0 when even the
 // highest level cannot carry it.
-int H264LevelFor(int width, int height, AVRational frameRate, int maxRateKbps, int refFrames, int minimumLevel);
+int H264LevelFor(int width, int height, AVRational frameRate, int maxRateKbps, int refFrames,
+                 int minimumLevel);
 
 // The coded picture buffer (kbit) a level allows for Baseline streams.
 int H264LevelBufferKbit(int level);

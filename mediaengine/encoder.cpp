@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -108,8 +108,8 @@ void EncodeRun::SetUpVideo(int index) {
   path->ConfigureGraph(VideoGraph(user.description, rate.num, rate.den, endSeconds_));
   AVFilterContext* sink = path->sink();
   frameSeconds_ = av_q2d(av_inv_q(rate));
-  CodecPtr enc = OpenVideoEncoder(plan_, options_, av_buffersink_get_w(sink), av_buffersink_get_h(sink), rate,
-                                  output_->NeedsGlobalHeader());
+  CodecPtr enc = OpenVideoEncoder(plan_, options_, av_buffersink_get_w(sink),
+                                  av_buffersink_get_h(sink), rate, output_->NeedsGlobalHeader());
   AVStream* out = AddOutputStream(enc.get());
   if (!options_.fourcc.empty() && plan_.videoEncoder == "mpeg4") {
     const std::string& f = options_.fourcc;
@@ -128,16 +128,20 @@ void EncodeRun::SetUpAudio(int index) {
   if (!user.error.empty()) throw EngineError(user.error);
 
   const AVCodec* codec = FindEncoder(plan_.audioEncoder);
-  int rate = SupportedSampleRate(codec, options_.sampleRate > 0 ? options_.sampleRate : path->decoder()->sample_rate);
+  int rate = SupportedSampleRate(
+      codec, options_.sampleRate > 0 ? options_.sampleRate : path->decoder()->sample_rate);
   AVSampleFormat format = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
-  int channels = EncoderChannels(plan_, options_, user.outputChannels ? user.outputChannels : inChannels);
+  int channels =
+      EncoderChannels(plan_, options_, user.outputChannels ? user.outputChannels : inChannels);
   AVChannelLayout layout{};
   av_channel_layout_default(&layout, channels);
   char layoutName[64] = {};
   av_channel_layout_describe(&layout, layoutName, sizeof layoutName);
 
-  path->ConfigureGraph(AudioGraph(user.description, endSeconds_, rate, av_get_sample_fmt_name(format), layoutName));
-  CodecPtr enc = OpenAudioEncoder(plan_, options_, rate, layout, format, output_->NeedsGlobalHeader());
+  path->ConfigureGraph(
+      AudioGraph(user.description, endSeconds_, rate, av_get_sample_fmt_name(format), layoutName));
+  CodecPtr enc =
+      OpenAudioEncoder(plan_, options_, rate, layout, format, output_->NeedsGlobalHeader());
   av_channel_layout_uninit(&layout);
   AVStream* out = AddOutputStream(enc.get());
   path->AttachEncoder(std::move(enc), out, [this](AVPacket* p) { return WritePacket(p); });
@@ -201,7 +205,8 @@ void EncodeRun::CheckOutput(double decodedEnd, bool reachedEof) const {
     damaged += p->DecodeErrors();
   }
   if (decoded == 0) {
-    if (!readError_.empty()) throw EngineError("cannot read '" + options_.source + "': " + readError_);
+    if (!readError_.empty())
+      throw EngineError("cannot read '" + options_.source + "': " + readError_);
     throw EngineError("no audio or video could be decoded from '" + options_.source + "'");
   }
   if (encoded == 0) throw EngineError("nothing was encoded: the range lies outside the source");
@@ -211,24 +216,43 @@ void EncodeRun::CheckOutput(double decodedEnd, bool reachedEof) const {
     const double tolerance = video ? 1.5 * frameSeconds_ : 0.1;
     if (p->EncodedEnd() + tolerance < decodedEnd) {
       char text[160];
-      std::snprintf(text, sizeof text, "the %s output is shorter than the source (%.2f s of %.2f s)",
+      std::snprintf(text, sizeof text,
+                    "the %s output is shorter than the source (%.2f s of %.2f s)",
                     video ? "video" : "audio", p->EncodedEnd(), decodedEnd);
       throw EngineError(text);
     }
   }
-  if (damaged > 0) Warn(std::to_string(damaged) + " damaged packets of '" + options_.source + "' were skipped");
+  if (damaged > 0)
+    Warn(std::to_string(damaged) + " damaged packets of '" + options_.source + "' were skipped");
   if (!readError_.empty())
-    Warn("reading '" + options_.source + "' stopped early: " + readError_ + " (" + std::to_string(readErrors_) +
-         " read errors)");
-  if (!reachedEof || input_->duration <= 0) return;
+    Warn("reading '" + options_.source + "' stopped early: " + readError_ + " (" +
+         std::to_string(readErrors_) + " read errors)");
+  if (!reachedEof) return;
   // A header that promises more than the file holds: a cut-off download.
-  double promised = static_cast<double>(input_->duration) / AV_TIME_BASE;
+  // Streams that state their own length are judged by it (a sound track
+  // may well end before the picture).
+  double promised = 0;
+  for (const auto& p : paths_) {
+    const AVStream* s = input_->streams[p->index()];
+    if (s->duration == AV_NOPTS_VALUE || s->duration <= 0) {
+      promised = 0;
+      break;
+    }
+    double start = s->start_time == AV_NOPTS_VALUE ? 0 : s->start_time * av_q2d(s->time_base);
+    promised = std::max(promised,
+                        start + s->duration * av_q2d(s->time_base) - SourceStartTime(input_.get()));
+  }
+  if (promised <= 0 && input_->duration > 0)
+    promised = static_cast<double>(input_->duration) / AV_TIME_BASE;
+  if (promised <= 0) return;
   if (endSeconds_ > 0) promised = std::min(promised, options_.startSeconds + endSeconds_);
   const double reached = options_.startSeconds + decodedEnd;
-  if (reached < promised - std::max(1.0, 0.05 * promised)) {
+  if (reached < promised - std::max(0.5, 0.02 * promised)) {
     char text[200];
-    std::snprintf(text, sizeof text, "the source ends at %.2f s of the %.2f s its header promises; it is truncated or damaged",
-                  reached, promised);
+    std::snprintf(
+        text, sizeof text,
+        "the source ends at %.2f s of the %.2f s its header promises; it is truncated or damaged",
+        reached, promised);
     Warn(text);
   }
 }
@@ -243,8 +267,9 @@ EncodeOutcome EncodeRun::run() {
   int videoIndex = plan_.video ? FindVideoStream(input_.get()) : -1;
   int audioIndex = plan_.audio ? FindAudioStream(input_.get(), options_.aid) : -1;
   if (videoIndex < 0 && audioIndex < 0) {
-    throw EngineError(plan_.video && !plan_.audio ? "the source has no video stream to encode"
-                                                  : "the source has no stream that this output can carry");
+    throw EngineError(plan_.video && !plan_.audio
+                          ? "the source has no video stream to encode"
+                          : "the source has no stream that this output can carry");
   }
   if (videoIndex >= 0) SetUpVideo(videoIndex);
   if (audioIndex >= 0) SetUpAudio(audioIndex);
@@ -298,7 +323,8 @@ EncodeOutcome EncodeRun::run() {
     av_packet_unref(packet.get());
     if (!ok) break;  // size limit
     position_.MaybeWrite(SourcePosition());
-    if (std::all_of(paths_.begin(), paths_.end(), [](const auto& p) { return p->PastEnd(); })) break;
+    if (std::all_of(paths_.begin(), paths_.end(), [](const auto& p) { return p->PastEnd(); }))
+      break;
   }
   double decodedEnd = sizeLimitHit_ ? 0 : FinishStreams();
   if (!stopped && !sizeLimitHit_) CheckOutput(decodedEnd, reachedEof);

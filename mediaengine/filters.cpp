@@ -115,9 +115,9 @@ FilterChain TranslateVideoFilters(std::string_view vf) {
       if (n.size() < 2) return fail("-vf expand needs W:H in '" + item + "'");
       long x = n.size() > 2 ? n[2] : -1;
       long y = n.size() > 3 ? n[3] : -1;
-      append(result.description, "pad=w=" + ExpandSize(n[0], "iw") + ":h=" + ExpandSize(n[1], "ih") +
-                                     ":x=" + ExpandPos(x, "ow-iw") + ":y=" + ExpandPos(y, "oh-ih") +
-                                     ":color=black");
+      append(result.description,
+             "pad=w=" + ExpandSize(n[0], "iw") + ":h=" + ExpandSize(n[1], "ih") +
+                 ":x=" + ExpandPos(x, "ow-iw") + ":y=" + ExpandPos(y, "oh-ih") + ":color=black");
     } else if (name == "crop") {
       if (n.size() < 2) return fail("-vf crop needs W:H in '" + item + "'");
       std::string c = "crop=w=" + std::to_string(n[0]) + ":h=" + std::to_string(n[1]);
@@ -139,7 +139,8 @@ FilterChain ChannelsToPan(std::string_view args, int inputChannels) {
     if (!v || *v < 0) return fail("invalid -af channels='" + std::string(args) + "'");
     n.push_back(*v);
   }
-  if (n.empty() || n[0] < 1 || n[0] > 8) return fail("invalid -af channels='" + std::string(args) + "'");
+  if (n.empty() || n[0] < 1 || n[0] > 8)
+    return fail("invalid -af channels='" + std::string(args) + "'");
   int outputs = static_cast<int>(n[0]);
   long routes = n.size() > 1 ? n[1] : 0;
   if (n.size() != static_cast<size_t>(2 + 2 * routes) && !(n.size() == 1))
@@ -153,7 +154,9 @@ FilterChain ChannelsToPan(std::string_view args, int inputChannels) {
   for (long r = 0; r < routes; ++r) {
     long from = n[2 + 2 * r];
     long to = n[3 + 2 * r];
-    if (to >= outputs) return fail("invalid -af channels='" + std::string(args) + "': no output " + std::to_string(to));
+    if (to >= outputs)
+      return fail("invalid -af channels='" + std::string(args) + "': no output " +
+                  std::to_string(to));
     // A route from a channel the source lacks takes its last channel, so
     // "right" on a mono source is the mono signal rather than silence.
     from = std::min<long>(from, inputs - 1);
@@ -171,7 +174,8 @@ FilterChain ChannelsToPan(std::string_view args, int inputChannels) {
 FilterChain PanToPan(std::string_view args, int inputChannels) {
   std::vector<std::string> parts = SplitList(args, ':');
   auto outputs = parts.empty() ? std::nullopt : ToInt(parts[0]);
-  if (!outputs || *outputs < 1 || *outputs > 8) return fail("invalid -af pan='" + std::string(args) + "'");
+  if (!outputs || *outputs < 1 || *outputs > 8)
+    return fail("invalid -af pan='" + std::string(args) + "'");
   int out = static_cast<int>(*outputs);
   std::vector<double> gains;
   for (size_t i = 1; i < parts.size(); ++i) {
@@ -179,7 +183,8 @@ FilterChain PanToPan(std::string_view args, int inputChannels) {
     if (!g) return fail("invalid -af pan='" + std::string(args) + "'");
     gains.push_back(*g);
   }
-  if (gains.size() % out != 0) return fail("invalid -af pan='" + std::string(args) + "': incomplete gain matrix");
+  if (gains.size() % out != 0)
+    return fail("invalid -af pan='" + std::string(args) + "': incomplete gain matrix");
   int inputs = std::max(inputChannels, 1);
   int listedInputs = static_cast<int>(gains.size()) / out;
   std::string pan = "pan=" + layoutName(out);
@@ -204,13 +209,16 @@ FilterChain VolumeToFilters(std::string_view args) {
   std::string gain = parts.empty() ? "" : parts[0];
   std::string lowered;
   for (char ch : gain) lowered += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  if (lowered.size() > 2 && lowered.substr(lowered.size() - 2) == "db") lowered.resize(lowered.size() - 2);
+  if (lowered.size() > 2 && lowered.substr(lowered.size() - 2) == "db")
+    lowered.resize(lowered.size() - 2);
   auto db = ToDouble(lowered);
   if (!db || *db < -200 || *db > 60) return fail("invalid -af volume='" + std::string(args) + "'");
   bool softClip = false;
   for (size_t i = 1; i < parts.size(); ++i) {
-    if (parts[i] == "sc" || parts[i] == "1") softClip = true;
-    else if (parts[i] != "0") return fail("invalid -af volume='" + std::string(args) + "'");
+    if (parts[i] == "sc" || parts[i] == "1")
+      softClip = true;
+    else if (parts[i] != "0")
+      return fail("invalid -af volume='" + std::string(args) + "'");
   }
   FilterChain c;
   c.description = "volume=" + FormatNumber(*db) + "dB";
@@ -259,7 +267,8 @@ std::string VideoGraph(const std::string& userChain, int fpsNum, int fpsDen, dou
   // (rebased) start position, so a seek is frame-accurate. The rate stays a
   // fraction: 30000/1001 written as a decimal would become a time base no
   // MPEG-4 encoder accepts.
-  std::string g = "fps=fps=" + std::to_string(fpsNum) + "/" + std::to_string(fpsDen) + ":start_time=0";
+  std::string g =
+      "fps=fps=" + std::to_string(fpsNum) + "/" + std::to_string(fpsDen) + ":start_time=0";
   if (endSeconds > 0) g += ",trim=end=" + FormatNumber(endSeconds);
   if (userChain.find("scale=") == std::string::npos && userChain.find("pad=") == std::string::npos)
     g += ",scale=w='trunc(iw/2)*2':h='trunc(ih/2)*2'";  // 4:2:0 encoders need even sizes
@@ -273,7 +282,8 @@ std::string AudioGraph(const std::string& userChain, double endSeconds, int samp
   std::string g = "atrim=start=0";
   if (endSeconds > 0) g += ":end=" + FormatNumber(endSeconds);
   append(g, userChain);
-  g += ",aresample=" + std::to_string(sampleRate) + ":async=1:first_pts=0,aformat=sample_fmts=" + sampleFormat +
+  g += ",aresample=" + std::to_string(sampleRate) +
+       ":async=1:first_pts=0,aformat=sample_fmts=" + sampleFormat +
        ":sample_rates=" + std::to_string(sampleRate) + ":channel_layouts=" + channelLayout;
   return g;
 }

@@ -253,7 +253,8 @@ std::optional<EndPosition> ParseEndPosition(std::string_view text) {
       {"gb", 1024.0 * 1024 * 1024}, {"mb", 1024.0 * 1024}, {"kb", 1024.0}, {"b", 1.0}};
   for (const auto& [suffix, factor] : units) {
     if (!EndsWith(t, suffix)) continue;
-    auto number = ParseDouble(std::string_view(t).substr(0, t.size() - std::char_traits<char>::length(suffix)));
+    auto number = ParseDouble(
+        std::string_view(t).substr(0, t.size() - std::char_traits<char>::length(suffix)));
     if (!number || *number <= 0) return std::nullopt;
     EndPosition end;
     end.kind = EndKind::Size;
@@ -308,8 +309,10 @@ std::string ParseLavcOptions(std::string_view text, LavcOptions& out) {
       err = intInto(out.subcmp, 0, 2000);
     } else if (key == "trell") {
       // "trell=lambda" is an old spelling of "on" for some builds.
-      if (value == "lambda") out.trellis = true;
-      else err = flagInto(out.trellis);
+      if (value == "lambda")
+        out.trellis = true;
+      else
+        err = flagInto(out.trellis);
     } else if (key == "v4mv") {
       err = flagInto(out.v4mv);
     } else if (key == "qpel") {
@@ -397,9 +400,12 @@ std::string PlanOutput(const Options& o, OutputPlan& plan) {
 
   if (o.ovc == "lavc") {
     std::string v = lower(o.lavc.vcodec);
-    if (v.empty() || v == "mpeg4") plan.videoEncoder = "mpeg4";
-    else if (v == "h264" || v == "libx264") plan.videoEncoder = "libx264";
-    else return "unsupported video codec '" + o.lavc.vcodec + "' in -lavcopts";
+    if (v.empty() || v == "mpeg4")
+      plan.videoEncoder = "mpeg4";
+    else if (v == "h264" || v == "libx264")
+      plan.videoEncoder = "libx264";
+    else
+      return "unsupported video codec '" + o.lavc.vcodec + "' in -lavcopts";
     plan.video = true;
   } else if (o.ovc == "frameno") {
     plan.video = false;
@@ -412,9 +418,12 @@ std::string PlanOutput(const Options& o, OutputPlan& plan) {
   if (!o.noSound) {
     if (o.oac == "lavc") {
       std::string a = lower(o.lavc.acodec);
-      if (a.empty() || a == "aac") plan.audioEncoder = "aac";
-      else if (a == "mp3" || a == "libmp3lame") plan.audioEncoder = "libmp3lame";
-      else return "unsupported audio codec '" + o.lavc.acodec + "' in -lavcopts";
+      if (a.empty() || a == "aac")
+        plan.audioEncoder = "aac";
+      else if (a == "mp3" || a == "libmp3lame")
+        plan.audioEncoder = "libmp3lame";
+      else
+        return "unsupported audio codec '" + o.lavc.acodec + "' in -lavcopts";
     } else if (o.oac == "mp3lame") {
       plan.audioEncoder = "libmp3lame";
     } else if (o.oac.empty()) {

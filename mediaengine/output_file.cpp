@@ -41,7 +41,9 @@ std::string TempPathFor(const std::string& output, long pid, size_t nameMax) {
     // A name near the file system's limit leaves no room for our marks:
     // shorten it, never inside a UTF-8 sequence.
     size_t keep = nameMax > suffix.size() + 1 ? nameMax - suffix.size() - 1 : 0;
-    while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+    while (keep > 0 && keep < name.size() &&
+           (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+      --keep;
     name.resize(std::min(keep, name.size()));
   }
   return dir + "." + name + suffix;
@@ -63,7 +65,9 @@ void InstallCleanupHandlers() {
 }
 
 OutputFile::OutputFile(std::string finalPath, const std::string& muxer, uint64_t sizeLimit)
-    : finalPath_(std::move(finalPath)), tempPath_(TempPathFor(finalPath_, ::getpid())), sizeLimit_(sizeLimit) {
+    : finalPath_(std::move(finalPath)),
+      tempPath_(TempPathFor(finalPath_, ::getpid())),
+      sizeLimit_(sizeLimit) {
   check(avformat_alloc_output_context2(&context_, nullptr, muxer.c_str(), tempPath_.c_str()),
         "cannot create " + muxer + " output");
   if (muxer == "mp4" || muxer == "mov") {
@@ -85,7 +89,8 @@ bool OutputFile::NeedsGlobalHeader() const { return context_->oformat->flags & A
 
 void OutputFile::WriteHeader(AVDictionary** muxerOptions) {
   SetCleanupPath(tempPath_);
-  check(avio_open(&context_->pb, tempPath_.c_str(), AVIO_FLAG_WRITE), "cannot create '" + finalPath_ + "'");
+  check(avio_open(&context_->pb, tempPath_.c_str(), AVIO_FLAG_WRITE),
+        "cannot create '" + finalPath_ + "'");
   open_ = true;
   check(avformat_write_header(context_, muxerOptions), "cannot write the output header");
   avio_flush(context_->pb);
@@ -93,8 +98,8 @@ void OutputFile::WriteHeader(AVDictionary** muxerOptions) {
 }
 
 uint64_t OutputFile::ProjectedBytes(uint64_t extraPayload, uint64_t extraPackets) const {
-  return headerBytes_ + payloadBytes_ + extraPayload + (packets_ + extraPackets) * perPacketOverhead_ +
-         trailerReserve_;
+  return headerBytes_ + payloadBytes_ + extraPayload +
+         (packets_ + extraPackets) * perPacketOverhead_ + trailerReserve_;
 }
 
 bool OutputFile::fits(const AVPacket* packet) const {
@@ -105,14 +110,18 @@ bool OutputFile::fits(const AVPacket* packet) const {
 void OutputFile::write(AVPacket* packet) {
   payloadBytes_ += static_cast<uint64_t>(packet->size);
   ++packets_;
-  check(av_interleaved_write_frame(context_, packet), "cannot write to the output");
+  check(av_interleaved_write_frame(context_, packet), "cannot write '" + finalPath_ + "'");
+  // Write errors stay in the I/O context until someone looks: a full disk
+  // should end the run now, not after the whole source is encoded.
+  if (context_->pb && context_->pb->error < 0)
+    check(context_->pb->error, "cannot write '" + finalPath_ + "'");
 }
 
 void OutputFile::finish() {
-  check(av_write_trailer(context_), "cannot finish the output");
+  check(av_write_trailer(context_), "cannot finish '" + finalPath_ + "'");
   int rc = avio_closep(&context_->pb);
   open_ = false;
-  check(rc, "cannot close the output");
+  check(rc, "cannot finish '" + finalPath_ + "'");
   if (::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
     std::string reason = std::strerror(errno);
     ::unlink(tempPath_.c_str());

@@ -52,7 +52,8 @@ bool IsRawYuvName(std::string_view path) {
   std::string_view name = BaseName(path);
   if (name.size() < 4) return false;
   std::string ext(name.substr(name.size() - 4));
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
   return ext == ".yuv";
 }
 
@@ -67,7 +68,8 @@ InputPtr OpenSource(const std::string& path) {
   if (IsRawYuvName(path)) {
     auto size = SizeFromFileName(path).value_or(std::pair{kDefaultYuvWidth, kDefaultYuvHeight});
     format = av_find_input_format("rawvideo");
-    av_dict_set(&opts, "video_size", (std::to_string(size.first) + "x" + std::to_string(size.second)).c_str(), 0);
+    av_dict_set(&opts, "video_size",
+                (std::to_string(size.first) + "x" + std::to_string(size.second)).c_str(), 0);
     av_dict_set(&opts, "pixel_format", "yuv420p", 0);
     av_dict_set(&opts, "framerate", std::to_string(kYuvFps).c_str(), 0);
   }

@@ -30,7 +30,8 @@ EngineCommand ControlPoller::poll() {
   ::close(fd);
   if (got != static_cast<ssize_t>(sizeof control)) return last_;
   auto command = static_cast<EngineCommand>(control.command);
-  if (command != EngineCommand::Run && command != EngineCommand::Pause && command != EngineCommand::Stop)
+  if (command != EngineCommand::Run && command != EngineCommand::Pause &&
+      command != EngineCommand::Stop)
     return last_;
   // A Stop written before we started is left over from an earlier run
   // (identify runs are started with Stop in the file); only a fresh one counts.

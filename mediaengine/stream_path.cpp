@@ -22,10 +22,12 @@ StreamPath::StreamPath(AVStream* input, double originSeconds, double endSeconds)
 void StreamPath::OpenDecoder() {
   const AVCodec* codec = avcodec_find_decoder(input_->codecpar->codec_id);
   if (!codec)
-    throw EngineError(std::string("no decoder for ") + avcodec_get_name(input_->codecpar->codec_id));
+    throw EngineError(std::string("no decoder for ") +
+                      avcodec_get_name(input_->codecpar->codec_id));
   decoder_.reset(avcodec_alloc_context3(codec));
   if (!decoder_) throw EngineError("out of memory");
-  check(avcodec_parameters_to_context(decoder_.get(), input_->codecpar), "cannot set up the decoder");
+  check(avcodec_parameters_to_context(decoder_.get(), input_->codecpar),
+        "cannot set up the decoder");
   decoder_->pkt_timebase = input_->time_base;
   if (type() == AVMEDIA_TYPE_VIDEO) decoder_->framerate = input_->avg_frame_rate;
   check(avcodec_open2(decoder_.get(), codec, nullptr),
@@ -44,19 +46,22 @@ void StreamPath::ConfigureGraph(const std::string& description) {
   if (video) {
     AVRational sar = decoder_->sample_aspect_ratio;
     if (sar.num <= 0 || sar.den <= 0) sar = AVRational{1, 1};
-    std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d",
-                  decoder_->width, decoder_->height, decoder_->pix_fmt, tb.num, tb.den, sar.num, sar.den);
+    std::snprintf(args, sizeof args,
+                  "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", decoder_->width,
+                  decoder_->height, decoder_->pix_fmt, tb.num, tb.den, sar.num, sar.den);
   } else {
     char layout[128] = {};
     av_channel_layout_describe(&decoder_->ch_layout, layout, sizeof layout);
-    std::snprintf(args, sizeof args, "time_base=%d/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s", tb.num,
-                  tb.den, decoder_->sample_rate, av_get_sample_fmt_name(decoder_->sample_fmt), layout);
+    std::snprintf(args, sizeof args,
+                  "time_base=%d/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s", tb.num, tb.den,
+                  decoder_->sample_rate, av_get_sample_fmt_name(decoder_->sample_fmt), layout);
   }
-  check(avfilter_graph_create_filter(&source_, avfilter_get_by_name(video ? "buffer" : "abuffer"), "in", args,
-                                     nullptr, graph_.get()),
+  check(avfilter_graph_create_filter(&source_, avfilter_get_by_name(video ? "buffer" : "abuffer"),
+                                     "in", args, nullptr, graph_.get()),
         "cannot create the filter source");
-  check(avfilter_graph_create_filter(&sink_, avfilter_get_by_name(video ? "buffersink" : "abuffersink"), "out",
-                                     nullptr, nullptr, graph_.get()),
+  check(avfilter_graph_create_filter(&sink_,
+                                     avfilter_get_by_name(video ? "buffersink" : "abuffersink"),
+                                     "out", nullptr, nullptr, graph_.get()),
         "cannot create the filter sink");
 
   AVFilterInOut* outputs = avfilter_inout_alloc();
@@ -74,7 +79,8 @@ void StreamPath::ConfigureGraph(const std::string& description) {
   avfilter_inout_free(&outputs);
   avfilter_inout_free(&inputs);
   check(rc, "invalid filter chain '" + description + "'");
-  check(avfilter_graph_config(graph_.get(), nullptr), "cannot set up the filters '" + description + "'");
+  check(avfilter_graph_config(graph_.get(), nullptr),
+        "cannot set up the filters '" + description + "'");
 }
 
 void StreamPath::AttachEncoder(CodecPtr encoder, AVStream* output, PacketSink sink) {
@@ -82,7 +88,8 @@ void StreamPath::AttachEncoder(CodecPtr encoder, AVStream* output, PacketSink si
   output_ = output;
   packetSink_ = std::move(sink);
   // Fixed-frame encoders (AAC, MP3) must get exactly frame_size samples.
-  if (type() == AVMEDIA_TYPE_AUDIO && !(encoder_->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE))
+  if (type() == AVMEDIA_TYPE_AUDIO &&
+      !(encoder_->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE))
     av_buffersink_set_frame_size(sink_, static_cast<unsigned>(encoder_->frame_size));
 }
 
@@ -120,11 +127,13 @@ bool StreamPath::PushFrame(AVFrame* frame) {
   int64_t duration = frame->pkt_duration;
   if (duration <= 0 && type() == AVMEDIA_TYPE_VIDEO) {
     // Without a packet duration, a picture lasts one frame of the stream.
-    AVRational rate = input_->avg_frame_rate.num > 0 ? input_->avg_frame_rate : input_->r_frame_rate;
+    AVRational rate =
+        input_->avg_frame_rate.num > 0 ? input_->avg_frame_rate : input_->r_frame_rate;
     if (rate.num > 0 && rate.den > 0) duration = av_rescale_q(1, av_inv_q(rate), input_->time_base);
   }
   if (type() == AVMEDIA_TYPE_AUDIO && frame->sample_rate > 0)
-    duration = av_rescale_q(frame->nb_samples, AVRational{1, frame->sample_rate}, input_->time_base);
+    duration =
+        av_rescale_q(frame->nb_samples, AVRational{1, frame->sample_rate}, input_->time_base);
   nextTs_ = ts + std::max<int64_t>(duration, 1);
   endTs_ = endTs_ == AV_NOPTS_VALUE ? nextTs_ : std::max(endTs_, nextTs_);
   if (pastEnd_) return true;
@@ -134,7 +143,8 @@ bool StreamPath::PushFrame(AVFrame* frame) {
     pastEnd_ = true;  // The trim filters drop it anyway; stop feeding.
     return true;
   }
-  check(av_buffersrc_add_frame_flags(source_, frame, AV_BUFFERSRC_FLAG_KEEP_REF), "cannot filter a frame");
+  check(av_buffersrc_add_frame_flags(source_, frame, AV_BUFFERSRC_FLAG_KEEP_REF),
+        "cannot filter a frame");
   return PullFiltered();
 }
 
@@ -157,15 +167,17 @@ bool StreamPath::encode(AVFrame* frame) {
     if (type() == AVMEDIA_TYPE_AUDIO) {
       // Sample-exact, strictly increasing timestamps keep muxers happy
       // even when the source's audio timestamps jitter.
-      int64_t pts = frame->pts == AV_NOPTS_VALUE ? nextAudioPts_
-                                                 : av_rescale_q(frame->pts, sinkTb, encoder_->time_base);
+      int64_t pts = frame->pts == AV_NOPTS_VALUE
+                        ? nextAudioPts_
+                        : av_rescale_q(frame->pts, sinkTb, encoder_->time_base);
       if (pts < nextAudioPts_) pts = nextAudioPts_;
       frame->pts = pts;
       nextAudioPts_ = pts + frame->nb_samples;
       encodedEnd_ = std::max(encodedEnd_, nextAudioPts_ * av_q2d(encoder_->time_base));
     } else {
       frame->pts = av_rescale_q(frame->pts, sinkTb, encoder_->time_base);
-      encodedEnd_ = std::max(encodedEnd_, static_cast<double>(frame->pts + 1) * av_q2d(encoder_->time_base));
+      encodedEnd_ =
+          std::max(encodedEnd_, static_cast<double>(frame->pts + 1) * av_q2d(encoder_->time_base));
     }
   }
   check(avcodec_send_frame(encoder_.get(), frame), "encoding failed");
@@ -211,10 +223,11 @@ bool StreamPath::PadWithSilence(int64_t untilTs) {
     silence->format = decoder_->sample_fmt;
     silence->sample_rate = rate;
     silence->nb_samples = static_cast<int>(std::min<int64_t>(samples, rate));
-    check(av_channel_layout_copy(&silence->ch_layout, &decoder_->ch_layout), "cannot fill an audio gap");
+    check(av_channel_layout_copy(&silence->ch_layout, &decoder_->ch_layout),
+          "cannot fill an audio gap");
     check(av_frame_get_buffer(silence.get(), 0), "cannot fill an audio gap");
-    av_samples_set_silence(silence->extended_data, 0, silence->nb_samples, decoder_->ch_layout.nb_channels,
-                           decoder_->sample_fmt);
+    av_samples_set_silence(silence->extended_data, 0, silence->nb_samples,
+                           decoder_->ch_layout.nb_channels, decoder_->sample_fmt);
     silence->pts = silence->best_effort_timestamp = nextTs_;
     if (!PushFrame(silence.get())) return false;
   }

@@ -39,7 +39,8 @@ void TimestampFixer::fix(AVPacket* packet) {
       ++discontinuities_;
     }
   }
-  const int64_t duration = packet->duration > 0 ? av_rescale_q(packet->duration, tb, AV_TIME_BASE_Q) : 0;
+  const int64_t duration =
+      packet->duration > 0 ? av_rescale_q(packet->duration, tb, AV_TIME_BASE_Q) : 0;
   expected = dts + duration;
 }
 

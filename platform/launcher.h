@@ -18,7 +18,11 @@ struct LaunchResult {
 // wait: block until the child ends. Otherwise a reaper thread collects it,
 // so no zombie stays in the process list either way.
 // onStarted, when given, is called with the child's pid right after it starts.
+// errorLog, when given, receives the child's stderr instead of /dev/null (a
+// file, never a pipe: an unread pipe would stop the child once full); it is
+// emptied first.
 LaunchResult LaunchEngine(const std::string& commandLine, bool wait,
-                          const std::function<void(int pid)>& onStarted = {});
+                          const std::function<void(int pid)>& onStarted = {},
+                          const std::string& errorLog = {});
 
 }  // namespace orv

@@ -1,5 +1,3 @@
-#include "platform/launcher.h"
-
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "platform/command_line.h"
+#include "platform/launcher.h"
 
 extern char** environ;
 
@@ -29,7 +28,8 @@ int WaitForChild(pid_t pid) {
 }  // namespace
 
 LaunchResult LaunchEngine(const std::string& commandLine, bool wait,
-                          const std::function<void(int pid)>& onStarted) {
+                          const std::function<void(int pid)>& onStarted,
+                          const std::string& errorLog) {
   LaunchResult result;
   std::vector<std::string> args = SplitCommandLine(commandLine);
   if (args.empty()) return result;
@@ -41,7 +41,11 @@ LaunchResult LaunchEngine(const std::string& commandLine, bool wait,
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  if (errorLog.empty())
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  else
+    posix_spawn_file_actions_addopen(&actions, 2, errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);

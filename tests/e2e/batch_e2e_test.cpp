@@ -47,16 +47,19 @@ class Media : public ::testing::Environment {
                  &status);
       ASSERT_EQ(status, 0) << name;
     };
-    make("-f lavfi -i testsrc=size=320x240:rate=25:duration=7 -f lavfi -i "
-         "sine=frequency=440:duration=7 -shortest -c:v mpeg4 -c:a mp3",
-         "seven.avi");
-    make("-f lavfi -i testsrc=size=640x360:rate=25:duration=3 -f lavfi -i "
-         "sine=frequency=600:duration=3 -shortest -c:v mpeg4 -c:a aac",
-         "wide clip.mov");
+    make(
+        "-f lavfi -i testsrc=size=320x240:rate=25:duration=7 -f lavfi -i "
+        "sine=frequency=440:duration=7 -shortest -c:v mpeg4 -c:a mp3",
+        "seven.avi");
+    make(
+        "-f lavfi -i testsrc=size=640x360:rate=25:duration=3 -f lavfi -i "
+        "sine=frequency=600:duration=3 -shortest -c:v mpeg4 -c:a aac",
+        "wide clip.mov");
     // Long and large enough that a stop lands in the middle of its encode.
-    make("-f lavfi -i testsrc=size=640x480:rate=25:duration=60 -f lavfi -i "
-         "sine=frequency=300:duration=60 -shortest -c:v mpeg4 -c:a mp3",
-         "long.avi");
+    make(
+        "-f lavfi -i testsrc=size=640x480:rate=25:duration=60 -f lavfi -i "
+        "sine=frequency=300:duration=60 -shortest -c:v mpeg4 -c:a mp3",
+        "long.avi");
     test::WriteText(dir->path() + "not media.avi", "this is not a video");
   }
   void TearDown() override { dir.reset(); }
@@ -68,8 +71,8 @@ class Media : public ::testing::Environment {
 std::string M(const std::string& name) { return Media::dir->path() + name; }
 
 double ProbeDuration(const std::string& file) {
-  std::string out = RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 '" +
-                               file + "'");
+  std::string out =
+      RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + file + "'");
   return out.empty() ? -1 : std::atof(out.c_str());
 }
 
@@ -147,7 +150,8 @@ TEST_F(E2E, TrimAndMp3) {
   EXPECT_TRUE(failures.empty());
   EXPECT_NEAR(ProbeDuration(out / "seven.mp4"), 2.5, 0.2);
   EXPECT_EQ(RunCommand("ffprobe -v error -show_entries format=format_name:stream=codec_name,"
-                       "sample_rate -of csv=p=0 '" + out / "wide clip.mp3" + "'"),
+                       "sample_rate -of csv=p=0 '" +
+                       out / "wide clip.mp3" + "'"),
             "mp3,44100\nmp3\n");
 }
 
@@ -172,8 +176,8 @@ TEST_F(E2E, StopDuringASplitEndsAfterTheRunningPieceWithAPlayableFile) {
 
 TEST_F(E2E, ConsoleConvertsReportsAndExits) {
   int status = -1;
-  std::string text = Console("--verbose --output '" + out.path() + "' '" + M("seven.avi") +
-                                 "' '" + M("not media.avi") + "' '" + M("seven.avi") + "'",
+  std::string text = Console("--verbose --output '" + out.path() + "' '" + M("seven.avi") + "' '" +
+                                 M("not media.avi") + "' '" + M("seven.avi") + "'",
                              &status);
   EXPECT_EQ(status, 1) << text;  // two of the three names could not be added
   EXPECT_NE(text.find(M("not media.avi") + ": not a media file"), std::string::npos) << text;
@@ -220,11 +224,12 @@ TEST_F(E2E, ConsoleUsageErrorsAndSecondInstance) {
 
 TEST_F(E2E, ConsoleCtrlCStopsTheRunLikeStop) {
   int status = -1;
-  std::string text = RunCommand("cd '" + work.path() +
-                                    "' && timeout --preserve-status -s INT 1.5 ./orvantic --convert "
-                                    "--profile 1 --output '" + out.path() + "' '" + M("long.avi") + "' '" +
-                                    M("seven.avi") + "' 2>&1",
-                                &status);
+  std::string text =
+      RunCommand("cd '" + work.path() +
+                     "' && timeout --preserve-status -s INT 1.5 ./orvantic --convert "
+                     "--profile 1 --output '" +
+                     out.path() + "' '" + M("long.avi") + "' '" + M("seven.avi") + "' 2>&1",
+                 &status);
   EXPECT_EQ(status, 130) << text;
   EXPECT_FALSE(IsEngineRunning(inst.EngineLocation()));
   // The stopped item was finalised up to where it got; the next never started.
@@ -236,6 +241,72 @@ TEST_F(E2E, FirstRunWritesTheSettingsFileBesideTheProgram) {
   int status = -1;
   RunCommand("'" + work / "orvantic" + "' --help", &status);
   EXPECT_EQ(test::ReadText(work / "orvantic.ini"), "[GENERAL]\nOverWriteType=1\nOutputPath=/tmp\n");
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+// Each failed item is listed with the engine's own reason, not an exit code.
+TEST_F(E2E, FailuresNameTheEnginesReason) {
+  TempDir gone;
+  fs::copy_file(M("seven.avi"), gone / "vanishing.avi");
+  Add(gone / "vanishing.avi");
+  SourceItem& missingFolder = Add(M("wide clip.mov"));
+  missingFolder.outputPath = out / "no such folder/wide clip.mp4";
+  Add(M("seven.avi"), 3);
+  fs::remove(gone / "vanishing.avi");  // removed after it was listed
+  Run();
+  ASSERT_EQ(failures.size(), 2u);
+  EXPECT_EQ(failures[0].itemNumber, 1);
+  EXPECT_NE(failures[0].reason.find("no such file"), std::string::npos) << failures[0].reason;
+  EXPECT_NE(failures[0].reason.find("vanishing.avi"), std::string::npos) << failures[0].reason;
+  EXPECT_EQ(failures[1].itemNumber, 2);
+  EXPECT_NE(failures[1].reason.find("No such file or directory"), std::string::npos)
+      << failures[1].reason;
+  EXPECT_EQ(failures[1].reason.find("part-"), std::string::npos) << "names the temporary file";
+  EXPECT_NE(host.told.find("2: " + M("wide clip.mov") + " - cannot create"), std::string::npos)
+      << host.told;
+  EXPECT_TRUE(FileExists(out / "seven.mp3"));
+}
+
+// A disk that fills up mid-run: the message says so and no partial file stays.
+TEST_F(E2E, FullDiskIsReportedAsSuch) {
+  TempDir small;
+  int status = -1;
+  RunCommand("mount -t tmpfs -o size=256k tmpfs '" + small.path() + "' 2>/dev/null", &status);
+  if (status != 0) GTEST_SKIP() << "cannot mount a small tmpfs here";
+  SourceItem& item = Add(M("long.avi"), 1);
+  item.outputPath = small / "long.mp4";
+  Run();
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_NE(failures[0].reason.find("No space left on device"), std::string::npos)
+      << failures[0].reason;
+  EXPECT_TRUE(fs::is_empty(small.path()));
+  RunCommand("umount '" + small.path() + "'", &status);
+}
+
+TEST_F(E2E, ConsoleListsReasonsAndVerboseShowsEngineMessages) {
+  // Half of a file whose index comes first: converted, with a warning.
+  int status = -1;
+  RunCommand("ffmpeg -nostdin -loglevel error -y -i '" + M("seven.avi") +
+                 "' -c copy -movflags +faststart '" + work / "indexed.mp4" + "'",
+             &status);
+  ASSERT_EQ(status, 0);
+  RunCommand("head -c $(( $(stat -c %s '" + work / "indexed.mp4" + "') / 2 )) '" +
+                 work / "indexed.mp4" + "' > '" + work / "cut.mp4" + "'",
+             &status);
+  std::string text = Console("--verbose --output '" + out.path() + "' '" + work / "cut.mp4" +
+                                 "' '" + work / "absent.avi" + "'",
+                             &status);
+  EXPECT_EQ(status, 1) << text;  // absent.avi cannot be added
+  EXPECT_NE(text.find("orvantic-engine: warning: the source ends at"), std::string::npos) << text;
+  EXPECT_NE(text.find("Complete!"), std::string::npos) << text;
+  double length = ProbeDuration(out / "cut.mp4");
+  EXPECT_GT(length, 2.0);
+  EXPECT_LT(length, 5.0);
 }
 
 }  // namespace

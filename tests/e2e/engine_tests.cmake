@@ -4,16 +4,21 @@ find_package(GTest REQUIRED)
 
 set(_orv_engine_tests_dir ${CMAKE_CURRENT_LIST_DIR})
 
-add_executable(engine_e2e_test ${_orv_engine_tests_dir}/engine_test.cpp)
-target_include_directories(engine_e2e_test PRIVATE ${_orv_engine_tests_dir}/../..)
-target_compile_options(engine_e2e_test PRIVATE ${ORV_WARNINGS})
-target_compile_definitions(engine_e2e_test PRIVATE
-  ORV_ENGINE_PATH="$<TARGET_FILE:orvantic-engine>"
-  ORV_MAKE_MEDIA="${_orv_engine_tests_dir}/../fixtures/make_media.sh")
-target_link_libraries(engine_e2e_test PRIVATE orvantic_core GTest::gtest GTest::gtest_main)
-add_dependencies(engine_e2e_test orvantic-engine)
-add_test(NAME engine_e2e_test COMMAND engine_e2e_test)
-set_tests_properties(engine_e2e_test PROPERTIES TIMEOUT 600)
+function(orv_engine_e2e_test name source media_script)
+  add_executable(${name} ${_orv_engine_tests_dir}/${source})
+  target_include_directories(${name} PRIVATE ${_orv_engine_tests_dir}/../..)
+  target_compile_options(${name} PRIVATE ${ORV_WARNINGS})
+  target_compile_definitions(${name} PRIVATE
+    ORV_ENGINE_PATH="$<TARGET_FILE:orvantic-engine>"
+    ORV_MAKE_MEDIA="${_orv_engine_tests_dir}/../fixtures/${media_script}")
+  target_link_libraries(${name} PRIVATE orvantic_core GTest::gtest GTest::gtest_main)
+  add_dependencies(${name} orvantic-engine)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()
+
+orv_engine_e2e_test(engine_e2e_test engine_test.cpp make_media.sh)
+orv_engine_e2e_test(engine_realworld_test engine_realworld_test.cpp make_realworld_media.sh)
 
 add_executable(engine_unit_test ${_orv_engine_tests_dir}/../unit/engine_options_test.cpp)
 target_compile_options(engine_unit_test PRIVATE ${ORV_WARNINGS})

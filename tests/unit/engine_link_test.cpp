@@ -29,8 +29,8 @@ TEST_F(IdentifyFixture, SuccessLeavesTheAnswerAndPassesTheQuotedSource) {
   EXPECT_EQ(link.mediaInfo->videoWidth, 640);
   auto log = ReadLines(dir / "fake_log.txt");
   ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0], "/media/my clip \"1\".avi|-vo|null|-nosound|-identify|-currentfolder|" +
-                        dir.path());
+  EXPECT_EQ(log[0],
+            "/media/my clip \"1\".avi|-vo|null|-nosound|-identify|-currentfolder|" + dir.path());
   EXPECT_EQ(test::ReadText(dir / "vctrl.dat")[0], 2);  // Stop before the run
   EXPECT_TRUE(shell.messages.empty());
 }
@@ -70,6 +70,24 @@ TEST_F(IdentifyFixture, RefusesWhileAnEngineRuns) {
   for (int i = 0; i < 200 && IsEngineRunning(inst.EngineLocation()); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(25));
   EXPECT_FALSE(IsEngineRunning(inst.EngineLocation()));
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST(EngineMessages, TheLastErrorLineIsTheReason) {
+  EXPECT_EQ(LastEngineError(""), "");
+  EXPECT_EQ(LastEngineError("orvantic-engine: warning: 3 damaged packets were skipped\n"), "");
+  EXPECT_EQ(LastEngineError("some library noise\n"
+                            "orvantic-engine: warning: the source ends at 2.40 s\n"
+                            "orvantic-engine: cannot write '/v/b.mp4': No space left on device\n"
+                            "orvantic-engine: warning: late\r\n"),
+            "cannot write '/v/b.mp4': No space left on device");
+  // A last line without its newline (the engine was killed mid-write) counts.
+  EXPECT_EQ(LastEngineError("orvantic-engine: first\norvantic-engine: second"), "second");
 }
 
 }  // namespace

@@ -2,11 +2,12 @@
 // value parsers, and the -vf/-af translations.
 #include <gtest/gtest.h>
 
-#include "platform/command_line.h"
+#include "mediaengine/codec_setup.h"
 #include "mediaengine/filters.h"
 #include "mediaengine/options.h"
 #include "mediaengine/output_file.h"
 #include "mediaengine/source.h"
+#include "platform/command_line.h"
 
 using namespace orv::engine;
 
@@ -16,10 +17,14 @@ namespace {
 std::vector<std::string> split(const std::string& line) { return orv::SplitCommandLine(line); }
 
 const char* kH264 =
-    " \"/m/in.avi\"  -srate 44100 -vf scale=320:-2,harddup,expand=320:240:-1:-1:1 -ofps 29.97 -oac lavc -ovc lavc "
-    "-lavcopts keyint=500:level=13:vqmin=1:vqmax=31:vrc_maxrate=1200:vratetol=10:bit_exact:coder=0:aglobal=1:"
-    "vglobal=1:vcodec=h264:acodec=aac:vbitrate=1200:abitrate=128:v4mv:qpel:trell=lambda:mbd=1:vme=1  -of lavf "
-    "-lavfopts format=mp4:i_certify_that_my_video_stream_does_not_use_b_frames  -ss 12.500000 -endpos 30.000000 "
+    " \"/m/in.avi\"  -srate 44100 -vf scale=320:-2,harddup,expand=320:240:-1:-1:1 -ofps 29.97 -oac "
+    "lavc -ovc lavc "
+    "-lavcopts "
+    "keyint=500:level=13:vqmin=1:vqmax=31:vrc_maxrate=1200:vratetol=10:bit_exact:coder=0:aglobal=1:"
+    "vglobal=1:vcodec=h264:acodec=aac:vbitrate=1200:abitrate=128:v4mv:qpel:trell=lambda:mbd=1:vme="
+    "1  -of lavf "
+    "-lavfopts format=mp4:i_certify_that_my_video_stream_does_not_use_b_frames  -ss 12.500000 "
+    "-endpos 30.000000 "
     " -o \"/out dir/a b.mp4\" -currentfolder \"/work/f/\"";
 
 }  // namespace
@@ -54,9 +59,10 @@ TEST(EngineCommandLine, GuiEncodeLineParsesCompletely) {
 }
 
 TEST(EngineCommandLine, DvdAndPlayOptionsAreAccepted) {
-  ParseResult r = ParseCommandLine(split(" dvd://3 -dvd-device \"/dev/sr0\" -chapter 2-5  -aid 128  -sid 1 -vo xv "
-                                         "-ao pulse -wid 4194307 -slave -framedrop -colorkey 0x020202 -keepaspect "
-                                         "-priority abovenormal"));
+  ParseResult r = ParseCommandLine(
+      split(" dvd://3 -dvd-device \"/dev/sr0\" -chapter 2-5  -aid 128  -sid 1 -vo xv "
+            "-ao pulse -wid 4194307 -slave -framedrop -colorkey 0x020202 -keepaspect "
+            "-priority abovenormal"));
   ASSERT_TRUE(r.ok()) << r.error;
   EXPECT_EQ(r.options.dvdTitle, 3);
   EXPECT_EQ(r.options.dvdDevice, "/dev/sr0");
@@ -104,30 +110,35 @@ TEST(EngineCommandLine, OutputPlanFollowsTheTemplates) {
   };
   OutputPlan p;
   // Video off, audio kept: the later -of rawaudio wins, a .mp4 name keeps MP4.
-  EXPECT_EQ(plan("a.avi -srate 44100 -oac lavc -lavcopts acodec=aac:abitrate=128 -ffourcc mp4v -of lavf "
-                 "-lavfopts format=mp4 -ovc frameno -of rawaudio -o x.mp4",
-                 p),
-            "");
+  EXPECT_EQ(
+      plan("a.avi -srate 44100 -oac lavc -lavcopts acodec=aac:abitrate=128 -ffourcc mp4v -of lavf "
+           "-lavfopts format=mp4 -ovc frameno -of rawaudio -o x.mp4",
+           p),
+      "");
   EXPECT_FALSE(p.video);
   EXPECT_TRUE(p.audio);
   EXPECT_EQ(p.muxer, "mp4");
   EXPECT_EQ(plan("a.avi -oac lavc -lavcopts acodec=aac -ovc frameno -of rawaudio -o x.aac", p), "");
   EXPECT_EQ(p.muxer, "adts");
 
-  EXPECT_EQ(plan("a.avi -srate 44100 -ovc frameno -oac mp3lame -lameopts cbr:br=128:mode=0 -of rawaudio -o x.mp3", p),
+  EXPECT_EQ(plan("a.avi -srate 44100 -ovc frameno -oac mp3lame -lameopts cbr:br=128:mode=0 -of "
+                 "rawaudio -o x.mp3",
+                 p),
             "");
   EXPECT_EQ(p.audioEncoder, "libmp3lame");
   EXPECT_EQ(p.muxer, "mp3");
 
   // -nosound wins over a stray -oac.
-  EXPECT_EQ(plan("a.avi -nosound -oac lavc -ovc lavc -lavcopts vcodec=h264 -of lavf -o x.mp4", p), "");
+  EXPECT_EQ(plan("a.avi -nosound -oac lavc -ovc lavc -lavcopts vcodec=h264 -of lavf -o x.mp4", p),
+            "");
   EXPECT_TRUE(p.video);
   EXPECT_FALSE(p.audio);
 
   EXPECT_NE(plan("a.avi -nosound -ovc frameno -of rawaudio -o x.mp3", p).find("nothing to encode"),
             std::string::npos);
   EXPECT_NE(plan("a.avi -nosound -o x.mp3", p), "");
-  EXPECT_NE(plan("a.avi -ovc lavc -lavcopts vcodec=theora -nosound -o x.mp4", p).find("theora"), std::string::npos);
+  EXPECT_NE(plan("a.avi -ovc lavc -lavcopts vcodec=theora -nosound -o x.mp4", p).find("theora"),
+            std::string::npos);
 }
 
 TEST(EngineValues, TimesAndSizes) {
@@ -181,9 +192,11 @@ TEST(EngineFilters, ChannelRoutesBecomePan) {
 }
 
 TEST(EngineFilters, VolumeAndNormalise) {
-  EXPECT_EQ(VolumeToFilters("-20db:sc").description, "volume=-20dB,alimiter=limit=0.97:level=0:latency=1");
+  EXPECT_EQ(VolumeToFilters("-20db:sc").description,
+            "volume=-20dB,alimiter=limit=0.97:level=0:latency=1");
   EXPECT_EQ(VolumeToFilters("-20").description, "volume=-20dB");
-  EXPECT_EQ(VolumeToFilters("+5db:sc").description, "volume=5dB,alimiter=limit=0.97:level=0:latency=1");
+  EXPECT_EQ(VolumeToFilters("+5db:sc").description,
+            "volume=5dB,alimiter=limit=0.97:level=0:latency=1");
   EXPECT_NE(VolumeToFilters("loud").error, "");
 
   FilterChain c = TranslateAudioFilters("pan=1:0.5:0.5,volnorm", 2);
@@ -217,4 +230,43 @@ TEST(EngineFilters, ScaleAndExpandFitTheBox) {
 TEST(EngineOutput, TempFileSitsBesideTheOutput) {
   EXPECT_EQ(TempPathFor("/a/b/out.mp4", 42), "/a/b/.out.mp4.part-42");
   EXPECT_EQ(TempPathFor("out.mp3", 7), ".out.mp3.part-7");
+
+  // Beside a name at the limit the mark still fits, cut on a character
+  // boundary ("é" is two bytes).
+  const std::string longName = std::string(240, 'a') + "\xC3\xA9\xC3\xA9\xC3\xA9.mp4";
+  const std::string temp = TempPathFor("/o/" + longName, 123456, 255);
+  const std::string name = temp.substr(3);
+  EXPECT_LE(name.size(), 255u);
+  EXPECT_EQ(name.substr(name.size() - 12), ".part-123456");
+  EXPECT_EQ(name.substr(0, 241), "." + std::string(240, 'a'));
+  EXPECT_NE(static_cast<unsigned char>(name[name.size() - 13]), 0xC3) << "cut inside a character";
+  EXPECT_EQ(TempPathFor("/o/short.mp4", 1, 255), "/o/.short.mp4.part-1");
+}
+
+TEST(EngineVideo, H264LevelIsTheLowestThatFitsAtOrAboveTheRequest) {
+  const AVRational pal{25, 1}, ntsc{30000, 1001};
+  EXPECT_EQ(H264LevelFor(320, 240, pal, 768, 1, 13), 13);
+  EXPECT_EQ(H264LevelFor(320, 240, pal, 1200, 1, 13), 20);   // 1.3 stops at 768 kbit/s
+  EXPECT_EQ(H264LevelFor(320, 240, pal, 300, 1, 10), 13);    // 1.2 decodes only 6000 MB/s
+  EXPECT_EQ(H264LevelFor(640, 480, ntsc, 1200, 1, 13), 30);  // 1200 MB at 29.97 fps
+  EXPECT_EQ(H264LevelFor(720, 576, pal, 1200, 1, 13), 30);
+  EXPECT_EQ(H264LevelFor(1280, 720, ntsc, 4000, 1, 13), 31);
+  EXPECT_EQ(H264LevelFor(1920, 1080, pal, 8000, 1, 13), 40);
+  EXPECT_EQ(H264LevelFor(1920, 1080, AVRational{60, 1}, 8000, 1, 13), 42);
+  EXPECT_EQ(H264LevelFor(8192, 8192, pal, 1200, 1, 13), 0);             // beyond every level
+  EXPECT_EQ(H264LevelFor(176, 144, AVRational{15, 1}, 100, 1, 10), 9);  // 1b: above 1's 64 kbit/s
+  EXPECT_EQ(H264LevelFor(176, 144, pal, 100, 1, 10), 11);
+  EXPECT_EQ(H264LevelBufferKbit(20), 2000);
+}
+
+TEST(EngineVideo, EncoderFrameRatesFitSixteenBits) {
+  AVRational r = EncoderFrameRate(AVRational{30000, 1001});
+  EXPECT_EQ(r.num, 30000);
+  EXPECT_EQ(r.den, 1001);
+  r = EncoderFrameRate(AVRational{2997003, 100000});  // a rate measured from timestamps
+  EXPECT_LE(r.num, 65535);
+  EXPECT_LE(r.den, 65535);
+  EXPECT_NEAR(av_q2d(r), 29.97003, 1e-4);
+  r = EncoderFrameRate(AVRational{0, 1});
+  EXPECT_EQ(r.num, 25);
 }

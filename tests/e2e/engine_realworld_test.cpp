@@ -1,0 +1,154 @@
+// The engine on media with the traits of real-world files (made by
+// make_realworld_media.sh): every output must last as long as its source,
+// keep audio and video together and play without errors.
+#include "tests/e2e/engine_harness.h"
+
+namespace {
+
+using namespace orv_engine_test;
+
+// The middle parts of the four profiles as the GUI writes them.
+const std::string kProfile0 = " -srate 44100 " + kLetterbox + kMpeg4Aac;
+const std::string kProfile1 =
+    " -srate 44100 -vf scale=640:-2,harddup,expand=640:480:-1:-1:1 " + kMpeg4Aac;
+const std::string kProfile2 = " -srate 44100 " + kLetterbox + kH264Aac;
+const std::string kProfile3 = " -srate 44100 " + kMp3;
+
+double sourceDuration(const std::string& file) { return num(probe(file), "format.duration"); }
+
+class RealWorldTest : public EngineTest {
+ protected:
+  // Encodes and checks what every output must satisfy: success, both
+  // streams as long as each other, a clean decode, no temporary left.
+  std::map<std::string, std::string> convert(const char* file, const std::string& middle,
+                                             const char* ext = "mp4") {
+    fs::path out = dir_ / (std::string("out.") + ext);
+    fs::remove(out);
+    EXPECT_EQ(encode(media(file), middle, out), 0) << file << ": " << lastError_;
+    auto p = probe(out);
+    if (!str(p, "streams.stream.1.codec_type").empty()) {
+      EXPECT_NEAR(num(p, "streams.stream.0.duration"), num(p, "streams.stream.1.duration"), 0.1)
+          << file << ": audio and video lengths differ";
+    }
+    EXPECT_TRUE(decodesCleanly(out)) << file;
+    EXPECT_TRUE(noTempFiles()) << file;
+    return p;
+  }
+  std::vector<int16_t> samples() { return pcm(dir_ / "out.mp3"); }
+};
+
+TEST_F(RealWorldTest, NtscRatesConvertInEveryProfileWithTheirRateAndLength) {
+  struct Source {
+    const char* file;
+    const char* rate;
+  } sources[] = {{"ntsc30.mp4", "30000/1001"}, {"ntsc24.avi", "24000/1001"}};
+  for (const Source& s : sources) {
+    const double length = sourceDuration(media(s.file));
+    const double frame = 1001.0 / (std::string(s.rate) == "30000/1001" ? 30000 : 24000);
+    for (const std::string& profile : {kProfile0, kProfile1, kProfile2}) {
+      auto p = convert(s.file, profile);
+      EXPECT_EQ(str(p, "streams.stream.0.r_frame_rate"), s.rate) << s.file;
+      EXPECT_NEAR(num(p, "streams.stream.0.duration"), length, frame) << s.file;
+      EXPECT_NEAR(num(p, "streams.stream.0.nb_frames"), length / frame, 1) << s.file;
+    }
+    auto p = convert(s.file, kProfile3, "mp3");
+    EXPECT_NEAR(num(p, "format.duration"), length, 0.1) << s.file;
+    // A chosen rate still wins.
+    p = convert(s.file, " -ofps 29.97" + kProfile0);
+    EXPECT_EQ(str(p, "streams.stream.0.r_frame_rate"), "2997/100") << s.file;
+    EXPECT_NEAR(num(p, "streams.stream.0.duration"), length, 1 / 29.97) << s.file;
+  }
+}
+
+TEST_F(RealWorldTest, Mp3FilesOfEveryModeAndRateConvertWhole) {
+  for (const char* mode : {"js", "st", "mono"}) {
+    for (int rate : {48000, 44100, 32000, 22050, 11025}) {
+      const std::string file = std::string(mode) + "_" + std::to_string(rate) + ".mp3";
+      auto p = convert(file.c_str(), kProfile3, "mp3");
+      EXPECT_NEAR(num(p, "format.duration"), 6.0, 0.1) << file;
+      p = convert(file.c_str(), kProfile0);
+      EXPECT_EQ(str(p, "streams.stream.0.codec_name"), "aac") << file;
+      EXPECT_NEAR(num(p, "streams.stream.0.duration"), 6.0, 0.1) << file;
+    }
+  }
+}
+
+TEST_F(RealWorldTest, StillSectionHoldsThePictureUnderTheSound) {
+  auto p = convert("still.vob", kProfile0);
+  EXPECT_NEAR(num(p, "streams.stream.0.duration"), 7.0, 0.1);
+  EXPECT_NEAR(num(p, "streams.stream.1.duration"), 7.0, 0.1);
+}
+
+TEST_F(RealWorldTest, EditListWithNegativeTimestampsKeepsItsLength) {
+  const double length = sourceDuration(media("editlist.mp4"));
+  ASSERT_NEAR(length, 4.7, 0.1);
+  for (const std::string& profile : {kProfile0, kProfile2}) {
+    auto p = convert("editlist.mp4", profile);
+    EXPECT_NEAR(num(p, "streams.stream.0.duration"), length, 0.04);
+    EXPECT_NEAR(num(p, "streams.stream.0.nb_frames"), length * 25, 1);
+  }
+}
+
+TEST_F(RealWorldTest, CutOffDownloadsConvertWhatIsThereAndSaySo) {
+  for (int percent : {30, 60, 90}) {
+    const std::string file = "cut" + std::to_string(percent) + ".mp4";
+    auto p = convert(file.c_str(), kProfile0);
+    const double length = num(p, "format.duration");
+    EXPECT_GT(length, 8.0 * percent / 100 - 1.5) << file;
+    EXPECT_LT(length, 8.0 * percent / 100 + 0.2) << file;
+    EXPECT_NE(lastError_.find("orvantic-engine: warning: "), std::string::npos)
+        << file << ": " << lastError_;
+  }
+}
+
+TEST_F(RealWorldTest, AviWithoutIndexConvertsWhole) {
+  for (const std::string& profile : {kProfile0, kProfile2}) {
+    auto p = convert("noindex.avi", profile);
+    EXPECT_NEAR(num(p, "streams.stream.0.duration"), sourceDuration(media("indexed.avi")), 0.04);
+  }
+  auto p = convert("noindex.avi", kProfile3, "mp3");
+  EXPECT_NEAR(num(p, "format.duration"), 6.0, 0.1);
+}
+
+TEST_F(RealWorldTest, JoinedRecordingsKeepBothParts) {
+  auto p = convert("joined.ts", kProfile0);
+  EXPECT_NEAR(num(p, "streams.stream.0.duration"), 6.0, 0.1);
+  p = convert("joined.ts", kProfile3, "mp3");
+  EXPECT_NEAR(num(p, "format.duration"), 6.0, 0.15);
+}
+
+TEST_F(RealWorldTest, AudioGapBecomesSilenceAndLaterSoundStaysInPlace) {
+  auto p = convert("gap.ts", kProfile0);
+  EXPECT_NEAR(num(p, "streams.stream.1.duration"), 7.0, 0.1);
+  p = convert("gap.ts", kProfile3, "mp3");
+  ASSERT_EQ(num(p, "streams.stream.0.channels"), 1);  // as the source
+  std::vector<int16_t> s = samples();
+  auto level = [&](double from, double to) {
+    std::vector<int16_t> part(s.begin() + static_cast<long>(from * 44100),
+                              s.begin() + static_cast<long>(to * 44100));
+    return rms(part, 1, 0);
+  };
+  ASSERT_GT(s.size(), 6.9 * 44100);
+  EXPECT_GT(level(0.5, 1.8), 1000);
+  EXPECT_LT(level(2.2, 4.8), 50);
+  EXPECT_GT(level(5.2, 6.5), 1000);
+}
+
+TEST_F(RealWorldTest, ShortSoundTracks) {
+  // Under a longer picture the sound goes on in silence.
+  auto p = convert("shortsound.asf", kProfile0);
+  EXPECT_NEAR(num(p, "streams.stream.0.duration"), 5.0, 0.1);
+  // Extracted on its own, it is as long as it is, without complaint.
+  p = convert("shortsound.rm", kProfile3, "mp3");
+  EXPECT_NEAR(num(p, "format.duration"), 1.5, 0.1);
+  EXPECT_EQ(lastError_, "");
+}
+
+TEST_F(RealWorldTest, OutputNameAtTheFileSystemLimit) {
+  const fs::path out = dir_ / (std::string(251, 'n') + ".mp4");
+  ASSERT_EQ(encode(media("ntsc30.mp4"), kProfile0, out), 0) << lastError_;
+  EXPECT_NEAR(num(probe(out), "format.duration"), sourceDuration(media("ntsc30.mp4")), 0.05);
+  EXPECT_TRUE(noTempFiles());
+}
+
+}  // namespace
