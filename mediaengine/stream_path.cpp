@@ -29,7 +29,12 @@ void StreamPath::OpenDecoder() {
   check(avcodec_parameters_to_context(decoder_.get(), input_->codecpar),
         "cannot set up the decoder");
   decoder_->pkt_timebase = input_->time_base;
-  if (type() == AVMEDIA_TYPE_VIDEO) decoder_->framerate = input_->avg_frame_rate;
+  if (type() == AVMEDIA_TYPE_VIDEO) {
+    decoder_->framerate = input_->avg_frame_rate;
+    // Both cores decode: frame threads where the codec has them.
+    decoder_->thread_count = 0;
+    decoder_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+  }
   check(avcodec_open2(decoder_.get(), codec, nullptr),
         std::string("cannot open the ") + codec->name + " decoder");
   if (type() == AVMEDIA_TYPE_AUDIO && decoder_->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
@@ -39,7 +44,7 @@ void StreamPath::OpenDecoder() {
 void StreamPath::ConfigureGraph(const std::string& description) {
   graph_.reset(avfilter_graph_alloc());
   if (!graph_) throw EngineError("out of memory");
-  graph_->nb_threads = 1;
+  graph_->nb_threads = 0;  // scaling and padding run in slices on every core
   AVRational tb = input_->time_base;
   char args[512];
   const bool video = type() == AVMEDIA_TYPE_VIDEO;
