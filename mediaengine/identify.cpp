@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "mediaengine/source.h"
+#include "mediaengine/source/source.h"
 
 namespace orv::engine {
 

@@ -9,11 +9,11 @@ extern "C" {
 }
 
 #include "mediaengine/av_support.h"
-#include "mediaengine/encoder.h"
+#include "mediaengine/encode/encoder.h"
 #include "mediaengine/identify.h"
 #include "mediaengine/options.h"
-#include "mediaengine/output_file.h"
-#include "mediaengine/status_files.h"
+#include "mediaengine/encode/output_file.h"
+#include "mediaengine/control/status_files.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 // value parsers, and the -vf/-af translations.
 #include <gtest/gtest.h>
 
-#include "mediaengine/codec_setup.h"
-#include "mediaengine/filters.h"
+#include "mediaengine/encode/codec_setup.h"
+#include "mediaengine/stages/filters.h"
 #include "mediaengine/options.h"
-#include "mediaengine/output_file.h"
-#include "mediaengine/source.h"
+#include "mediaengine/encode/output_file.h"
+#include "mediaengine/source/source.h"
 #include "platform/command_line.h"
 
 using namespace orv::engine;

@@ -1,4 +1,4 @@
-#include "mediaengine/stream_path.h"
+#include "mediaengine/stages/stream_path.h"
 
 #include <algorithm>
 #include <cmath>
@@ -143,7 +143,7 @@ bool StreamPath::PushFrame(AVFrame* frame) {
   endTs_ = endTs_ == AV_NOPTS_VALUE ? nextTs_ : std::max(endTs_, nextTs_);
   if (pastEnd_) return true;
   frame->pts = ts - originTs_;
-  position_ = frame->pts * av_q2d(input_->time_base);
+  position_ = static_cast<double>(frame->pts) * av_q2d(input_->time_base);
   if (endSeconds_ > 0 && position_ >= endSeconds_) {
     pastEnd_ = true;  // The trim filters drop it anyway; stop feeding.
     return true;
@@ -158,7 +158,8 @@ bool StreamPath::PullFiltered() {
     int rc = av_buffersink_get_frame(sink_, filtered_.get());
     if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
     check(rc, "filtering failed");
-    bool ok = encode(filtered_.get());
+    bool ok = handoff_ ? handoff_(filtered_.get()) : encode(filtered_.get());
+    if (!ok) refused_ = true;
     av_frame_unref(filtered_.get());
     if (!ok) return false;
   }
@@ -256,7 +257,7 @@ bool StreamPath::finish(double endSeconds) {
   // still section up to the end of the sound.
   check(av_buffersrc_close(source_, end - originTs_, 0), "cannot finish filtering");
   if (!PullFiltered()) return false;
-  return encode(nullptr);
+  return handoff_ ? true : encode(nullptr);
 }
 
 }  // namespace orv::engine

@@ -1,10 +1,12 @@
-#include "mediaengine/encoder.h"
+#include "mediaengine/encode/encoder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -14,18 +16,18 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
-#include "mediaengine/codec_setup.h"
-#include "mediaengine/filters.h"
-#include "mediaengine/output_file.h"
-#include "mediaengine/source.h"
-#include "mediaengine/status_files.h"
-#include "mediaengine/stream_path.h"
-#include "mediaengine/timestamp_fixer.h"
+#include "mediaengine/control/run_control.h"
+#include "mediaengine/encode/codec_setup.h"
+#include "mediaengine/encode/output_file.h"
+#include "mediaengine/source/demuxer.h"
+#include "mediaengine/source/source.h"
+#include "mediaengine/stages/bounded_queue.h"
+#include "mediaengine/stages/end_barrier.h"
+#include "mediaengine/stages/filters.h"
+#include "mediaengine/stages/stream_path.h"
 
 namespace orv::engine {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 bool PlausibleRate(AVRational rate) {
   // Timestamp-rate guesses (1000 fps for some containers) are not real.
@@ -65,36 +67,57 @@ int FindVideoStream(AVFormatContext* input) {
 class EncodeRun {
  public:
   EncodeRun(const Options& options, const OutputPlan& plan)
-      : options_(options), plan_(plan), control_(options.folder), position_(options.folder) {}
+      : options_(options), plan_(plan), control_(options.folder) {}
+  ~EncodeRun();
 
   EncodeOutcome run();
 
  private:
+  // Enough to keep every stage busy, little enough to bound memory.
+  static constexpr size_t kPacketQueue = 32;
+  static constexpr size_t kFrameQueue = 6;
+  static constexpr size_t kMuxQueue = 64;
+
+  // One stream's stages: its packets, its decode-and-filter thread, and for
+  // video a second thread that encodes the filtered frames.
+  struct Stage {
+    std::unique_ptr<StreamPath> path;
+    std::unique_ptr<PacketQueue> packets;
+    std::unique_ptr<BoundedQueue<FramePtr>> frames;
+  };
+
   void SetUpVideo(int index);
   void SetUpAudio(int index);
+  void AddStage(std::unique_ptr<StreamPath> path, bool ownEncoderThread);
   AVStream* AddOutputStream(const AVCodecContext* encoder);
-  bool WritePacket(AVPacket* packet);
-  // Returns false when the GUI asked to stop.
-  bool HonourControl();
-  double SourcePosition() const;
-  // Ends every stream at the same point and drains them.
-  double FinishStreams();
-  void CheckOutput(double decodedEnd, bool reachedEof) const;
+  bool QueuePacket(AVPacket* packet);
+  void DecodeStage(Stage& stage);
+  void EncodeStage(Stage& stage);
+  void ProducerDone();
+  void Fail(const std::string& message);
+  void AbortAll();
+  void UpdatePosition();
+  void JoinThreads();
+  void CheckOutput(double decodedEnd) const;
 
   const Options& options_;
   const OutputPlan& plan_;
-  ControlPoller control_;
-  PositionWriter position_;
+  RunControl control_;
   InputPtr input_;
   std::unique_ptr<OutputFile> output_;
-  std::vector<std::unique_ptr<StreamPath>> paths_;
+  std::vector<Stage> stages_;
+  std::vector<std::thread> threads_;
+  std::unique_ptr<Demuxer> demuxer_;
+  std::unique_ptr<EndBarrier> barrier_;
+  BoundedQueue<PacketPtr> muxQueue_{kMuxQueue};
+  std::atomic<int> producers_{0};
+  std::mutex errorMutex_;
+  std::string error_;
+  std::atomic<double> commonEnd_{0};
   double endSeconds_ = 0;
   double origin_ = 0;
   double frameSeconds_ = 0;  // output frame duration, 0 without video
-  int readErrors_ = 0;
-  std::string readError_;
   bool sizeLimitHit_ = false;
-  Clock::time_point lastPoll_{};
 };
 
 void EncodeRun::SetUpVideo(int index) {
@@ -115,8 +138,8 @@ void EncodeRun::SetUpVideo(int index) {
     const std::string& f = options_.fourcc;
     out->codecpar->codec_tag = MKTAG(f[0], f[1], f[2], f[3]);
   }
-  path->AttachEncoder(std::move(enc), out, [this](AVPacket* p) { return WritePacket(p); });
-  paths_.push_back(std::move(path));
+  path->AttachEncoder(std::move(enc), out, [this](AVPacket* p) { return QueuePacket(p); });
+  AddStage(std::move(path), true);
 }
 
 void EncodeRun::SetUpAudio(int index) {
@@ -144,8 +167,24 @@ void EncodeRun::SetUpAudio(int index) {
       OpenAudioEncoder(plan_, options_, rate, layout, format, output_->NeedsGlobalHeader());
   av_channel_layout_uninit(&layout);
   AVStream* out = AddOutputStream(enc.get());
-  path->AttachEncoder(std::move(enc), out, [this](AVPacket* p) { return WritePacket(p); });
-  paths_.push_back(std::move(path));
+  path->AttachEncoder(std::move(enc), out, [this](AVPacket* p) { return QueuePacket(p); });
+  AddStage(std::move(path), false);
+}
+
+void EncodeRun::AddStage(std::unique_ptr<StreamPath> path, bool ownEncoderThread) {
+  Stage stage;
+  stage.path = std::move(path);
+  stage.packets = std::make_unique<PacketQueue>(kPacketQueue);
+  if (ownEncoderThread) {
+    stage.frames = std::make_unique<BoundedQueue<FramePtr>>(kFrameQueue);
+    BoundedQueue<FramePtr>* frames = stage.frames.get();
+    stage.path->SetFrameHandoff([frames](AVFrame* frame) {
+      FramePtr copy = MakeFrame();
+      av_frame_move_ref(copy.get(), frame);
+      return frames->push(std::move(copy));
+    });
+  }
+  stages_.push_back(std::move(stage));
 }
 
 AVStream* EncodeRun::AddOutputStream(const AVCodecContext* encoder) {
@@ -157,61 +196,112 @@ AVStream* EncodeRun::AddOutputStream(const AVCodecContext* encoder) {
   return out;
 }
 
-bool EncodeRun::WritePacket(AVPacket* packet) {
-  if (sizeLimitHit_ || !output_->fits(packet)) {
-    sizeLimitHit_ = true;
-    return false;
-  }
-  output_->write(packet);
-  return true;
+bool EncodeRun::QueuePacket(AVPacket* packet) {
+  PacketPtr copy = MakePacket();
+  av_packet_move_ref(copy.get(), packet);
+  return muxQueue_.push(std::move(copy));
 }
 
-double EncodeRun::SourcePosition() const {
+EncodeRun::~EncodeRun() {
+  AbortAll();
+  JoinThreads();
+}
+
+void EncodeRun::Fail(const std::string& message) {
+  {
+    std::lock_guard lock(errorMutex_);
+    if (error_.empty()) error_ = message;
+  }
+  AbortAll();
+}
+
+void EncodeRun::AbortAll() {
+  if (demuxer_) demuxer_->StopReading();
+  for (auto& s : stages_) {
+    s.packets->abort();
+    if (s.frames) s.frames->abort();
+  }
+  if (barrier_) barrier_->abort();
+  muxQueue_.abort();
+  control_.release();
+}
+
+void EncodeRun::JoinThreads() {
+  if (demuxer_) demuxer_->join();
+  for (auto& t : threads_)
+    if (t.joinable()) t.join();
+  threads_.clear();
+}
+
+void EncodeRun::ProducerDone() {
+  if (--producers_ == 0) muxQueue_.close();
+}
+
+void EncodeRun::UpdatePosition() {
   double newest = 0;
-  for (const auto& p : paths_) newest = std::max(newest, p->position());
-  return options_.startSeconds + newest;
+  for (const auto& s : stages_) newest = std::max(newest, s.path->position());
+  control_.SetPosition(options_.startSeconds + newest);
 }
 
-bool EncodeRun::HonourControl() {
-  auto now = Clock::now();
-  if (now - lastPoll_ < std::chrono::milliseconds(40)) return true;
-  lastPoll_ = now;
-  EngineCommand command = control_.poll();
-  while (command == EngineCommand::Pause) {
-    // Hold position: read nothing until the GUI resumes or stops.
-    position_.MaybeWrite(SourcePosition());
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    command = control_.poll();
+void EncodeRun::DecodeStage(Stage& stage) {
+  StreamPath& path = *stage.path;
+  try {
+    bool accepted = true;
+    while (auto packet = stage.packets->pop()) {
+      control_.WaitWhilePaused();
+      if (!(accepted = path.send(packet->get()))) break;
+      UpdatePosition();
+    }
+    accepted = accepted && path.DrainDecoder();
+    // Every stream arrives, so none waits for ever; the run may have been
+    // aborted meanwhile (-1).
+    const double end = barrier_->arrive(path.DecodedEnd());
+    if (accepted && end >= 0) {
+      commonEnd_ = end;
+      path.finish(end);
+    }
+  } catch (const EngineError& e) {
+    Fail(e.what());
+    barrier_->abort();
   }
-  return command != EngineCommand::Stop;
+  if (stage.frames) {
+    stage.frames->close();
+  } else {
+    ProducerDone();
+  }
 }
 
-double EncodeRun::FinishStreams() {
-  for (auto& p : paths_)
-    if (!p->DrainDecoder()) return 0;
-  double end = 0;
-  for (const auto& p : paths_) end = std::max(end, p->DecodedEnd());
-  if (endSeconds_ > 0) end = std::min(end, endSeconds_);
-  for (auto& p : paths_)
-    if (!p->finish(end)) break;
-  return end;
+void EncodeRun::EncodeStage(Stage& stage) {
+  try {
+    bool accepted = true;
+    while (auto frame = stage.frames->pop()) {
+      control_.WaitWhilePaused();
+      if (!(accepted = stage.path->EncodeFrame(frame->get()))) break;
+    }
+    if (accepted) stage.path->EncodeFrame(nullptr);
+  } catch (const EngineError& e) {
+    Fail(e.what());
+  }
+  ProducerDone();
 }
 
-void EncodeRun::CheckOutput(double decodedEnd, bool reachedEof) const {
+void EncodeRun::CheckOutput(double decodedEnd) const {
   long long decoded = 0, encoded = 0, damaged = 0;
-  for (const auto& p : paths_) {
+  for (const auto& stage : stages_) {
+    const StreamPath* p = stage.path.get();
     decoded += p->DecodedFrames();
     encoded += p->EncodedPackets();
     damaged += p->DecodeErrors();
   }
   if (decoded == 0) {
-    if (!readError_.empty())
-      throw EngineError("cannot read '" + options_.source + "': " + readError_);
+    if (!demuxer_->ReadError().empty())
+      throw EngineError("cannot read '" + options_.source + "': " + demuxer_->ReadError());
     throw EngineError("no audio or video could be decoded from '" + options_.source + "'");
   }
   if (encoded == 0) throw EngineError("nothing was encoded: the range lies outside the source");
   // Every stream must reach what was decoded: a short file is never a success.
-  for (const auto& p : paths_) {
+  for (const auto& stage : stages_) {
+    const StreamPath* p = stage.path.get();
     const bool video = p->type() == AVMEDIA_TYPE_VIDEO;
     const double tolerance = video ? 1.5 * frameSeconds_ : 0.1;
     if (p->EncodedEnd() + tolerance < decodedEnd) {
@@ -224,15 +314,15 @@ void EncodeRun::CheckOutput(double decodedEnd, bool reachedEof) const {
   }
   if (damaged > 0)
     Warn(std::to_string(damaged) + " damaged packets of '" + options_.source + "' were skipped");
-  if (!readError_.empty())
-    Warn("reading '" + options_.source + "' stopped early: " + readError_ + " (" +
-         std::to_string(readErrors_) + " read errors)");
-  if (!reachedEof) return;
+  if (!demuxer_->ReadError().empty())
+    Warn("reading '" + options_.source + "' stopped early: " + demuxer_->ReadError());
+  if (!demuxer_->ReachedEnd()) return;
   // A header that promises more than the file holds: a cut-off download.
   // Streams that state their own length are judged by it (a sound track
   // may well end before the picture).
   double promised = 0;
-  for (const auto& p : paths_) {
+  for (const auto& stage : stages_) {
+    const StreamPath* p = stage.path.get();
     const AVStream* s = input_->streams[p->index()];
     if (s->duration == AV_NOPTS_VALUE || s->duration <= 0) {
       promised = 0;
@@ -273,9 +363,6 @@ EncodeOutcome EncodeRun::run() {
   }
   if (videoIndex >= 0) SetUpVideo(videoIndex);
   if (audioIndex >= 0) SetUpAudio(audioIndex);
-  for (unsigned i = 0; i < input_->nb_streams; ++i)
-    if (static_cast<int>(i) != videoIndex && static_cast<int>(i) != audioIndex)
-      input_->streams[i]->discard = AVDISCARD_ALL;
 
   AVDictionary* muxerOptions = nullptr;
   if (plan_.muxer == "mp3") {
@@ -293,43 +380,45 @@ EncodeOutcome EncodeRun::run() {
     if (avformat_seek_file(input_.get(), -1, INT64_MIN, target, target, 0) < 0)
       avformat_seek_file(input_.get(), -1, INT64_MIN, target, target, AVSEEK_FLAG_ANY);
   }
+  demuxer_ = std::make_unique<Demuxer>(input_.get(), control_);
+  for (auto& s : stages_) demuxer_->route(s.path->index(), s.packets.get());
+  demuxer_->SetDone([this] {
+    return std::all_of(stages_.begin(), stages_.end(),
+                       [](const Stage& s) { return s.path->PastEnd(); });
+  });
+  barrier_ = std::make_unique<EndBarrier>(static_cast<int>(stages_.size()), endSeconds_);
+  producers_ = static_cast<int>(stages_.size());
 
-  position_.write(options_.startSeconds);
-  PacketPtr packet = MakePacket();
-  TimestampFixer timestamps(input_.get());
-  bool stopped = false;
-  bool reachedEof = false;
-  for (;;) {
-    if (!HonourControl()) {
-      stopped = true;
-      break;
-    }
-    int rc = av_read_frame(input_.get(), packet.get());
-    if (rc == AVERROR(EAGAIN)) continue;
-    if (rc == AVERROR_EOF || rc == AVERROR(EIO) || rc < 0) {
-      // A damaged or cut-off file: like a player, keep what could be read.
-      if (rc != AVERROR_EOF) {
-        ++readErrors_;
-        readError_ = AvErrorText(rc);
-      }
-      reachedEof = true;
-      break;
-    }
-    timestamps.fix(packet.get());
-    StreamPath* path = nullptr;
-    for (auto& p : paths_)
-      if (p->index() == packet->stream_index) path = p.get();
-    bool ok = path ? path->send(packet.get()) : true;
-    av_packet_unref(packet.get());
-    if (!ok) break;  // size limit
-    position_.MaybeWrite(SourcePosition());
-    if (std::all_of(paths_.begin(), paths_.end(), [](const auto& p) { return p->PastEnd(); }))
-      break;
+  control_.WritePosition(options_.startSeconds);
+  control_.start([this] { demuxer_->StopReading(); });
+  demuxer_->start();
+  for (auto& s : stages_) {
+    threads_.emplace_back([this, &s] { DecodeStage(s); });
+    if (s.frames) threads_.emplace_back([this, &s] { EncodeStage(s); });
   }
-  double decodedEnd = sizeLimitHit_ ? 0 : FinishStreams();
-  if (!stopped && !sizeLimitHit_) CheckOutput(decodedEnd, reachedEof);
+
+  // The muxer runs here: packets in arrival order, interleaved by libavformat,
+  // each checked against the size limit before it is written.
+  try {
+    while (auto packet = muxQueue_.pop()) {
+      if (!output_->fits(packet->get())) {
+        sizeLimitHit_ = true;
+        break;
+      }
+      output_->write(packet->get());
+    }
+  } catch (const EngineError& e) {
+    Fail(e.what());
+  }
+  if (sizeLimitHit_) AbortAll();
+  JoinThreads();
+  const bool stopped = control_.StopRequested();
+  control_.finish();
+  if (!error_.empty()) throw EngineError(error_);
+  if (!stopped && !sizeLimitHit_) CheckOutput(commonEnd_);
   output_->finish();
-  position_.write(SourcePosition());
+  UpdatePosition();
+  control_.WritePosition(control_.position());
   if (stopped) return EncodeOutcome::Stopped;
   return sizeLimitHit_ ? EncodeOutcome::SizeLimit : EncodeOutcome::Completed;
 }

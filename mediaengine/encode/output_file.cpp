@@ -1,4 +1,4 @@
-#include "mediaengine/output_file.h"
+#include "mediaengine/encode/output_file.h"
 
 #include <signal.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "mediaengine/timestamp_fixer.h"
+#include "mediaengine/source/timestamp_fixer.h"
 
 namespace orv::engine {
 namespace {

@@ -1,4 +1,4 @@
-#include "mediaengine/codec_setup.h"
+#include "mediaengine/encode/codec_setup.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "mediaengine/status_files.h"
+#include "mediaengine/control/status_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

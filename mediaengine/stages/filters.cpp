@@ -1,4 +1,4 @@
-#include "mediaengine/filters.h"
+#include "mediaengine/stages/filters.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,10 @@
-// One source stream's way to the output: decoder -> filter graph -> encoder.
+// One source stream's way to the output: decoder -> filter graph -> encoder,
+// or decoder -> filter graph -> a frame handoff (to an encoder on another
+// thread, or to a presenter). Decoding and filtering run on one thread; with
+// a handoff, encoding may run on a second one.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -28,6 +32,11 @@ class StreamPath {
   AVFilterContext* sink() const { return sink_; }
   // After the graph: the encoder and the output stream it feeds.
   void AttachEncoder(CodecPtr encoder, AVStream* output, PacketSink sink);
+  // Filtered frames go to handoff instead of the encoder; it returns false to
+  // refuse further frames. Encoding then happens through EncodeFrame().
+  void SetFrameHandoff(std::function<bool(AVFrame*)> handoff) { handoff_ = std::move(handoff); }
+  // Encodes one filtered frame (nullptr: flush). False once the sink refused.
+  bool EncodeFrame(AVFrame* frame) { return encode(frame); }
 
   // Decode one packet and push everything it yields through to the sink.
   // Returns false once the sink has refused a packet.
@@ -42,8 +51,8 @@ class StreamPath {
 
   // Output-relative seconds of the newest decoded frame (may be negative
   // while decoding up to a seek target).
-  double position() const { return position_; }
-  bool PastEnd() const { return pastEnd_; }
+  double position() const { return position_.load(); }
+  bool PastEnd() const { return pastEnd_.load(); }
   // Output-relative end of everything decoded so far (end of the last frame).
   double DecodedEnd() const;
   // Output seconds handed to the encoder (video: whole frames at the output
@@ -73,13 +82,14 @@ class StreamPath {
   CodecPtr encoder_;
   AVStream* output_ = nullptr;
   PacketSink packetSink_;
+  std::function<bool(AVFrame*)> handoff_;
   FramePtr frame_ = MakeFrame();
   FramePtr filtered_ = MakeFrame();
   PacketPtr packet_ = MakePacket();
-  double position_ = 0;
+  std::atomic<double> position_{0};
   double encodedEnd_ = 0;
-  bool pastEnd_ = false;
-  bool refused_ = false;
+  std::atomic<bool> pastEnd_{false};
+  std::atomic<bool> refused_{false};
   bool decoderFlushed_ = false;
   long long decodedFrames_ = 0;
   long long decodeErrors_ = 0;

@@ -1,4 +1,4 @@
-#include "mediaengine/source.h"
+#include "mediaengine/source/source.h"
 
 #include <sys/stat.h>
 

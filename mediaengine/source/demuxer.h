@@ -1,0 +1,58 @@
+// The demux stage: one thread reads the source's packets, keeps their
+// timestamps continuous and hands each to the queue of its stream. It holds
+// while the run is paused and ends on a stop, at the end of the input, or
+// once every stream is past the wanted range.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "mediaengine/av_support.h"
+#include "mediaengine/control/run_control.h"
+#include "mediaengine/stages/bounded_queue.h"
+
+namespace orv::engine {
+
+using PacketQueue = BoundedQueue<PacketPtr>;
+
+class Demuxer {
+ public:
+  Demuxer(AVFormatContext* input, RunControl& control);
+  ~Demuxer();
+
+  // Packets of streamIndex go to queue; other streams are dropped.
+  void route(int streamIndex, PacketQueue* queue) { routes_[streamIndex] = queue; }
+  // Reading ends once done() says so (checked before each packet).
+  void SetDone(std::function<bool()> done) { done_ = std::move(done); }
+
+  void start();
+  void join();
+  // Ends reading at once and drops queued packets; the streams then finish.
+  // Safe from any thread.
+  void StopReading();
+
+  // After join(): how the input ended.
+  bool ReachedEnd() const { return reachedEnd_; }
+  int ReadErrors() const { return readErrors_; }
+  const std::string& ReadError() const { return readError_; }
+
+ private:
+  void run();
+  void CloseQueues(bool clear);
+
+  AVFormatContext* input_;
+  RunControl& control_;
+  std::map<int, PacketQueue*> routes_;
+  std::function<bool()> done_;
+  std::thread thread_;
+  std::atomic<bool> stopReading_{false};
+  bool reachedEnd_ = false;
+  int readErrors_ = 0;
+  std::string readError_;
+};
+
+}  // namespace orv::engine
