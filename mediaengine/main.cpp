@@ -9,11 +9,12 @@ extern "C" {
 }
 
 #include "mediaengine/av_support.h"
+#include "mediaengine/control/status_files.h"
 #include "mediaengine/encode/encoder.h"
+#include "mediaengine/encode/output_file.h"
 #include "mediaengine/identify.h"
 #include "mediaengine/options.h"
-#include "mediaengine/encode/output_file.h"
-#include "mediaengine/control/status_files.h"
+#include "mediaengine/play/player.h"
 
 namespace {
 
@@ -57,6 +58,17 @@ int encode(const orv::engine::Options& options) {
   return 0;
 }
 
+int play(const orv::engine::Options& options) {
+  using namespace orv::engine;
+  if (options.dvdTitle >= 0) return FailWith("DVD sources are not supported yet");
+  try {
+    RunPlay(options);
+  } catch (const EngineError& e) {
+    return FailWith(e.what());
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,5 +86,6 @@ int main(int argc, char** argv) {
 
   if (options.identify) return identify(options);
   if (!options.output.empty()) return encode(options);
-  return FailWith("play mode is not available in this version", 2);
+  if (options.wid >= 0) return play(options);
+  return FailWith("nothing to do: give -identify, -o FILE or -wid WINDOW", 2);
 }

@@ -45,25 +45,6 @@ AVRational SourceFrameRate(AVFormatContext* input, AVStream* stream) {
 // The -ofps value as a fraction: 29.97 is 2997/100, 23.976 is 2997/125.
 AVRational RequestedFrameRate(double fps) { return av_d2q(fps, 1000000); }
 
-int FindAudioStream(AVFormatContext* input, int aid) {
-  if (aid >= 0) {
-    int ordinal = 0;
-    for (unsigned i = 0; i < input->nb_streams; ++i) {
-      AVStream* s = input->streams[i];
-      if (s->codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
-      if (s->id == aid || ordinal == aid) return static_cast<int>(i);
-      ++ordinal;
-    }
-  }
-  return av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-}
-
-int FindVideoStream(AVFormatContext* input) {
-  int index = av_find_best_stream(input, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  if (index >= 0 && (input->streams[index]->disposition & AV_DISPOSITION_ATTACHED_PIC)) return -1;
-  return index;
-}
-
 class EncodeRun {
  public:
   EncodeRun(const Options& options, const OutputPlan& plan)

@@ -109,6 +109,25 @@ double SourceDuration(AVFormatContext* input, const std::string& path) {
   return 0;
 }
 
+int FindAudioStream(AVFormatContext* input, int aid) {
+  if (aid >= 0) {
+    int ordinal = 0;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+      AVStream* s = input->streams[i];
+      if (s->codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+      if (s->id == aid || ordinal == aid) return static_cast<int>(i);
+      ++ordinal;
+    }
+  }
+  return av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+}
+
+int FindVideoStream(AVFormatContext* input) {
+  int index = av_find_best_stream(input, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  if (index >= 0 && (input->streams[index]->disposition & AV_DISPOSITION_ATTACHED_PIC)) return -1;
+  return index;
+}
+
 double SourceStartTime(AVFormatContext* input) {
   if (input->start_time == AV_NOPTS_VALUE) return 0;
   return static_cast<double>(input->start_time) / AV_TIME_BASE;

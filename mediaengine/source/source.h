@@ -27,6 +27,12 @@ InputPtr OpenSource(const std::string& path);
 // from the file size. 0 when unknown.
 double SourceDuration(AVFormatContext* input, const std::string& path);
 
+// The audio stream to use: -aid by stream id or by audio ordinal, else the
+// best one; -1 when there is none.
+int FindAudioStream(AVFormatContext* input, int aid);
+// The video stream to use; cover art does not count. -1 when there is none.
+int FindVideoStream(AVFormatContext* input);
+
 // Container start time in seconds (0 when unset).
 double SourceStartTime(AVFormatContext* input);
 

@@ -38,6 +38,18 @@ class BoundedQueue {
     return item;
   }
 
+  // Without waiting: the next item if one is there. ended tells whether
+  // nothing more will ever come.
+  std::optional<T> TryPop(bool& ended) {
+    std::lock_guard lock(mutex_);
+    ended = aborted_ || (closed_ && items_.empty());
+    if (aborted_ || items_.empty()) return std::nullopt;
+    T item = std::move(items_.front());
+    items_.pop_front();
+    notFull_.notify_one();
+    return item;
+  }
+
   void close() {
     std::lock_guard lock(mutex_);
     closed_ = true;

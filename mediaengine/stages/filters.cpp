@@ -277,6 +277,12 @@ std::string VideoGraph(const std::string& userChain, int fpsNum, int fpsDen, dou
   return g;
 }
 
+std::string PlayVideoGraph(double endSeconds) {
+  std::string g = "trim=start=0";
+  if (endSeconds > 0) g += ":end=" + FormatNumber(endSeconds);
+  return g + ",format=yuv420p";
+}
+
 std::string AudioGraph(const std::string& userChain, double endSeconds, int sampleRate,
                        const std::string& sampleFormat, const std::string& channelLayout) {
   std::string g = "atrim=start=0";

@@ -32,6 +32,8 @@ FilterChain VolumeToFilters(std::string_view args);
 // frame rate (fpsNum/fpsDen) yuv420p comes out. endSeconds <= 0 means no end
 // trim.
 std::string VideoGraph(const std::string& userChain, int fpsNum, int fpsDen, double endSeconds);
+// The video graph of playback: the wanted range, in a format the screen takes.
+std::string PlayVideoGraph(double endSeconds);
 // Audio graph ending in the encoder's format. channelLayout is "mono",
 // "stereo", ...; sampleFormat a libavutil sample format name. The output
 // follows the input timestamps: gaps become silence, overlaps are dropped,

@@ -1,0 +1,332 @@
+#include "mediaengine/play/player.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+extern "C" {
+#include <libavfilter/buffersink.h>
+#include <libavutil/channel_layout.h>
+}
+
+#include "mediaengine/control/run_control.h"
+#include "mediaengine/play/audio_output.h"
+#include "mediaengine/play/video_output.h"
+#include "mediaengine/play/x11_embed.h"
+#include "mediaengine/source/demuxer.h"
+#include "mediaengine/source/source.h"
+#include "mediaengine/stages/bounded_queue.h"
+#include "mediaengine/stages/filters.h"
+#include "mediaengine/stages/stream_path.h"
+
+namespace orv::engine {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point t) {
+  return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+// Where playback is: the sound being heard while there is sound, else a
+// system clock that carries on from there (and pauses with the run).
+class PlayClock {
+ public:
+  explicit PlayClock(AudioOutput* audio) : audio_(audio) {}
+
+  void AudioFinished() { audioFinished_ = true; }
+  bool AudioDrives() const { return audio_ && !(audioFinished_ && audio_->queued() <= 0); }
+
+  // Starts the system clock at t (the first picture's time without sound).
+  void StartAt(double t) {
+    if (started_) return;
+    started_ = true;
+    base_ = t;
+    anchor_ = Clock::now();
+  }
+
+  double now() {
+    if (AudioDrives()) {
+      double c = audio_->clock();
+      if (c >= 0) {
+        started_ = true;
+        base_ = c;
+        anchor_ = Clock::now();
+        return c;
+      }
+      return -1;
+    }
+    if (!started_) return -1;
+    return paused_ ? base_ : base_ + SecondsSince(anchor_);
+  }
+
+  void pause(bool paused) {
+    if (paused == paused_) return;
+    if (paused) base_ = now();
+    paused_ = paused;
+    anchor_ = Clock::now();
+    if (audio_) audio_->pause(paused);
+  }
+
+ private:
+  AudioOutput* audio_;
+  bool audioFinished_ = false;
+  bool started_ = false;
+  bool paused_ = false;
+  double base_ = 0;
+  Clock::time_point anchor_{};
+};
+
+std::string LayoutName(int channels) { return channels == 1 ? "mono" : "stereo"; }
+
+class PlayRun {
+ public:
+  explicit PlayRun(const Options& options) : options_(options), control_(options.folder) {}
+  ~PlayRun() {
+    AbortAll();
+    JoinThreads();
+  }
+
+  PlayOutcome run();
+
+ private:
+  static constexpr size_t kPacketQueue = 64;
+  static constexpr size_t kFrameQueue = 4;
+
+  void SetUpVideo(int index);
+  void SetUpAudio(int index);
+  void DecodeStage(StreamPath& path, PacketQueue& packets, bool video);
+  void Fail(const std::string& message);
+  void AbortAll();
+  void JoinThreads();
+  double FrameSeconds(const AVFrame* frame) const;
+
+  const Options& options_;
+  RunControl control_;
+  InputPtr input_;
+  std::unique_ptr<X11Embed> embed_;
+  std::unique_ptr<VideoOutput> video_;
+  std::unique_ptr<AudioOutput> audio_;
+  std::unique_ptr<StreamPath> videoPath_, audioPath_;
+  std::unique_ptr<PacketQueue> videoPackets_, audioPackets_;
+  BoundedQueue<FramePtr> frames_{kFrameQueue};
+  std::unique_ptr<Demuxer> demuxer_;
+  std::vector<std::thread> threads_;
+  std::atomic<bool> audioDone_{false};
+  std::mutex errorMutex_;
+  std::string error_;
+  double origin_ = 0;
+  double endSeconds_ = 0;
+  AVRational videoTimeBase_{1, 1};
+};
+
+void PlayRun::SetUpVideo(int index) {
+  videoPath_ = std::make_unique<StreamPath>(input_->streams[index], origin_, endSeconds_);
+  videoPath_->OpenDecoder();
+  videoPath_->ConfigureGraph(PlayVideoGraph(endSeconds_));
+  videoTimeBase_ = av_buffersink_get_time_base(videoPath_->sink());
+  videoPath_->SetFrameHandoff([this](AVFrame* frame) {
+    FramePtr copy = MakeFrame();
+    av_frame_move_ref(copy.get(), frame);
+    return frames_.push(std::move(copy));
+  });
+  videoPackets_ = std::make_unique<PacketQueue>(kPacketQueue);
+}
+
+void PlayRun::SetUpAudio(int index) {
+  auto path = std::make_unique<StreamPath>(input_->streams[index], origin_, endSeconds_);
+  path->OpenDecoder();
+  const int inChannels = path->decoder()->ch_layout.nb_channels;
+  FilterChain user = TranslateAudioFilters(options_.audioFilters, inChannels);
+  if (!user.error.empty()) throw EngineError(user.error);
+  const int channels = std::clamp(user.outputChannels ? user.outputChannels : inChannels, 1, 2);
+  auto audio = std::make_unique<AudioOutput>();
+  std::string error;
+  if (!audio->open(path->decoder()->sample_rate > 0 ? path->decoder()->sample_rate : 48000,
+                   channels, error)) {
+    Warn(error + "; playing without sound");
+    return;
+  }
+  path->ConfigureGraph(AudioGraph(user.description, endSeconds_, audio->SampleRate(), "s16",
+                                  LayoutName(audio->channels())));
+  AVRational tb = av_buffersink_get_time_base(path->sink());
+  AudioOutput* out = audio.get();
+  path->SetFrameHandoff([out, tb](AVFrame* frame) {
+    const int bytes = frame->nb_samples * frame->ch_layout.nb_channels * 2;
+    out->write(frame->data[0], bytes, frame->pts == AV_NOPTS_VALUE ? 0 : frame->pts * av_q2d(tb));
+    return true;
+  });
+  audioPath_ = std::move(path);
+  audio_ = std::move(audio);
+  audioPackets_ = std::make_unique<PacketQueue>(kPacketQueue);
+}
+
+void PlayRun::DecodeStage(StreamPath& path, PacketQueue& packets, bool video) {
+  try {
+    bool accepted = true;
+    while (auto packet = packets.pop()) {
+      control_.WaitWhilePaused();
+      if (!(accepted = path.send(packet->get()))) break;
+    }
+    if (accepted && path.DrainDecoder()) path.finish(0);
+  } catch (const EngineError& e) {
+    Fail(e.what());
+  }
+  if (video)
+    frames_.close();
+  else
+    audioDone_ = true;
+}
+
+void PlayRun::Fail(const std::string& message) {
+  {
+    std::lock_guard lock(errorMutex_);
+    if (error_.empty()) error_ = message;
+  }
+  AbortAll();
+}
+
+void PlayRun::AbortAll() {
+  if (demuxer_) demuxer_->StopReading();
+  if (videoPackets_) videoPackets_->abort();
+  if (audioPackets_) audioPackets_->abort();
+  frames_.abort();
+  if (audio_) audio_->abandon();
+  control_.release();
+}
+
+void PlayRun::JoinThreads() {
+  if (demuxer_) demuxer_->join();
+  for (auto& t : threads_)
+    if (t.joinable()) t.join();
+  threads_.clear();
+}
+
+double PlayRun::FrameSeconds(const AVFrame* frame) const {
+  return frame->pts == AV_NOPTS_VALUE ? 0
+                                      : static_cast<double>(frame->pts) * av_q2d(videoTimeBase_);
+}
+
+PlayOutcome PlayRun::run() {
+  input_ = OpenSource(options_.source);
+  origin_ = SourceStartTime(input_.get()) + options_.startSeconds;
+  if (options_.end.kind == EndKind::Duration) endSeconds_ = options_.end.seconds;
+
+  std::string error;
+  embed_ = X11Embed::Open(static_cast<unsigned long>(options_.wid), error);
+  if (!embed_) throw EngineError(error);
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  video_ = std::make_unique<VideoOutput>();
+  if (!video_->open(embed_->child(), error)) throw EngineError(error);
+  X11Embed::InstallQuietErrorHandler();
+
+  const int videoIndex = FindVideoStream(input_.get());
+  const int audioIndex = options_.noSound ? -1 : FindAudioStream(input_.get(), options_.aid);
+  if (videoIndex >= 0) SetUpVideo(videoIndex);
+  if (audioIndex >= 0) SetUpAudio(audioIndex);
+  if (!videoPath_ && !audioPath_) throw EngineError("the source has nothing to play");
+  if (!videoPath_) frames_.close();
+  if (!audioPath_) audioDone_ = true;
+
+  if (options_.startSeconds > 0) {
+    auto target = static_cast<int64_t>(origin_ * AV_TIME_BASE);
+    if (avformat_seek_file(input_.get(), -1, INT64_MIN, target, target, 0) < 0)
+      avformat_seek_file(input_.get(), -1, INT64_MIN, target, target, AVSEEK_FLAG_ANY);
+  }
+  demuxer_ = std::make_unique<Demuxer>(input_.get(), control_);
+  if (videoPath_) demuxer_->route(videoPath_->index(), videoPackets_.get());
+  if (audioPath_) demuxer_->route(audioPath_->index(), audioPackets_.get());
+  demuxer_->SetDone([this] {
+    return (!videoPath_ || videoPath_->PastEnd()) && (!audioPath_ || audioPath_->PastEnd());
+  });
+
+  control_.WritePosition(options_.startSeconds);
+  control_.start([this] { demuxer_->StopReading(); });
+  demuxer_->start();
+  if (videoPath_) threads_.emplace_back([this] { DecodeStage(*videoPath_, *videoPackets_, true); });
+  if (audioPath_)
+    threads_.emplace_back([this] { DecodeStage(*audioPath_, *audioPackets_, false); });
+
+  PlayClock clock(audio_.get());
+  FramePtr next;
+  bool videoEnded = !videoPath_;
+  auto lastWindowCheck = Clock::now();
+  PlayOutcome outcome = PlayOutcome::Finished;
+  for (;;) {
+    if (control_.StopRequested()) {
+      outcome = PlayOutcome::Stopped;
+      break;
+    }
+    {
+      std::lock_guard lock(errorMutex_);
+      if (!error_.empty()) break;
+    }
+    SDL_PumpEvents();
+    if (SecondsSince(lastWindowCheck) >= 0.1) {
+      lastWindowCheck = Clock::now();
+      bool resized = false;
+      if (!embed_->update(resized)) {
+        outcome = PlayOutcome::WindowGone;
+        break;
+      }
+      if (resized) {
+        video_->resized(embed_->width(), embed_->height());
+        video_->show(nullptr);
+      }
+    }
+    clock.pause(control_.paused());
+    if (control_.paused()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      continue;
+    }
+    if (audioDone_) clock.AudioFinished();
+    if (!next && !videoEnded) {
+      bool ended = false;
+      if (auto frame = frames_.TryPop(ended)) next = std::move(*frame);
+      videoEnded = ended && !next;
+    }
+    double now = clock.now();
+    if (next) {
+      const double due = FrameSeconds(next.get());
+      if (now < 0 && !clock.AudioDrives()) {
+        clock.StartAt(due);  // no sound: the first picture sets the clock
+        now = due;
+      }
+      if (now >= 0 && due <= now + 0.005) {
+        // Late by more than a frame with newer pictures waiting: skip it.
+        const bool late = now - due > 0.05 && frames_.size() > 0;
+        if (!(options_.framedrop && late)) video_->show(next.get());
+        next.reset();
+        continue;
+      }
+      const double wait = now < 0 ? 0.005 : std::min(due - now, 0.01);
+      std::this_thread::sleep_for(std::chrono::duration<double>(wait));
+    } else if (videoEnded && audioDone_ && (!audio_ || audio_->queued() <= 0)) {
+      break;
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (now >= 0) control_.SetPosition(options_.startSeconds + now);
+  }
+  AbortAll();
+  JoinThreads();
+  control_.finish();
+  control_.WritePosition(control_.position());
+  if (!error_.empty()) throw EngineError(error_);
+  return outcome;
+}
+
+}  // namespace
+
+PlayOutcome RunPlay(const Options& options) {
+  PlayRun run(options);
+  return run.run();
+}
+
+}  // namespace orv::engine

@@ -1,0 +1,235 @@
+// Play mode end to end: the real engine plays into a window this test makes
+// on its own Xvfb server, steered through vctrl.dat like the GUI does.
+// Skips where no Xvfb can be started.
+#include "tests/e2e/engine_harness.h"
+
+// Xlib's macros (None, Bool, Status) would clash with the test framework's
+// names, so it comes last.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace {
+
+using namespace orv_engine_test;
+
+pid_t g_xvfb = -1;
+std::string g_display;
+
+class XvfbEnvironment : public testing::Environment {
+ public:
+  void SetUp() override {
+    if (std::system("command -v Xvfb >/dev/null 2>&1") != 0) return;
+    for (int n = 150 + getpid() % 50; n < 260 && g_xvfb < 0; n += 7) {
+      if (fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
+      std::string display = ":" + std::to_string(n);
+      std::vector<std::string> args{"Xvfb",       display,     "-screen", "0",
+                                    "640x480x24", "-nolisten", "tcp"};
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      posix_spawn_file_actions_t fa;
+      posix_spawn_file_actions_init(&fa);
+      posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+      posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+      pid_t pid = -1;
+      if (posix_spawnp(&pid, "Xvfb", &fa, nullptr, argv.data(), environ) != 0) pid = -1;
+      posix_spawn_file_actions_destroy(&fa);
+      if (pid < 0) return;
+      for (int i = 0; i < 100; ++i) {
+        if (Display* d = XOpenDisplay(display.c_str())) {
+          XCloseDisplay(d);
+          g_xvfb = pid;
+          g_display = display;
+          setenv("DISPLAY", display.c_str(), 1);
+          return;
+        }
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) break;  // display taken: try the next
+        std::this_thread::sleep_for(50ms);
+      }
+      if (g_xvfb < 0) {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+      }
+    }
+  }
+  void TearDown() override {
+    if (g_xvfb > 0) {
+      kill(g_xvfb, SIGTERM);
+      waitpid(g_xvfb, nullptr, 0);
+    }
+  }
+};
+[[maybe_unused]] testing::Environment* const g_xenv =
+    testing::AddGlobalTestEnvironment(new XvfbEnvironment);
+
+struct Rgb {
+  int r, g, b;
+};
+
+// The GUI's video panel: a plain window of its own.
+class Panel {
+ public:
+  Panel(int width, int height) {
+    display_ = XOpenDisplay(g_display.c_str());
+    if (!display_) return;
+    window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, width, height, 0, 0,
+                                  0x000102);  // the GUI's colour key
+    XMapWindow(display_, window_);
+    XSync(display_, False);
+  }
+  ~Panel() {
+    destroy();
+    if (display_) XCloseDisplay(display_);
+  }
+  unsigned long id() const { return window_; }
+  void destroy() {
+    if (!window_) return;
+    XDestroyWindow(display_, window_);
+    XSync(display_, False);
+    window_ = 0;
+  }
+  Rgb pixel(int x, int y) const {
+    XImage* image = XGetImage(display_, window_, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image) return {-1, -1, -1};
+    unsigned long p = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    return {static_cast<int>((p >> 16) & 0xff), static_cast<int>((p >> 8) & 0xff),
+            static_cast<int>(p & 0xff)};
+  }
+
+ private:
+  Display* display_ = nullptr;
+  Window window_ = 0;
+};
+
+bool near(const Rgb& a, const Rgb& b, int tolerance = 40) {
+  return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance &&
+         std::abs(a.b - b.b) <= tolerance;
+}
+
+std::string show(const Rgb& c) {
+  return std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b);
+}
+
+bool waitUntil(const std::function<bool()>& ready, std::chrono::milliseconds limit) {
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (ready()) return true;
+    std::this_thread::sleep_for(10ms);
+  }
+  return ready();
+}
+
+bool exited(Engine& e, int& status) {
+  int raw = 0;
+  if (waitpid(e.pid, &raw, WNOHANG) != e.pid) return false;
+  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+  e.pid = -1;
+  return true;
+}
+
+// The GUI's play line, piece by piece.
+std::string playLine(const std::string& source, const std::string& range, unsigned long wid,
+                     const fs::path& dir) {
+  return " \"" + source + "\" " + range + " -framedrop -slave -wid " + std::to_string(wid) +
+         " -colorkey 0x000102 -keepaspect -priority abovenormal -ao dsound -vo directx "
+         "-currentfolder \"" +
+         dir.string() + "/\"";
+}
+
+class PlayTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    if (g_display.empty()) GTEST_SKIP() << "no Xvfb here";
+    EngineTest::SetUp();
+    writeCommand(dir_, orv::EngineCommand::Run);
+  }
+  void TearDown() override {
+    if (engine_.pid > 0) {
+      kill(engine_.pid, SIGKILL);
+      waitpid(engine_.pid, nullptr, 0);
+    }
+    if (!g_display.empty()) EngineTest::TearDown();
+  }
+  Engine engine_;
+};
+
+TEST_F(PlayTest, ShowsTheWantedRangeWithItsAspectAndEndsByItself) {
+  Panel panel(320, 240);
+  // colours.mp4: red for 1 s, then blue, then green; 16:9.
+  engine_ = startLine(
+      playLine(media("colours.mp4"), " -ss 1.000000 -endpos 1.000000 ", panel.id(), dir_));
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        return near(panel.pixel(160, 120), {0, 0, 255});
+      },
+      3000ms))
+      << "centre shows " << show(panel.pixel(160, 120));
+  // 320x180 inside 320x240: black bars of 30 rows.
+  EXPECT_TRUE(near(panel.pixel(160, 10), {0, 0, 0}, 10)) << show(panel.pixel(160, 10));
+  EXPECT_TRUE(near(panel.pixel(160, 230), {0, 0, 0}, 10)) << show(panel.pixel(160, 230));
+  EXPECT_TRUE(near(panel.pixel(5, 120), {0, 0, 255})) << show(panel.pixel(5, 120));
+  int status = -1;
+  ASSERT_TRUE(waitUntil([&] { return exited(engine_, status); }, 4000ms))
+      << "did not end by itself";
+  EXPECT_EQ(status, 0) << readText(engine_.errFile);
+  EXPECT_NEAR(readPosition(dir_), 2.0, 0.15);
+}
+
+TEST_F(PlayTest, PauseHoldsResumeMovesOnStopEndsAtOnce) {
+  Panel panel(320, 240);
+  engine_ = startLine(playLine(media("long.avi"), "", panel.id(), dir_));
+  ASSERT_TRUE(waitUntil([&] { return readPosition(dir_) > 0.5; }, 5000ms))
+      << readText(engine_.errFile);
+  writeCommand(dir_, orv::EngineCommand::Pause);
+  std::this_thread::sleep_for(300ms);
+  const double held = readPosition(dir_);
+  std::this_thread::sleep_for(500ms);
+  EXPECT_EQ(readPosition(dir_), held) << "position moved while paused";
+  writeCommand(dir_, orv::EngineCommand::Run);
+  EXPECT_TRUE(waitUntil([&] { return readPosition(dir_) > held + 0.3; }, 3000ms))
+      << "did not resume";
+
+  const auto asked = std::chrono::steady_clock::now();
+  writeCommand(dir_, orv::EngineCommand::Stop);
+  int status = -1;
+  ASSERT_TRUE(waitUntil([&] { return exited(engine_, status); }, 2000ms));
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - asked);
+  EXPECT_EQ(status, 0);
+  EXPECT_LT(took.count(), 500) << "stop took " << took.count() << " ms";
+  RecordProperty("stop_ms", static_cast<int>(took.count()));
+}
+
+TEST_F(PlayTest, PanelClosedEndsTheEngineWithoutASignal) {
+  Panel panel(320, 240);
+  engine_ = startLine(playLine(media("long.avi"), "", panel.id(), dir_));
+  ASSERT_TRUE(waitUntil([&] { return readPosition(dir_) > 0.3; }, 5000ms))
+      << readText(engine_.errFile);
+  panel.destroy();
+  int status = -1;
+  ASSERT_TRUE(waitUntil([&] { return exited(engine_, status); }, 2000ms));
+  EXPECT_EQ(status, 0) << readText(engine_.errFile);
+}
+
+TEST_F(PlayTest, BadWindowOrNoDisplayEndsPromptlyWithAMessage) {
+  engine_ = startLine(playLine(media("white43.avi"), "", 0x7ffff1, dir_));
+  int status = -1;
+  ASSERT_TRUE(waitUntil([&] { return exited(engine_, status); }, 3000ms));
+  EXPECT_NE(status, 0);
+  EXPECT_LT(status, 128);
+  EXPECT_NE(readText(engine_.errFile).find("does not exist"), std::string::npos)
+      << readText(engine_.errFile);
+
+  const std::string display = g_display;
+  unsetenv("DISPLAY");
+  engine_ = startLine(playLine(media("white43.avi"), "", 1234, dir_));
+  setenv("DISPLAY", display.c_str(), 1);
+  ASSERT_TRUE(waitUntil([&] { return exited(engine_, status); }, 3000ms));
+  EXPECT_NE(status, 0);
+  EXPECT_NE(readText(engine_.errFile).find("X display"), std::string::npos)
+      << readText(engine_.errFile);
+}
+
+}  // namespace
