@@ -58,6 +58,7 @@ class EncodeRun {
   static constexpr size_t kPacketQueue = 32;
   static constexpr size_t kFrameQueue = 6;
   static constexpr size_t kMuxQueue = 64;
+  static constexpr double kMaxLeadSeconds = 0.2;
 
   // One stream's stages: its packets, its decode-and-filter thread, and for
   // video a second thread that encodes the filtered frames.
@@ -74,6 +75,7 @@ class EncodeRun {
   bool QueuePacket(AVPacket* packet);
   void DecodeStage(Stage& stage);
   void EncodeStage(Stage& stage);
+  void KeepPace(const StreamPath& path);
   void ProducerDone();
   void Fail(const std::string& message);
   void AbortAll();
@@ -95,6 +97,7 @@ class EncodeRun {
   std::mutex errorMutex_;
   std::string error_;
   std::atomic<double> commonEnd_{0};
+  std::atomic<double> videoMuxed_{0};  // output seconds of picture written
   double endSeconds_ = 0;
   double origin_ = 0;
   double frameSeconds_ = 0;  // output frame duration, 0 without video
@@ -230,14 +233,17 @@ void EncodeRun::DecodeStage(Stage& stage) {
     bool accepted = true;
     while (auto packet = stage.packets->pop()) {
       control_.WaitWhilePaused();
+      if (!stage.frames) KeepPace(path);
       if (!(accepted = path.send(packet->get()))) break;
       UpdatePosition();
     }
-    accepted = accepted && path.DrainDecoder();
+    // A stop ends the output where it is: what the codecs still hold would
+    // only delay the end.
+    accepted = accepted && !control_.StopRequested() && path.DrainDecoder();
     // Every stream arrives, so none waits for ever; the run may have been
-    // aborted meanwhile (-1).
+    // aborted or stopped meanwhile (-1).
     const double end = barrier_->arrive(path.DecodedEnd());
-    if (accepted && end >= 0) {
+    if (accepted && end >= 0 && !control_.StopRequested()) {
       commonEnd_ = end;
       path.finish(end);
     }
@@ -252,6 +258,21 @@ void EncodeRun::DecodeStage(Stage& stage) {
   }
 }
 
+void EncodeRun::KeepPace(const StreamPath& path) {
+  // Sound is cheap to encode and would run far ahead of the picture (the
+  // video encoder alone may hold a second and a half); where a run ends
+  // early (a stop, a size limit) both should end together. Only while the
+  // picture has work queued, so the demuxer never waits on a queue that
+  // nobody empties.
+  for (auto& other : stages_) {
+    if (!other.frames) continue;
+    while (path.position() > videoMuxed_.load() + kMaxLeadSeconds &&
+           (other.packets->size() > 0 || other.frames->size() > 0) && !control_.StopRequested() &&
+           !other.path->PastEnd())
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
 void EncodeRun::EncodeStage(Stage& stage) {
   try {
     bool accepted = true;
@@ -259,7 +280,7 @@ void EncodeRun::EncodeStage(Stage& stage) {
       control_.WaitWhilePaused();
       if (!(accepted = stage.path->EncodeFrame(frame->get()))) break;
     }
-    if (accepted) stage.path->EncodeFrame(nullptr);
+    if (accepted && !control_.StopRequested()) stage.path->EncodeFrame(nullptr);
   } catch (const EngineError& e) {
     Fail(e.what());
   }
@@ -371,7 +392,12 @@ EncodeOutcome EncodeRun::run() {
   producers_ = static_cast<int>(stages_.size());
 
   control_.WritePosition(options_.startSeconds);
-  control_.start([this] { demuxer_->StopReading(); });
+  control_.start([this] {
+    demuxer_->StopReading();
+    barrier_->abort();
+    for (auto& s : stages_)
+      if (s.frames) s.frames->CloseAndClear();
+  });
   demuxer_->start();
   for (auto& s : stages_) {
     threads_.emplace_back([this, &s] { DecodeStage(s); });
@@ -386,6 +412,11 @@ EncodeOutcome EncodeRun::run() {
         sizeLimitHit_ = true;
         break;
       }
+      const int index = (*packet)->stream_index;
+      const AVStream* stream = output_->context()->streams[index];
+      if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && (*packet)->pts != AV_NOPTS_VALUE)
+        videoMuxed_ =
+            static_cast<double>((*packet)->pts + (*packet)->duration) * av_q2d(stream->time_base);
       output_->write(packet->get());
     }
   } catch (const EngineError& e) {
