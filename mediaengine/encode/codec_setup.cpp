@@ -192,6 +192,10 @@ CodecPtr OpenVideoEncoder(const OutputPlan& plan, const Options& options, int wi
   }
   if (l.bitExact) enc->flags |= AV_CODEC_FLAG_BITEXACT;
   if (globalHeader) enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  // MPEG-4 Part 2 encodes in slices, libx264 with its own threads; both give
+  // the same stream for the same machine every time.
+  enc->thread_count = 0;
+  enc->thread_type = FF_THREAD_SLICE | FF_THREAD_FRAME;
   if (plan.videoEncoder == "mpeg4")
     ConfigureMpeg4(enc.get(), l);
   else if (plan.videoEncoder == "libx264")

@@ -1,5 +1,7 @@
 #include "mediaengine/encode/encoder.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -400,8 +402,16 @@ EncodeOutcome EncodeRun::run() {
   });
   demuxer_->start();
   for (auto& s : stages_) {
-    threads_.emplace_back([this, &s] { DecodeStage(s); });
-    if (s.frames) threads_.emplace_back([this, &s] { EncodeStage(s); });
+    threads_.emplace_back([this, &s] {
+      pthread_setname_np(pthread_self(), s.frames ? "video decode" : "audio");
+      DecodeStage(s);
+    });
+    if (s.frames) {
+      threads_.emplace_back([this, &s] {
+        pthread_setname_np(pthread_self(), "video encode");
+        EncodeStage(s);
+      });
+    }
   }
 
   // The muxer runs here: packets in arrival order, interleaved by libavformat,

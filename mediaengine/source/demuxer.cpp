@@ -1,5 +1,7 @@
 #include "mediaengine/source/demuxer.h"
 
+#include <pthread.h>
+
 #include "mediaengine/source/timestamp_fixer.h"
 
 namespace orv::engine {
@@ -14,7 +16,10 @@ Demuxer::~Demuxer() {
 void Demuxer::start() {
   for (unsigned i = 0; i < input_->nb_streams; ++i)
     if (!routes_.count(static_cast<int>(i))) input_->streams[i]->discard = AVDISCARD_ALL;
-  thread_ = std::thread([this] { run(); });
+  thread_ = std::thread([this] {
+    pthread_setname_np(pthread_self(), "demux");
+    run();
+  });
 }
 
 void Demuxer::join() {
