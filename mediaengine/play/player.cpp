@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -85,6 +88,28 @@ class PlayClock {
 
 std::string LayoutName(int channels) { return channels == 1 ? "mono" : "stereo"; }
 
+// ORVANTIC_ENGINE_TRACE=FILE: one line per picture shown, "picture DUE CLOCK
+// MS" (its time, the clock when it appeared, milliseconds since the engine
+// started), and "dropped DUE CLOCK MS" for skipped ones. For measuring A/V
+// sync and start-up latency from outside.
+class Trace {
+ public:
+  Trace() {
+    if (const char* path = std::getenv("ORVANTIC_ENGINE_TRACE")) file_ = std::fopen(path, "w");
+  }
+  ~Trace() {
+    if (file_) std::fclose(file_);
+  }
+  void log(const char* what, double due, double clock) {
+    if (!file_) return;
+    std::fprintf(file_, "%s %.4f %.4f %.1f\n", what, due, clock, SecondsSince(started_) * 1000);
+  }
+
+ private:
+  std::FILE* file_ = nullptr;
+  Clock::time_point started_ = Clock::now();
+};
+
 class PlayRun {
  public:
   explicit PlayRun(const Options& options) : options_(options), control_(options.folder) {}
@@ -108,10 +133,12 @@ class PlayRun {
   double FrameSeconds(const AVFrame* frame) const;
 
   const Options& options_;
+  Trace trace_;
   RunControl control_;
   InputPtr input_;
   std::unique_ptr<X11Embed> embed_;
   std::unique_ptr<VideoOutput> video_;
+  std::future<std::unique_ptr<AudioOutput>> audioOpening_;
   std::unique_ptr<AudioOutput> audio_;
   std::unique_ptr<StreamPath> videoPath_, audioPath_;
   std::unique_ptr<PacketQueue> videoPackets_, audioPackets_;
@@ -145,14 +172,8 @@ void PlayRun::SetUpAudio(int index) {
   const int inChannels = path->decoder()->ch_layout.nb_channels;
   FilterChain user = TranslateAudioFilters(options_.audioFilters, inChannels);
   if (!user.error.empty()) throw EngineError(user.error);
-  const int channels = std::clamp(user.outputChannels ? user.outputChannels : inChannels, 1, 2);
-  auto audio = std::make_unique<AudioOutput>();
-  std::string error;
-  if (!audio->open(path->decoder()->sample_rate > 0 ? path->decoder()->sample_rate : 48000,
-                   channels, error)) {
-    Warn(error + "; playing without sound");
-    return;
-  }
+  std::unique_ptr<AudioOutput> audio = audioOpening_.get();
+  if (!audio) return;
   path->ConfigureGraph(AudioGraph(user.description, endSeconds_, audio->SampleRate(), "s16",
                                   LayoutName(audio->channels())));
   AVRational tb = av_buffersink_get_time_base(path->sink());
@@ -214,6 +235,19 @@ double PlayRun::FrameSeconds(const AVFrame* frame) const {
 }
 
 PlayOutcome PlayRun::run() {
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // Finding a sound device can take a while; do it while the source is
+  // probed and the window checked. Stereo at 48 kHz takes any source: the
+  // audio graph converts.
+  if (!options_.noSound) {
+    audioOpening_ = std::async(std::launch::async, []() -> std::unique_ptr<AudioOutput> {
+      auto audio = std::make_unique<AudioOutput>();
+      std::string error;
+      if (audio->open(48000, 2, error)) return audio;
+      Warn(error + "; playing without sound");
+      return nullptr;
+    });
+  }
   input_ = OpenSource(options_.source);
   origin_ = SourceStartTime(input_.get()) + options_.startSeconds;
   if (options_.end.kind == EndKind::Duration) endSeconds_ = options_.end.seconds;
@@ -221,7 +255,8 @@ PlayOutcome PlayRun::run() {
   std::string error;
   embed_ = X11Embed::Open(static_cast<unsigned long>(options_.wid), error);
   if (!embed_) throw EngineError(error);
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // SDL's subsystems start one at a time.
+  if (audioOpening_.valid()) audioOpening_.wait();
   video_ = std::make_unique<VideoOutput>();
   if (!video_->open(embed_->child(), error)) throw EngineError(error);
   X11Embed::InstallQuietErrorHandler();
@@ -255,6 +290,7 @@ PlayOutcome PlayRun::run() {
 
   PlayClock clock(audio_.get());
   FramePtr next;
+  bool shownAny = false;
   bool videoEnded = !videoPath_;
   auto lastWindowCheck = Clock::now();
   PlayOutcome outcome = PlayOutcome::Finished;
@@ -298,10 +334,18 @@ PlayOutcome PlayRun::run() {
         clock.StartAt(due);  // no sound: the first picture sets the clock
         now = due;
       }
-      if (now >= 0 && due <= now + 0.005) {
+      // The first picture appears as soon as it is decoded; the clock
+      // then takes over.
+      if (!shownAny || (now >= 0 && due <= now + 0.005)) {
+        shownAny = true;
         // Late by more than a frame with newer pictures waiting: skip it.
         const bool late = now - due > 0.05 && frames_.size() > 0;
-        if (!(options_.framedrop && late)) video_->show(next.get());
+        if (options_.framedrop && late) {
+          trace_.log("dropped", due, now);
+        } else {
+          video_->show(next.get());
+          trace_.log("picture", due, now);
+        }
         next.reset();
         continue;
       }

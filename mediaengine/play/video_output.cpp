@@ -16,6 +16,11 @@ VideoOutput::~VideoOutput() {
 }
 
 bool VideoOutput::open(unsigned long windowId, std::string& error) {
+  // A preview panel needs no GPU: the software renderer starts at once and
+  // draws a 640x480 picture with little CPU, while the GL path loads a whole
+  // driver first (and on machines without a GPU, a CPU rasteriser).
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     error = std::string("cannot start the video output: ") + SDL_GetError();
     return false;
@@ -37,8 +42,8 @@ bool VideoOutput::CreateRenderer() {
   if (renderer_) SDL_DestroyRenderer(renderer_);
   texture_ = nullptr;
   textureWidth_ = textureHeight_ = 0;
-  renderer_ = SDL_CreateRenderer(window_, -1, 0);
-  if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
   if (!renderer_) return false;
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
