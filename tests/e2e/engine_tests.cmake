@@ -19,6 +19,7 @@ endfunction()
 
 orv_engine_e2e_test(engine_e2e_test engine_test.cpp make_media.sh)
 orv_engine_e2e_test(engine_realworld_test engine_realworld_test.cpp make_realworld_media.sh)
+orv_engine_e2e_test(engine_pipeline_test engine_pipeline_test.cpp make_media.sh)
 orv_engine_e2e_test(engine_play_test engine_play_test.cpp make_media.sh)
 pkg_check_modules(ORV_TEST_X11 REQUIRED IMPORTED_TARGET x11)
 target_link_libraries(engine_play_test PRIVATE PkgConfig::ORV_TEST_X11)
