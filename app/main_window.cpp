@@ -66,11 +66,10 @@ const ButtonSpec kButtons[] = {
 };
 
 // Operations of later work; their controls are shown but not usable yet.
-const int kUnavailableButtons[] = {ids::kDvd, ids::kPlayPause, ids::kPlayPrevious, ids::kPlayNext,
-                                   ids::kSaveProfileAs};
-const int kUnavailableCommands[] = {
-    ids::kCmdNewProject,  ids::kCmdOpenProject,      ids::kCmdSaveProject, ids::kDvd,
-    ids::kCmdLoadProfile, ids::kCmdVideoInformation, ids::kCmdPlay};
+const int kUnavailableButtons[] = {ids::kDvd, ids::kSaveProfileAs};
+const int kUnavailableCommands[] = {ids::kCmdNewProject,  ids::kCmdOpenProject,
+                                    ids::kCmdSaveProject, ids::kDvd,
+                                    ids::kCmdLoadProfile, ids::kCmdVideoInformation};
 
 struct MenuSpec {
   int buttonId;
@@ -179,6 +178,10 @@ MainWindow::MainWindow(const Installation& installation, AppSettings& settings, 
   batch_ = std::make_unique<BatchRun>(items_, link_, *this);
   progressTimer_.setInterval(kProgressPeriodMs);
   connect(&progressTimer_, &QTimer::timeout, this, &MainWindow::OnProgressTick);
+  player_ = std::make_unique<Player>(link_, shell_, static_cast<PlayerView&>(*this),
+                                     [this] { return Activity(); });
+  playTimer_.setInterval(kPlayTimerMs);
+  connect(&playTimer_, &QTimer::timeout, this, [this] { player_->OnPlayTimer(); });
 
   outputFolderText_ = settings_.outputPath;
   outputFolderEdit_->setText(QString::fromStdString(outputFolderText_));
@@ -258,11 +261,15 @@ void MainWindow::CreateControls() {
 
   list_ = new SourceListCtrl(this);
   Place(list_, ids::kSourceList, 14, 112, 506, 438);
-  for (int message : {kMsgListPlay, kMsgListDvdSettings, kMsgListFileInformation})
+  for (int message : {kMsgListDvdSettings, kMsgListFileInformation})
     list_->SetMessageEnabled(message, false);
   connect(list_, &SourceListCtrl::posted, this, &MainWindow::OnPosted, Qt::QueuedConnection);
   connect(list_, &QAbstractItemView::pressed, this,
           [this](const QModelIndex& index) { OnListPressed(index.row()); });
+  connect(list_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex&) {
+    StopPlaying();
+    Play();
+  });
 
   // The settings grid comes with the per-item settings; its place is kept.
   auto* grid = new QWidget(this);
@@ -351,8 +358,7 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
     QDialog::mousePressEvent(event);
     return;
   }
-  if (IsEngineRunning(installation_.EngineLocation()) && playerStarted_ == 1 && !playerRunning_)
-    videoPanel_->SetPauseScreen(true);
+  player_->OnTitleBandPressed();
   QWindow* window = windowHandle();
   manualDrag_ = !(window && window->startSystemMove());
   dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();

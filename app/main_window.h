@@ -16,6 +16,7 @@
 #include "convert/batch_run.h"
 #include "engine/engine_link.h"
 #include "platform/installation.h"
+#include "preview/player.h"
 #include "settings/app_settings.h"
 #include "settings/conversion_settings.h"
 
@@ -41,7 +42,7 @@ inline constexpr int kWindowHeight = 540;
 inline constexpr int kTitleBandHeight = 22;
 inline constexpr int kProgressPeriodMs = 50;
 
-class MainWindow : public QDialog, public BatchHost {
+class MainWindow : public QDialog, public BatchHost, private PlayerView {
   Q_OBJECT
  public:
   MainWindow(const Installation& installation, AppSettings& settings, Shell& shell,
@@ -63,6 +64,10 @@ class MainWindow : public QDialog, public BatchHost {
   void Convert();
   void StopConversion();
   void StopPlaying();
+  void Play();
+  void PlayPrevious();
+  void PlayNext();
+  Player& player() { return *player_; }
   void ChooseOutputFolder();
   void CommitOutputFolder();
   void RunOverwriteDialog();
@@ -109,6 +114,15 @@ class MainWindow : public QDialog, public BatchHost {
   void OnClipRangeChanged(int wParam);
   void OnPositionDragged(int id, int position);
   void OnPositionReleased(int id, int position);
+  void SeekToSliderPosition();
+  // The selected item, or null.
+  SourceItem* SelectedItem();
+  // PlayerView.
+  void SetPlayFace(bool running) override;
+  void SetPauseScreen(bool on) override;
+  void StartPlayTimer() override;
+  void StopPlayTimer() override;
+  unsigned long PanelWindowId() override;
   void ShowOutputPaths();
   void OpenHelp();
   // Runs fn on the GUI thread and waits for it.
@@ -125,8 +139,8 @@ class MainWindow : public QDialog, public BatchHost {
   std::string outputFolderText_;
   std::string currentExtension_;
   ConversionSettings gridTexts_;
-  int playerStarted_ = 0;
-  bool playerRunning_ = false;
+  std::unique_ptr<Player> player_;
+  QTimer playTimer_;  // timer 1
   int lastSelectedRow_ = -1;
 
   QPixmap skin_;

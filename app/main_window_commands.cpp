@@ -68,6 +68,16 @@ void MainWindow::OnCommand(int id) {
     case ids::kCmdStopPlaying:
       StopPlaying();
       break;
+    case ids::kPlayPause:
+    case ids::kCmdPlay:
+      Play();
+      break;
+    case ids::kPlayPrevious:
+      PlayPrevious();
+      break;
+    case ids::kPlayNext:
+      PlayNext();
+      break;
     case ids::kBrowse:
     case ids::kCmdSetOutputPath:
       ChooseOutputFolder();
@@ -91,7 +101,7 @@ void MainWindow::OnCommand(int id) {
       break;
     }
     default:
-      // Play, DVD, projects, profiles and video information: their controls
+      // DVD, projects, profiles and video information: their controls
       // stay disabled until those operations exist.
       break;
   }
@@ -101,6 +111,9 @@ void MainWindow::OnPosted(int message) {
   switch (message) {
     case kMsgListStop:
       StopPlaying();
+      break;
+    case kMsgListPlay:
+      Play();
       break;
     case kMsgListAddFile:
       AddFiles();
@@ -189,7 +202,8 @@ void MainWindow::Convert() {
   setFocus(Qt::OtherFocusReason);
   if (Activity() == EngineActivity::Playing) StopPlaying();
   // A run already going is what a second run would find: a busy engine.
-  if (!batch_->Convert(settings_.overWriteType)) shell_.Message(kEngineBusyMessage, kMessageCaption);
+  if (!batch_->Convert(settings_.overWriteType))
+    shell_.Message(kEngineBusyMessage, kMessageCaption);
 }
 
 void MainWindow::StopConversion() {
@@ -198,15 +212,7 @@ void MainWindow::StopConversion() {
   batch_->Stop();
 }
 
-void MainWindow::StopPlaying() {
-  if (Activity() != EngineActivity::Playing) return;
-  playerRunning_ = false;
-  if (playButton_) playButton_->SetAlternate(false);
-  const std::string engine = installation_.EngineLocation();
-  while (IsEngineRunning(engine)) link_.WriteControl(EngineCommand::Stop);
-  playerStarted_ = 0;
-  videoPanel_->SetPauseScreen(false);
-}
+void MainWindow::StopPlaying() { player_->StopPlaying(); }
 
 void MainWindow::ChooseOutputFolder() {
   setFocus(Qt::OtherFocusReason);
@@ -265,22 +271,5 @@ void MainWindow::Exit() {
   list_->setRowCount(0);
   exitHook_(1);
 }
-
-void MainWindow::OnListPressed(int row) {
-  if (Activity() == EngineActivity::Converting) return;
-  if (row < 0 || row >= static_cast<int>(items_.size())) return;
-  lastSelectedRow_ = row;
-  const SourceItem& item = *items_[row];
-  positionSlider_->SetRange(0.0, item.duration, false);
-  positionSlider_->SetPos(item.clipStartSeconds);
-  rangeSlider_->SetMinMax(0.0, item.duration);
-  rangeSlider_->SetSelection(item.clipStartSeconds, item.clipEndSeconds);
-}
-
-// The player and the clip settings take these over; until then the sliders
-// move but nothing is stored or played.
-void MainWindow::OnClipRangeChanged(int) {}
-void MainWindow::OnPositionDragged(int, int) {}
-void MainWindow::OnPositionReleased(int, int) {}
 
 }  // namespace orv

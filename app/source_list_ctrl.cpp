@@ -105,6 +105,11 @@ void SourceListCtrl::SetOutputText(int row, const std::string& outputPath) {
   setItem(row, kColOutput, Cell(outputPath, kColOutput));
 }
 
+void SourceListCtrl::SetClipTexts(int row, const std::string& begin, const std::string& end) {
+  setItem(row, kColBegin, Cell(begin, kColBegin));
+  setItem(row, kColEnd, Cell(end, kColEnd));
+}
+
 void SourceListCtrl::Renumber() {
   for (int row = 0; row < rowCount(); ++row)
     setItem(row, kColId, Cell(std::to_string(row + 1), kColId));

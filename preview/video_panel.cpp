@@ -3,24 +3,62 @@
 #include <QPainter>
 
 namespace orv {
+namespace {
+
+void PaintPauseScreen(QWidget* w) {
+  QPainter p(w);
+  p.fillRect(w->rect(), Qt::black);
+  p.setPen(Qt::white);
+  p.setFont(w->font());
+  const QFontMetrics m(w->font());
+  // Positions are the texts' top-left corners.
+  p.drawText(QPoint(45, 40 + m.ascent()), "----- PAUSE -----");
+  p.drawText(QPoint(15, 70 + m.ascent()), "Press \"Play\" to continue");
+}
+
+class PauseOverlay : public QWidget {
+ public:
+  explicit PauseOverlay(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_NativeWindow);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override { PaintPauseScreen(this); }
+};
+
+}  // namespace
 
 VideoPanel::VideoPanel(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_NativeWindow);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  pauseOverlay_ = new PauseOverlay(this);
+  pauseOverlay_->hide();
 }
 
 void VideoPanel::SetPauseScreen(bool on) {
   pauseScreen_ = on;
-  update();
+  pauseOverlay_->setGeometry(rect());
+  if (on) {
+    pauseOverlay_->show();
+    pauseOverlay_->raise();  // above the engine's window too
+    pauseOverlay_->repaint();
+  } else {
+    pauseOverlay_->hide();
+  }
+  repaint();
 }
 
+void VideoPanel::resizeEvent(QResizeEvent*) { pauseOverlay_->setGeometry(rect()); }
+
 void VideoPanel::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.fillRect(rect(), QColor(16, 20, 28));
   if (pauseScreen_) {
-    p.setPen(QColor(200, 210, 230));
-    p.drawText(rect(), Qt::AlignCenter, "Paused");
+    PaintPauseScreen(this);
+    return;
   }
+  QPainter p(this);
+  p.fillRect(rect(), QColor(2, 1, 0));
 }
 
 }  // namespace orv

@@ -5,6 +5,7 @@
 //   step                     seconds of position added every 50 ms of running
 //   exit                     exit status (default 0)
 //   write_output             1: create the -o file
+//   ignore_stop              1: a hung engine that never obeys command 2
 // Every start appends its arguments to <folder>/fake_log.txt, one line per
 // start, the arguments separated by '|'.
 #include <chrono>
@@ -77,7 +78,8 @@ int main(int argc, char** argv) {
       info->durationSeconds = num("duration", 0);
       info->videoWidth = static_cast<int>(num("width", 0));
       info->videoHeight = static_cast<int>(num("height", 0));
-      for (int i = 0; i < orv::kMaxStreams; ++i) info->audioStreamIds[i] = info->subtitleIds[i] = -1;
+      for (int i = 0; i < orv::kMaxStreams; ++i)
+        info->audioStreamIds[i] = info->subtitleIds[i] = -1;
       if (std::FILE* f = std::fopen((folder + orv::kMediaInfoFile).c_str(), "wb")) {
         std::fwrite(info.get(), sizeof *info, 1, f);
         std::fclose(f);
@@ -87,10 +89,11 @@ int main(int argc, char** argv) {
   }
 
   const double runMs = num("run_ms", 0), step = num("step", 0);
+  const bool ignoreStop = num("ignore_stop", 0) == 1;
   double position = 0, ranMs = 0;
   while (ranMs < runMs) {
     int command = ReadCommand(folder + orv::kControlFile);
-    if (command == 2) break;
+    if (command == 2 && !ignoreStop) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     if (command == 1) continue;
     ranMs += 50;

@@ -1,0 +1,135 @@
+// The main window's side of the preview player: routing of the player's
+// commands, the list click that loads the sliders, the sliders' messages, and
+// what the player asks of the window.
+#include "app/main_window.h"
+#include "app/main_window_ids.h"
+#include "app/source_list.h"
+#include "app/source_list_ctrl.h"
+#include "platform/files.h"
+#include "preview/position_slider.h"
+#include "preview/range_slider.h"
+#include "preview/video_panel.h"
+#include "settings/time_text.h"
+#include "skin/skin_button.h"
+
+namespace orv {
+
+SourceItem* MainWindow::SelectedItem() {
+  const int row = list_->SelectedRow();
+  if (row < 0 || row >= static_cast<int>(items_.size())) return nullptr;
+  return items_[static_cast<std::size_t>(row)].get();
+}
+
+void MainWindow::Play() {
+  setFocus(Qt::OtherFocusReason);
+  player_->Play(SelectedItem());
+}
+
+void MainWindow::PlayPrevious() {
+  setFocus(Qt::OtherFocusReason);
+  if (!ListGuard()) return;
+  const int row = list_->SelectedRow();
+  if (row < 0 || row >= static_cast<int>(items_.size())) {
+    shell_.Message(kNoSelection, kMessageCaption);
+    return;
+  }
+  const int target = std::max(row - 1, 0);
+  list_->SelectRow(target);
+  OnListPressed(target);
+  Play();
+}
+
+void MainWindow::PlayNext() {
+  setFocus(Qt::OtherFocusReason);
+  if (!ListGuard()) return;
+  const int row = list_->SelectedRow();
+  if (row < 0 || row >= static_cast<int>(items_.size())) {
+    shell_.Message(kNoSelection, kMessageCaption);
+    return;
+  }
+  const int target = std::min(row + 1, static_cast<int>(items_.size()) - 1);
+  list_->SelectRow(target);
+  OnListPressed(target);
+  Play();
+}
+
+void MainWindow::OnListPressed(int row) {
+  if (Activity() == EngineActivity::Converting) return;
+  if (row < 0 || row >= static_cast<int>(items_.size())) return;
+  if (row != lastSelectedRow_ && Activity() == EngineActivity::Playing) {
+    // The old item's engine must be gone before anything can play again;
+    // waiting here keeps a quick Play from finding two engines.
+    player_->StopPlaying();
+  }
+  lastSelectedRow_ = row;
+  const SourceItem& item = *items_[static_cast<std::size_t>(row)];
+  positionSlider_->SetRange(0.0, item.duration, false);
+  positionSlider_->SetPos(item.clipStartSeconds);
+  rangeSlider_->SetMinMax(0.0, item.duration);
+  rangeSlider_->SetSelection(item.clipStartSeconds, item.clipEndSeconds);
+  player_->playStart = item.clipStartSeconds;
+  player_->playEnd = item.clipEndSeconds;
+  player_->clipActive = item.clipEnabled;
+}
+
+void MainWindow::OnClipRangeChanged(int) {
+  const EngineActivity activity = Activity();
+  if (activity == EngineActivity::Converting) {
+    shell_.Message(kConvertingRefusal, kMessageCaption);
+    return;
+  }
+  if (activity == EngineActivity::Playing) StopPlaying();
+  SourceItem* item = SelectedItem();
+  if (!item) return;
+  link_.WriteControl(EngineCommand::Stop);
+  const double start = rangeSlider_->GetLeft(), end = rangeSlider_->GetRight();
+  {
+    std::lock_guard lock(batch_->itemsMutex());
+    item->clipEnabled = 1;
+    item->clipStartSeconds = start;
+    item->clipEndSeconds = end;
+    item->clipStartText = FormatTime(start);
+    item->clipEndText = FormatTime(end);
+  }
+  list_->SetClipTexts(list_->SelectedRow(), item->clipStartText, item->clipEndText);
+  player_->clipActive = 1;
+  player_->playStart = start;
+  player_->playEnd = end;
+  positionSlider_->SetPos(start);
+}
+
+void MainWindow::OnPositionDragged(int, int) {}
+
+void MainWindow::OnPositionReleased(int id, int) {
+  if (id != ids::kPositionSlider) return;
+  SeekToSliderPosition();
+}
+
+void MainWindow::SeekToSliderPosition() {
+  if (Activity() == EngineActivity::Converting) return;
+  SourceItem* item = SelectedItem();
+  if (!item) return;
+  StopPlaying();
+  while (FileExists(link_.positionPath)) DeleteByName(link_.positionPath);
+  const double x = positionSlider_->GetPos();
+  const double start = player_->SeekTarget(x, rangeSlider_->GetLeft(), rangeSlider_->GetRight(),
+                                           positionSlider_->GetMax());
+  positionSlider_->SetPos(start);
+  player_->Play(item);
+  SetPlayFace(true);
+}
+
+void MainWindow::SetPlayFace(bool running) {
+  if (!playButton_) return;
+  playButton_->SetAlternate(running);
+  playButton_->repaint();
+}
+
+void MainWindow::SetPauseScreen(bool on) { videoPanel_->SetPauseScreen(on); }
+void MainWindow::StartPlayTimer() { playTimer_.start(); }
+void MainWindow::StopPlayTimer() { playTimer_.stop(); }
+unsigned long MainWindow::PanelWindowId() {
+  return static_cast<unsigned long>(videoPanel_->winId());
+}
+
+}  // namespace orv

@@ -1,0 +1,160 @@
+#include "preview/player.h"
+
+#include <signal.h>
+
+#include <thread>
+
+#include "app/source_list.h"
+#include "platform/command_line.h"
+#include "platform/files.h"
+#include "platform/process_list.h"
+#include "platform/text.h"
+#include "settings/time_text.h"
+
+namespace orv {
+
+std::string DvdRootOf(const std::string& sourcePath) {
+  return sourcePath.empty() ? std::string() : std::string(1, sourcePath.back()) + ":\\";
+}
+
+std::string PlayAudioGroups(const std::string& audioChannel, const std::string& audioVolume) {
+  std::string groups;
+  const bool channel = audioChannel != "default";
+  if (channel) {
+    const std::string c = AsciiLower(audioChannel);
+    groups += " -af ";
+    if (c == "left stereo")
+      groups += "channels=2:2:0:0:0:1";
+    else if (c == "right stereo")
+      groups += "channels=2:2:1:0:1:1";
+    else if (c == "left mono")
+      groups += "channels=1:1:0:0";
+    else if (c == "right mono")
+      groups += "channels=1:1:1:0";
+    else if (c == "mixed mono")
+      groups += "pan=1:0.5:0.5";
+  }
+  if (audioVolume != "default") {
+    groups += channel ? "," : "  -af  ";
+    groups += audioVolume == "normalize" ? "volnorm" : "volume=" + audioVolume + "db:sc";
+  }
+  return groups;
+}
+
+std::string BuildPlayCommand(const SourceItem& item, double playStart, double playEnd,
+                             unsigned long windowId, const std::string& enginePath,
+                             const std::string& folder) {
+  std::string line = QuoteArg(enginePath);
+  if (item.isDvdTitle == 0) {
+    line += " " + QuoteArg(item.sourcePath) + " ";
+  } else if (item.isDvdTitle == 1) {
+    line += " -dvd-device  " + DvdRootOf(item.sourcePath) + " dvd://" +
+            std::to_string(item.dvdTitle) + " -chapter " + std::to_string(item.dvdFirstChapter) +
+            "-" + std::to_string(item.dvdLastChapter) + " ";
+    if (item.dvdAudioStreamId != -1) line += " -aid " + std::to_string(item.dvdAudioStreamId) + " ";
+    if (item.dvdSubtitleId != -1) line += " -sid " + std::to_string(item.dvdSubtitleId) + " ";
+  } else {
+    line += " vcd://2 -cdrom-device l:\\ ";
+  }
+  line += " -ss " + FormatFixed6(playStart) + " -endpos " + FormatFixed6(playEnd - playStart) + " ";
+  line += PlayAudioGroups(item.audioChannel, item.audioVolume);
+  line += " -framedrop -slave -wid " + std::to_string(windowId) +
+          " -colorkey 0x000102 -keepaspect -priority abovenormal -ao dsound -vo directx  "
+          "-currentfolder " +
+          QuoteArg(folder) + " ";
+  return line;
+}
+
+Player::Player(EngineLink& link, Shell& shell, PlayerView& view,
+               std::function<EngineActivity()> activity)
+    : link_(link), shell_(shell), view_(view), activity_(std::move(activity)) {}
+
+bool Player::EngineRunning() const {
+  return IsEngineRunning(link_.installation().EngineLocation());
+}
+
+int Player::PlayerStarted() {
+  if (!EngineRunning()) playerStarted_ = 0;
+  return playerStarted_;
+}
+
+void Player::SetRunning(bool running) {
+  playerRunning = running;
+  view_.SetPlayFace(running);
+}
+
+void Player::Play(const SourceItem* selected) {
+  view_.SetPauseScreen(false);
+  if (EngineRunning()) {
+    if (activity_() == EngineActivity::Converting) {
+      shell_.Message(kStopConvertingFirst);
+      return;
+    }
+    view_.StartPlayTimer();
+    link_.WriteControl(playerRunning ? EngineCommand::Pause : EngineCommand::Run);
+    SetRunning(!playerRunning);
+    return;
+  }
+  if (!selected) {
+    shell_.Message(kNoSelection);
+    return;
+  }
+  link_.PrepareFolder(link_.folder);
+  link_.WriteControl(EngineCommand::Run);
+  clipActive = selected->clipEnabled;
+  if (selected->isDvdTitle == 1) dvdRoot = DvdRootOf(selected->sourcePath);
+  const std::string line = BuildPlayCommand(*selected, playStart, playEnd, view_.PanelWindowId(),
+                                            link_.installation().EngineLocation(), link_.folder);
+  enginePid_ = -1;
+  LaunchResult result = link_.Launch(line, false, [this](int pid) { enginePid_ = pid; });
+  if (!result.started) return;
+  playerStarted_ = 1;
+  SetRunning(true);
+  view_.StartPlayTimer();
+}
+
+void Player::StopPlaying() {
+  if (activity_() != EngineActivity::Playing) return;
+  view_.StopPlayTimer();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  SetRunning(false);
+  // An engine that does not listen must not hang the window: after a while
+  // its process group is ended, and the user told once.
+  const auto deadline = std::chrono::steady_clock::now() + kStopPatience;
+  bool killed = false;
+  while (EngineRunning()) {
+    link_.WriteControl(EngineCommand::Stop);
+    if (!killed && enginePid_ > 0 && std::chrono::steady_clock::now() > deadline) {
+      ::kill(-enginePid_, SIGKILL);
+      killed = true;
+      shell_.Message(kPlayerKilled);
+    }
+  }
+  playerStarted_ = 0;
+  view_.SetPauseScreen(false);
+}
+
+void Player::OnPlayTimer() {
+  if (EngineRunning()) return;
+  SetRunning(false);
+  view_.StopPlayTimer();
+  view_.SetPauseScreen(false);
+}
+
+void Player::OnTitleBandPressed() {
+  if (EngineRunning() && PlayerStarted() && !playerRunning) view_.SetPauseScreen(true);
+}
+
+double Player::SeekTarget(double x, double clipStart, double clipEnd, double duration) {
+  double start = x;
+  if (clipActive) {
+    if (x < clipStart || x > clipEnd) start = clipStart;
+    playEnd = clipEnd;
+  } else {
+    playEnd = duration;
+  }
+  playStart = start;
+  return start;
+}
+
+}  // namespace orv

@@ -1,0 +1,83 @@
+// The preview player: plays the selected item in the window's video panel by
+// starting the engine in play mode and steering it through vctrl.dat. No
+// widgets here; the window shows what the player asks through PlayerView.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include "app/shell.h"
+#include "app/source_item.h"
+#include "engine/engine_link.h"
+#include "engine/identify.h"
+
+namespace orv {
+
+inline constexpr const char* kStopConvertingFirst = "Please stop converting movies first!";
+inline constexpr const char* kPlayerKilled = "The player did not stop when asked and was ended.";
+inline constexpr int kPlayTimerMs = 41;
+// How long Stop keeps asking before it ends the engine itself.
+inline constexpr std::chrono::milliseconds kStopPatience{2000};
+
+// What the player needs from its window.
+class PlayerView {
+ public:
+  virtual ~PlayerView() = default;
+  // The Play button's face: the pause face while running.
+  virtual void SetPlayFace(bool running) = 0;
+  virtual void SetPauseScreen(bool on) = 0;
+  virtual void StartPlayTimer() = 0;
+  virtual void StopPlayTimer() = 0;
+  // The native window id of the video panel (the engine's -wid).
+  virtual unsigned long PanelWindowId() = 0;
+};
+
+// The play command line, piece by piece: source, range, channel and volume
+// groups, and the fixed tail with the panel's window id.
+std::string BuildPlayCommand(const SourceItem& item, double playStart, double playEnd,
+                             unsigned long windowId, const std::string& enginePath,
+                             const std::string& folder);
+// " -af ..." groups of the play line ("" when both are "default").
+std::string PlayAudioGroups(const std::string& audioChannel, const std::string& audioVolume);
+// "E:\" for "DVD_DRIVE_E".
+std::string DvdRootOf(const std::string& sourcePath);
+
+class Player {
+ public:
+  Player(EngineLink& link, Shell& shell, PlayerView& view,
+         std::function<EngineActivity()> activity);
+
+  // Pause/resume a playing engine, or start playing `selected` (may be null).
+  void Play(const SourceItem* selected);
+  void StopPlaying();
+  // Timer 1: the engine has gone by itself.
+  void OnPlayTimer();
+  // A press in the title band while paused shows the pause screen.
+  void OnTitleBandPressed();
+  // Where a released position slider restarts playback: x, bounded by the
+  // clip when one is active. Sets playStart and playEnd.
+  double SeekTarget(double x, double clipStart, double clipEnd, double duration);
+
+  bool EngineRunning() const;
+  // playerStarted as queried: cleared when no engine is left.
+  int PlayerStarted();
+
+  double playStart = 0;
+  double playEnd = 0;
+  int clipActive = 0;
+  bool playerRunning = false;
+  std::string dvdRoot;
+
+ private:
+  void SetRunning(bool running);
+
+  EngineLink& link_;
+  Shell& shell_;
+  PlayerView& view_;
+  std::function<EngineActivity()> activity_;
+  int playerStarted_ = 0;
+  int enginePid_ = -1;
+};
+
+}  // namespace orv
