@@ -1,6 +1,7 @@
 #include "preview/video_panel.h"
 
 #include <QPainter>
+#include <QWindow>
 
 namespace orv {
 namespace {
@@ -42,7 +43,9 @@ void VideoPanel::SetPauseScreen(bool on) {
   pauseOverlay_->setGeometry(rect());
   if (on) {
     pauseOverlay_->show();
-    pauseOverlay_->raise();  // above the engine's window too
+    // Above the engine's window too, which Qt does not know of: QWidget's
+    // raise() does nothing for its only child, so ask the window system.
+    if (QWindow* w = pauseOverlay_->windowHandle()) w->raise();
     pauseOverlay_->repaint();
   } else {
     pauseOverlay_->hide();
