@@ -110,7 +110,7 @@ void MainWindow::SeekToSliderPosition() {
   SourceItem* item = SelectedItem();
   if (!item) return;
   StopPlaying();
-  while (FileExists(link_.positionPath)) DeleteByName(link_.positionPath);
+  DeleteByName(link_.positionPath);  // retries a while by itself
   const double x = positionSlider_->GetPos();
   const double start = player_->SeekTarget(x, rangeSlider_->GetLeft(), rangeSlider_->GetRight(),
                                            positionSlider_->GetMax());

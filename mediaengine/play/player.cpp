@@ -103,6 +103,7 @@ class Trace {
   void log(const char* what, double due, double clock) {
     if (!file_) return;
     std::fprintf(file_, "%s %.4f %.4f %.1f\n", what, due, clock, SecondsSince(started_) * 1000);
+    std::fflush(file_);  // read while we play
   }
 
  private:
@@ -369,8 +370,13 @@ PlayOutcome PlayRun::run() {
 }  // namespace
 
 PlayOutcome RunPlay(const Options& options) {
-  PlayRun run(options);
-  return run.run();
+  auto run = std::make_unique<PlayRun>(options);
+  const PlayOutcome outcome = run->run();
+  // Every thread has ended and the last position is written; the process
+  // ends next. Taking SDL and the X connection down in order would only keep
+  // the GUI waiting (some 60 ms) for what the system releases anyway.
+  run.release();
+  return outcome;
 }
 
 }  // namespace orv::engine
