@@ -1,5 +1,7 @@
 #include "convert/batch_run.h"
 
+#include <signal.h>
+
 #include <chrono>
 
 #include "convert/encode_command.h"
@@ -53,9 +55,17 @@ void BatchRun::Stop() {
     monitorIdle = 1;
   }
   const std::string engine = link_.installation().EngineLocation();
+  const auto deadline = std::chrono::steady_clock::now() + kEngineStopPatience;
+  bool killed = false;
   while (IsEngineRunning(engine)) {
     link_.WriteControl(EngineCommand::Stop);
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    const int pid = enginePid_;
+    if (!killed && pid > 0 && std::chrono::steady_clock::now() > deadline) {
+      ::kill(-pid, SIGKILL);  // its own process group
+      killed = true;
+      link_.shell().Message(kEngineKilled);
+    }
   }
 }
 
@@ -68,7 +78,11 @@ std::string BatchRun::RunPiece(const std::string& baseCommand, const Piece& piec
     std::unique_lock lock(launchMutex_);
     if (monitorIdle == 1) return {};
     link_.WriteControl(EngineCommand::Run);
-    result = link_.LaunchLogged(command, messages, [&](int) { lock.unlock(); });
+    result = link_.LaunchLogged(command, messages, [&](int pid) {
+      enginePid_ = pid;
+      lock.unlock();
+    });
+    enginePid_ = -1;
   }
   if (!result.started || result.exitStatus != 0) return ExitReason(result, messages);
   if (!FileExists(piece.output)) return "the engine wrote no file " + piece.output;

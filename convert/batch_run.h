@@ -4,20 +4,24 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/source_item.h"
-#include "engine/engine_link.h"
 #include "convert/piece_plan.h"
+#include "engine/engine_link.h"
 #include "engine/identify.h"
 
 namespace orv {
 
 inline constexpr const char* kCompleteMessage = "Complete!";
 inline constexpr const char* kOverwriteCaption = "Warning";
+inline constexpr const char* kEngineKilled = "The engine did not stop when asked and was ended.";
+// How long Stop keeps asking before it ends the engine itself.
+inline constexpr std::chrono::milliseconds kEngineStopPatience{2000};
 
 // What the run asks of its host. Called on the conversion thread; a GUI host
 // forwards each call to its own thread and waits for it.
@@ -48,7 +52,9 @@ class BatchRun {
   // Starts the conversion thread; false when one is still running.
   bool Convert(int overWriteType);
   // Ends a run: no further piece or item starts, the running engine is told
-  // to stop until no engine is left. Does nothing unless Converting.
+  // to stop until no engine is left; one that does not listen within
+  // kEngineStopPatience is ended, and the user told. Does nothing unless
+  // Converting.
   void Stop();
   // Waits for the conversion thread to end.
   void Join();
@@ -85,6 +91,7 @@ class BatchRun {
   // Stop either keeps the launch from happening or finds the new engine.
   std::mutex launchMutex_;
   std::mutex itemsMutex_;
+  std::atomic<int> enginePid_{-1};  // the piece's engine while it runs
   std::vector<ItemFailure> failures_;
   int skipped_ = 0;
   int converted_ = 0;

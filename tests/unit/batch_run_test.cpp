@@ -1,3 +1,5 @@
+#include "convert/batch_run.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -6,7 +8,6 @@
 #include <mutex>
 #include <thread>
 
-#include "convert/batch_run.h"
 #include "platform/command_line.h"
 #include "platform/files.h"
 #include "platform/process_list.h"
@@ -97,7 +98,7 @@ struct BatchFixture : ::testing::Test {
 TEST_F(BatchFixture, EmptyListEndsAtOnceWithComplete) {
   RunToEnd(1);
   EXPECT_EQ(host.Events(), (std::vector<std::string>{"timer on", "timer off", "progress 100 100",
-                                                      "tell Complete!"}));
+                                                     "tell Complete!"}));
 }
 
 TEST_F(BatchFixture, ConvertsEveryItemInOrderWithItsCommandLine) {
@@ -165,7 +166,7 @@ TEST_F(BatchFixture, SplitRunsMeasureTheFirstPieceThenCutTheRest) {
   WriteText(dir / "fake.cfg", "write_output=1\nduration=600\n");
   RunToEnd(1);
   EXPECT_EQ(Outputs(), (std::vector<std::string>{out / "film_clip_1.mp4", out / "film_clip_2.mp4",
-                                                  out / "film_clip_3.mp4"}));
+                                                 out / "film_clip_3.mp4"}));
   auto log = ReadLines(dir / "fake_log.txt");
   ASSERT_EQ(log.size(), 4u);  // three pieces and one identification
   EXPECT_EQ(log[1].rfind(out / "film_clip_1.mp4|-vo|null|-nosound|-identify", 0), 0u);
@@ -213,6 +214,34 @@ TEST_F(BatchFixture, StopEndsTheRunningPieceAndStartsNoMore) {
   EXPECT_EQ(host.Events().back(), "tell Complete!");
   EXPECT_EQ(run.monitorIdle, 1);
   EXPECT_EQ(run.currentItemNumber, 0);
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST_F(BatchFixture, AnEngineThatIgnoresStopIsEndedAfterAWhile) {
+  Add("film");
+  Add("next");
+  WriteText(dir / "fake.cfg", "write_output=1\nrun_ms=60000\nignore_stop=1\n");
+  BatchRun run(items, link, host);
+  ASSERT_TRUE(run.Convert(1));
+  while (run.Activity() != EngineActivity::Converting) std::this_thread::yield();
+  const auto asked = std::chrono::steady_clock::now();
+  run.Stop();
+  const auto waited = std::chrono::steady_clock::now() - asked;
+  EXPECT_FALSE(IsEngineRunning(inst.EngineLocation()));
+  EXPECT_GE(waited, kEngineStopPatience);
+  EXPECT_LT(waited, kEngineStopPatience + std::chrono::seconds(2));
+  EXPECT_EQ(shell.messages, std::vector<std::string>{kEngineKilled});
+  run.Join();
+  // The killed piece failed; nothing after it started.
+  ASSERT_EQ(run.failures().size(), 1u);
+  EXPECT_NE(run.failures()[0].reason.find("signal 9"), std::string::npos)
+      << run.failures()[0].reason;
+  EXPECT_EQ(Outputs(), std::vector<std::string>{out / "film.mp4"});
 }
 
 }  // namespace
