@@ -33,9 +33,11 @@ export DISPLAY=":$(head -1 "$work/displayfd")"
 openbox >/dev/null 2>&1 &
 pids+=("$!")
 
-# Red for 20 s with a tone.
-ffmpeg -nostdin -v error -y -f lavfi -i "color=c=red:s=320x240:r=25:d=20" -f lavfi -i "sine=d=20" \
-  -c:v libx264 -preset ultrafast -c:a aac "$work/red.mp4" || fail "no test media"
+# Red for 10 s, then blue for 10 s, with a tone.
+ffmpeg -nostdin -v error -y -f lavfi -i "color=c=red:s=320x240:r=25:d=10" \
+  -f lavfi -i "color=c=blue:s=320x240:r=25:d=10" -f lavfi -i "sine=d=20" \
+  -filter_complex "[0:v][1:v]concat=n=2:v=1:a=0[v]" -map "[v]" -map 2:a \
+  -c:v libx264 -preset ultrafast -g 25 -c:a aac "$work/red.mp4" || fail "no test media"
 cp "$program" "$engine" "$work/"
 mkdir -p "$work/out"
 printf '[GENERAL]\nOverWriteType=1\nOutputPath=%s/out\n' "$work" >"$work/orvantic.ini"
@@ -52,6 +54,7 @@ engines() { ls -l /proc/[0-9]*/exe 2>/dev/null | grep -c "$work/orvantic-engine$
 # "R G B" of the screen pixel at x y.
 pixel() { import -window root -crop "1x1+$1+$2" -depth 8 txt:- | tail -1 | sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1 \2 \3/'; }
 is_red() { read -r r g b <<<"$(pixel "$1" "$2")"; [ "$r" -gt 200 ] && [ "$g" -lt 60 ] && [ "$b" -lt 60 ]; }
+is_blue() { read -r r g b <<<"$(pixel "$1" "$2")"; [ "$b" -gt 200 ] && [ "$r" -lt 60 ] && [ "$g" -lt 60 ]; }
 is_dark() { read -r r g b <<<"$(pixel "$1" "$2")"; [ "$r" -lt 30 ] && [ "$g" -lt 30 ] && [ "$b" -lt 30 ]; }
 click() { xdotool mousemove $((X + $1)) $((Y + $2)) click 1; }
 
@@ -89,6 +92,11 @@ click 543 205  # resume
 ok=0
 for _ in $(seq 40); do is_red $panel_x $panel_y && { ok=1; break; }; sleep 0.1; done
 [ $ok = 1 ] || fail "resume did not bring the picture back"
+
+click 654 228  # the position slider at three quarters: 15 s, in the blue half
+ok=0
+for _ in $(seq 40); do is_blue $panel_x $panel_y && { ok=1; break; }; sleep 0.1; done
+[ $ok = 1 ] || fail "after the seek the panel shows $(pixel $panel_x $panel_y)"
 
 start=$(date +%s%N)
 click 578 205  # Stop
