@@ -4,10 +4,14 @@ line on three sources, A B A B in pairs, median wall-time ratio engine/ffmpeg,
 the engine's peak memory, the output's video bitrate against its target, and
 identification against ffprobe.
 
+With HandBrakeCLI installed (Debian's handbrake-cli), the video jobs are also
+timed against it (engine/HandBrake, pairs as above).
+
 Usage: bench/engine_speed.py ENGINE [--seconds N] [--pairs N] [--media DIR]
 """
 import argparse
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -34,11 +38,18 @@ def fit(w, h):
 FF_M4 = "-c:v mpeg4 -b:v 1200k -mbd 2 -cmp 2 -subcmp 2 -trellis 1 -flags +mv4+aic -tag:v mp4v -c:a aac -b:a 128k -ar 44100"
 FF_H4 = ("-c:v libx264 -profile:v baseline -coder 0 -bf 0 -g 500 -b:v 1200k -maxrate 1200k -bufsize 2000k "
          "-qmin 1 -qmax 31 -c:a aac -b:a 128k -ar 44100")
+HB_M4 = "mbd=2:cmp=2:subcmp=2:trellis=1:flags=+mv4+aic"
+HB_AUDIO = "-E av_aac -B 128 -R 44.1 --previews 1:0 --crop 0:0:0:0"
+# (name, engine middle, ffmpeg arguments, extension, target kbit/s, HandBrakeCLI arguments or None)
 PROFILES = [
-    ("0 MPEG-4 320x240", f"-srate 44100 {box(320, 240)} {M4}", f"{fit(320, 240)} {FF_M4}", "mp4", 1200),
-    ("1 MPEG-4 640x480", f"-srate 44100 {box(640, 480)} {M4}", f"{fit(640, 480)} {FF_M4}", "mp4", 1200),
-    ("2 H.264 320x240", f"-srate 44100 {box(320, 240)} {H4}", f"{fit(320, 240)} {FF_H4}", "mp4", 1200),
-    ("3 MP3", f"-srate 44100 {MP3}", "-vn -c:a libmp3lame -b:a 128k -ar 44100", "mp3", 0),
+    ("0 MPEG-4 320x240", f"-srate 44100 {box(320, 240)} {M4}", f"{fit(320, 240)} {FF_M4}", "mp4", 1200,
+     f"-f av_mp4 -e mpeg4 -b 1200 -x {HB_M4} -w 320 -l 240 {HB_AUDIO}"),
+    ("1 MPEG-4 640x480", f"-srate 44100 {box(640, 480)} {M4}", f"{fit(640, 480)} {FF_M4}", "mp4", 1200,
+     f"-f av_mp4 -e mpeg4 -b 1200 -x {HB_M4} -w 640 -l 480 {HB_AUDIO}"),
+    ("2 H.264 320x240", f"-srate 44100 {box(320, 240)} {H4}", f"{fit(320, 240)} {FF_H4}", "mp4", 1200,
+     f"-f av_mp4 -e x264 -b 1200 --encoder-profile baseline -x bframes=0:cabac=0:keyint=500 -w 320 -l 240 "
+     f"{HB_AUDIO}"),
+    ("3 MP3", f"-srate 44100 {MP3}", "-vn -c:a libmp3lame -b:a 128k -ar 44100", "mp3", 0, None),
 ]
 
 
@@ -88,9 +99,11 @@ def main():
     os.makedirs(a.media, exist_ok=True)
     work = tempfile.mkdtemp()
     sources = make_sources(a.media, a.seconds)
-    print(f"{'source':20} {'profile':18} {'engine s':>9} {'ffmpeg s':>9} {'ratio':>6} {'peak MiB':>9} {'kbit/s':>7}")
+    handbrake = shutil.which("HandBrakeCLI")
+    print(f"{'source':20} {'profile':18} {'engine s':>9} {'ffmpeg s':>9} {'ratio':>6} {'peak MiB':>9} {'kbit/s':>7}"
+          + ("  HandBrake s  ratio" if handbrake else ""))
     for sname, src in sources:
-        for pname, middle, ffargs, ext, target in PROFILES:
+        for pname, middle, ffargs, ext, target, hbargs in PROFILES:
             e_out = os.path.join(work, "e." + ext)
             f_out = os.path.join(work, "f." + ext)
             e_cmd = [a.engine, src] + middle.split() + ["-o", e_out, "-currentfolder", work + "/"]
@@ -109,8 +122,19 @@ def main():
             if target:
                 bits = probe(e_out, "stream=bit_rate")
                 rate = str(int(int(bits) / 1000)) if bits.isdigit() else "?"
+            hb = ""
+            if handbrake and hbargs:
+                h_cmd = [handbrake, "-i", src, "-o", os.path.join(work, "h.mp4")] + hbargs.split()
+                timed(h_cmd)
+                h_ratios, h_times = [], []
+                for _ in range(a.pairs):
+                    ew, _, _ = timed(e_cmd)
+                    hw, _, _ = timed(h_cmd)
+                    h_ratios.append(ew / hw)
+                    h_times.append(hw)
+                hb = f"  {statistics.median(h_times):11.2f}  {statistics.median(h_ratios):5.2f}"
             print(f"{sname:20} {pname:18} {statistics.median(e_times):9.2f} {statistics.median(f_times):9.2f} "
-                  f"{statistics.median(ratios):6.2f} {max(peaks):9.1f} {rate:>7}")
+                  f"{statistics.median(ratios):6.2f} {max(peaks):9.1f} {rate:>7}{hb}")
             sys.stdout.flush()
     # Identification against ffprobe.
     for sname, src in sources:
