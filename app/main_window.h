@@ -115,6 +115,8 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   void OnPositionDragged(int id, int position);
   void OnPositionReleased(int id, int position);
   void SeekToSliderPosition();
+  // The item `step` rows away (kept within the list) is selected and played.
+  void PlayNeighbour(int step);
   // The selected item, or null.
   SourceItem* SelectedItem();
   // PlayerView.

@@ -1,6 +1,8 @@
 // The main window's side of the preview player: routing of the player's
 // commands, the list click that loads the sliders, the sliders' messages, and
 // what the player asks of the window.
+#include <algorithm>
+
 #include "app/main_window.h"
 #include "app/main_window_ids.h"
 #include "app/source_list.h"
@@ -25,21 +27,10 @@ void MainWindow::Play() {
   player_->Play(SelectedItem());
 }
 
-void MainWindow::PlayPrevious() {
-  setFocus(Qt::OtherFocusReason);
-  if (!ListGuard()) return;
-  const int row = list_->SelectedRow();
-  if (row < 0 || row >= static_cast<int>(items_.size())) {
-    shell_.Message(kNoSelection, kMessageCaption);
-    return;
-  }
-  const int target = std::max(row - 1, 0);
-  list_->SelectRow(target);
-  OnListPressed(target);
-  Play();
-}
+void MainWindow::PlayPrevious() { PlayNeighbour(-1); }
+void MainWindow::PlayNext() { PlayNeighbour(+1); }
 
-void MainWindow::PlayNext() {
+void MainWindow::PlayNeighbour(int step) {
   setFocus(Qt::OtherFocusReason);
   if (!ListGuard()) return;
   const int row = list_->SelectedRow();
@@ -47,7 +38,8 @@ void MainWindow::PlayNext() {
     shell_.Message(kNoSelection, kMessageCaption);
     return;
   }
-  const int target = std::min(row + 1, static_cast<int>(items_.size()) - 1);
+  // At the ends of the list the same item plays again.
+  const int target = std::clamp(row + step, 0, static_cast<int>(items_.size()) - 1);
   list_->SelectRow(target);
   OnListPressed(target);
   Play();

@@ -7,21 +7,7 @@
 # Usage: bench/preview_latency.sh [build/bin]
 set -uo pipefail
 bin=$(cd "${1:-build/bin}" && pwd)
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-exec 3>"$work/displayfd"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=("$!")
-for _ in $(seq 100); do [ -s "$work/displayfd" ] && break; sleep 0.05; done
-export DISPLAY=":$(head -1 "$work/displayfd")"
-openbox >/dev/null 2>&1 &
-pids+=("$!")
+source "$(dirname "$0")/../tests/e2e/x11_session.sh"
 ffmpeg -nostdin -v error -y -f lavfi -i "color=c=red:s=640x480:r=25:d=30" -f lavfi -i "sine=d=30" \
   -c:v mpeg4 -q:v 3 -c:a aac "$work/red.mp4"
 cp "$bin/orvantic" "$bin/orvantic-engine" "$work/"
@@ -29,7 +15,7 @@ cp "$bin/orvantic" "$bin/orvantic-engine" "$work/"
 export QT_QPA_PLATFORM=xcb ORVANTIC_INSTANCE_NAME="orvantic-bench-$$" ORVANTIC_ENGINE_TRACE="$work/trace.txt"
 (cd "$work" && ./orvantic >/dev/null 2>&1) &
 pids+=("$!")
-for _ in $(seq 100); do main=$(xdotool search --onlyvisible --name '^Orvantic DVD Converter$' 2>/dev/null | head -1); [ -n "$main" ] && break; sleep 0.1; done
+main=$(wait_window '^Orvantic DVD Converter$') || fail "main window did not appear"
 eval "$(xdotool getwindowgeometry --shell "$main")"
 engines() { ls -l /proc/[0-9]*/exe 2>/dev/null | grep -c "$work/orvantic-engine$"; }
 now() { date +%s%N; }

@@ -11,27 +11,7 @@ engine="$2"
 command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v openbox >/dev/null &&
   command -v import >/dev/null || { echo "SKIP: Xvfb, openbox, xdotool or imagemagick missing"; exit 77; }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
-
-exec 3>"$work/displayfd"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=("$!")
-for _ in $(seq 100); do [ -s "$work/displayfd" ] && break; sleep 0.05; done
-[ -s "$work/displayfd" ] || { echo "SKIP: Xvfb did not start"; exit 77; }
-export DISPLAY=":$(head -1 "$work/displayfd")"
-openbox >/dev/null 2>&1 &
-pids+=("$!")
+source "$(dirname "$0")/x11_session.sh"
 
 # Red for 10 s, then blue for 10 s, with a tone.
 ffmpeg -nostdin -v error -y -f lavfi -i "color=c=red:s=320x240:r=25:d=10" \
@@ -43,13 +23,6 @@ mkdir -p "$work/out"
 printf '[GENERAL]\nOverWriteType=1\nOutputPath=%s/out\n' "$work" >"$work/orvantic.ini"
 export QT_QPA_PLATFORM=xcb ORVANTIC_INSTANCE_NAME="orvantic-x11-play-$$"
 
-wait_window() {
-  for _ in $(seq 100); do
-    for w in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do echo "$w"; return 0; done
-    sleep 0.1
-  done
-  return 1
-}
 engines() { ls -l /proc/[0-9]*/exe 2>/dev/null | grep -c "$work/orvantic-engine$"; }
 # "R G B" of the screen pixel at x y.
 pixel() { import -window root -crop "1x1+$1+$2" -depth 8 txt:- | tail -1 | sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1 \2 \3/'; }

@@ -9,36 +9,11 @@ engine="$2"
 command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v openbox >/dev/null ||
   { echo "SKIP: Xvfb, openbox or xdotool missing"; exit 77; }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
-
-exec 3>"$work/displayfd"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=("$!")
-for _ in $(seq 100); do [ -s "$work/displayfd" ] && break; sleep 0.05; done
-[ -s "$work/displayfd" ] || { echo "SKIP: Xvfb did not start"; exit 77; }
-export DISPLAY=":$(head -1 "$work/displayfd")"
-openbox >/dev/null 2>&1 &
-pids+=("$!")
-sleep 0.5
+source "$(dirname "$0")/x11_session.sh"
 
 cp "$program" "$engine" "$work/"
 export QT_QPA_PLATFORM=xcb ORVANTIC_INSTANCE_NAME="orvantic-x11-test-$$"
 
-wait_window() {  # name pattern -> id of its visible window
-  for _ in $(seq 100); do
-    for w in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do echo "$w"; return 0; done
-    sleep 0.1
-  done
-  return 1
-}
 geometry() { xdotool getwindowgeometry --shell "$1"; }
 
 (cd "$work" && ./orvantic >/dev/null 2>&1; echo $? >"$work/rc1") &
