@@ -60,11 +60,6 @@ void PositionWriter::write(double seconds) {
   // One 8-byte pwrite at offset 0 replaces the value whole.
   if (::pwrite(fd_, bytes, sizeof bytes, 0) == static_cast<ssize_t>(sizeof bytes))
     (void)::ftruncate(fd_, sizeof bytes);
-  last_ = std::chrono::steady_clock::now();
-}
-
-void PositionWriter::MaybeWrite(double seconds) {
-  if (std::chrono::steady_clock::now() - last_ >= std::chrono::milliseconds(100)) write(seconds);
 }
 
 void WriteMediaInfo(const std::string& folder, const MediaInfo& info) {

@@ -1,7 +1,6 @@
 // The three status files shared with the GUI in the working folder.
 #pragma once
 
-#include <chrono>
 #include <ctime>
 #include <string>
 
@@ -34,12 +33,9 @@ class PositionWriter {
   PositionWriter& operator=(const PositionWriter&) = delete;
 
   void write(double seconds);
-  // Writes at most about every 100 ms.
-  void MaybeWrite(double seconds);
 
  private:
   int fd_ = -1;
-  std::chrono::steady_clock::time_point last_{};
 };
 
 // Writes videoinfo.dat whole (temp file + rename); throws EngineError.
