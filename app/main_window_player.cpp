@@ -24,6 +24,11 @@ SourceItem* MainWindow::SelectedItem() {
 
 void MainWindow::Play() {
   setFocus(Qt::OtherFocusReason);
+  // A selection made without a click (the keyboard, a new list) has not
+  // loaded its playback window yet.
+  const int row = list_->SelectedRow();
+  if (row >= 0 && row != lastSelectedRow_ && Activity() != EngineActivity::Converting)
+    OnListPressed(row);
   player_->Play(SelectedItem());
 }
 

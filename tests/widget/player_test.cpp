@@ -209,3 +209,19 @@ TEST_F(PlayerTest, AnEngineThatIgnoresStopIsEndedAfterAWhileAndTheUserTold) {
 
 }  // namespace
 }  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST_F(PlayerTest, ASelectionMadeWithoutAClickPlaysTheWholeItem) {
+  window.list()->SelectRow(2);  // as the arrow keys would
+  window.OnCommand(ids::kPlayPause);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Running(); }, 5000));
+  ASSERT_TRUE(WaitLines(1));
+  EXPECT_NE(PlayLines()[0].find(dir / "c.avi"), std::string::npos);
+  EXPECT_NE(PlayLines()[0].find("|-ss|0.000000|-endpos|10.000000|"), std::string::npos)
+      << PlayLines()[0];
+}
+
+}  // namespace
+}  // namespace orv
