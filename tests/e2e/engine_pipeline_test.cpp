@@ -116,6 +116,7 @@ TEST_F(PipelineTest, MemoryDoesNotGrowWithTheSourceLength) {
   EXPECT_LT(longPeak, shortPeak * 3 / 2)
       << shortPeak << " KiB for 3 s, " << longPeak << " KiB for 120 s";
   EXPECT_LT(longPeak, 150 * 1024);
+  RecordProperty("peak_kib", std::to_string(shortPeak) + " " + std::to_string(longPeak));
 }
 
 }  // namespace
