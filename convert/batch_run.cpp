@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <filesystem>
 
 #include "convert/encode_command.h"
 #include "platform/files.h"
@@ -69,21 +70,40 @@ void BatchRun::Stop() {
   }
 }
 
+void BatchRun::RemoveTemporaryFiles(const std::string& output, int pid) {
+  // The engine writes "<folder>/.<name>.part-<pid>", the name shortened when
+  // it is long: match on the folder, the dot and the ending.
+  std::error_code error;
+  const std::filesystem::path folder = std::filesystem::path(output).parent_path();
+  const std::string ending = ".part-" + std::to_string(pid);
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() > ending.size() && name.front() == '.' &&
+        name.compare(name.size() - ending.size(), ending.size(), ending) == 0)
+      std::filesystem::remove(entry.path(), error);
+  }
+}
+
 std::string BatchRun::RunPiece(const std::string& baseCommand, const Piece& piece) {
   const std::string command =
       baseCommand + PieceTail(piece.range, piece.output, link_.FolderOption());
   LaunchResult result;
   std::string messages;
+  int pid = -1;
   {
     std::unique_lock lock(launchMutex_);
     if (monitorIdle == 1) return {};
     link_.WriteControl(EngineCommand::Run);
-    result = link_.LaunchLogged(command, messages, [&](int pid) {
-      enginePid_ = pid;
+    result = link_.LaunchLogged(command, messages, [&](int started) {
+      pid = enginePid_ = started;
       lock.unlock();
     });
     enginePid_ = -1;
   }
+  // An engine ended by a signal it could not catch (ours after a stop that
+  // went unheard, or the system's) leaves its temporary file behind.
+  if (result.started && result.exitStatus >= 128 && pid > 0)
+    RemoveTemporaryFiles(piece.output, pid);
   if (!result.started || result.exitStatus != 0) return ExitReason(result, messages);
   if (!FileExists(piece.output)) return "the engine wrote no file " + piece.output;
   return {};

@@ -81,6 +81,7 @@ class BatchRun {
   // One engine run; empty reason on success.
   std::string RunPiece(const std::string& baseCommand, const Piece& piece);
   void ConvertItem(const SourceItem& item, int index);
+  static void RemoveTemporaryFiles(const std::string& output, int pid);
 
   ItemList& items_;
   EngineLink& link_;

@@ -6,8 +6,11 @@
 //   exit                     exit status (default 0)
 //   write_output             1: create the -o file
 //   ignore_stop              1: a hung engine that never obeys command 2
+//   write_temp               1: keep ".<name>.part-<pid>" beside the -o file while running
 // Every start appends its arguments to <folder>/fake_log.txt, one line per
 // start, the arguments separated by '|'.
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -88,6 +91,13 @@ int main(int argc, char** argv) {
     return exitStatus;
   }
 
+  std::string temp;
+  if (!output.empty() && num("write_temp", 0) == 1) {
+    const auto slash = output.rfind('/');
+    temp = output.substr(0, slash + 1) + "." + output.substr(slash + 1) + ".part-" +
+           std::to_string(getpid());
+    std::ofstream(temp) << "partial";
+  }
   const double runMs = num("run_ms", 0), step = num("step", 0);
   const bool ignoreStop = num("ignore_stop", 0) == 1;
   double position = 0, ranMs = 0;
@@ -100,6 +110,7 @@ int main(int argc, char** argv) {
     position += step;
     WritePosition(folder + orv::kPositionFile, position);
   }
+  if (!temp.empty()) std::remove(temp.c_str());
   if (!output.empty() && num("write_output", 0) == 1) std::ofstream(output) << "fake";
   return exitStatus;
 }

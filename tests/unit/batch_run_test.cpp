@@ -225,7 +225,7 @@ namespace {
 TEST_F(BatchFixture, AnEngineThatIgnoresStopIsEndedAfterAWhile) {
   Add("film");
   Add("next");
-  WriteText(dir / "fake.cfg", "write_output=1\nrun_ms=60000\nignore_stop=1\n");
+  WriteText(dir / "fake.cfg", "write_output=1\nrun_ms=60000\nignore_stop=1\nwrite_temp=1\n");
   BatchRun run(items, link, host);
   ASSERT_TRUE(run.Convert(1));
   while (run.Activity() != EngineActivity::Converting) std::this_thread::yield();
@@ -242,6 +242,8 @@ TEST_F(BatchFixture, AnEngineThatIgnoresStopIsEndedAfterAWhile) {
   EXPECT_NE(run.failures()[0].reason.find("signal 9"), std::string::npos)
       << run.failures()[0].reason;
   EXPECT_EQ(Outputs(), std::vector<std::string>{out / "film.mp4"});
+  // Its temporary file went with it.
+  EXPECT_TRUE(std::filesystem::is_empty(out.path())) << "a .part file was left";
 }
 
 }  // namespace
