@@ -94,6 +94,8 @@ std::string BatchRun::RunPiece(const std::string& baseCommand, const Piece& piec
     std::unique_lock lock(launchMutex_);
     if (monitorIdle == 1) return {};
     link_.WriteControl(EngineCommand::Run);
+    // The last piece's position would show until this engine writes its own.
+    DeleteByName(link_.positionPath);
     result = link_.LaunchLogged(command, messages, [&](int started) {
       pid = enginePid_ = started;
       lock.unlock();
@@ -155,6 +157,8 @@ void BatchRun::ConvertAll(int overWriteType) {
       }
     }
     host_.SelectRow(j);
+    // The progress of this item must not start from the last one's position.
+    DeleteByName(link_.positionPath);
     currentItemNumber = j + 1;
     if (monitorIdle == 1) break;
     const std::size_t failedBefore = failures_.size();

@@ -248,3 +248,25 @@ TEST_F(BatchFixture, AnEngineThatIgnoresStopIsEndedAfterAWhile) {
 
 }  // namespace
 }  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST_F(BatchFixture, EachPieceStartsWithoutTheLastPiecesPosition) {
+  Add("a");
+  Add("b");
+  WriteText(dir / "fake.cfg", "write_output=1\nrun_ms=300\nstep=40\n");
+  BatchRun run(items, link, host);
+  ASSERT_TRUE(run.Convert(1));
+  EngineLink reader(inst, shell);
+  reader.PrepareFolder(dir.path());
+  // Sample the position while the second item starts: it must never show the
+  // first item's end (240 s after six 50 ms steps) before its own first step.
+  while (run.currentItemNumber != 2 && run.ThreadRunning()) std::this_thread::yield();
+  const double first = reader.ReadPosition();
+  run.Join();
+  EXPECT_TRUE(first < 0 || first <= 40) << first;
+}
+
+}  // namespace
+}  // namespace orv
