@@ -70,6 +70,7 @@ class ConsoleHost : public BatchHost {
     return shell_.AskOkCancel(text, caption);
   }
   void Tell(const std::string& text) override { endText = text; }
+  void Note(const std::string& text) override { std::cerr << "orvantic: " << text << "\n"; }
   bool ShutDownWhenFinished() override { return false; }
   void PowerOff() override {}
   std::string endText;

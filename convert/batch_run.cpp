@@ -1,8 +1,12 @@
 #include "convert/batch_run.h"
 
 #include <signal.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 
 #include "convert/encode_command.h"
@@ -70,6 +74,30 @@ void BatchRun::Stop() {
   }
 }
 
+std::string BatchRun::PrepareOutputFolders() {
+  std::vector<std::string> folders;
+  {
+    std::lock_guard lock(itemsMutex_);
+    for (const auto& item : items_) {
+      std::string folder = std::filesystem::path(item->outputPath).parent_path().string();
+      if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+        folders.push_back(folder);
+    }
+  }
+  for (const std::string& folder : folders) {
+    if (folder.empty()) continue;
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error)) {
+      if (!std::filesystem::create_directories(folder, error) || error)
+        return "Cannot create the output folder \"" + folder + "\": " + error.message();
+      host_.Note("created the output folder " + folder);
+    }
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+      return "Cannot write to the output folder \"" + folder + "\": " + std::strerror(errno);
+  }
+  return {};
+}
+
 void BatchRun::RemoveTemporaryFiles(const std::string& output, int pid) {
   // The engine writes "<folder>/.<name>.part-<pid>", the name shortened when
   // it is long: match on the folder, the dot and the ending.
@@ -133,6 +161,10 @@ void BatchRun::ConvertAll(int overWriteType) {
   const std::string engine = link_.installation().EngineLocation();
   if (IsEngineRunning(engine)) {
     host_.Tell(kEngineBusyMessage);
+    return;
+  }
+  if (std::string refusal = PrepareOutputFolders(); !refusal.empty()) {
+    host_.Tell(refusal);
     return;
   }
   link_.WriteControl(EngineCommand::Run);

@@ -36,6 +36,9 @@ class BatchHost {
   virtual void Tell(const std::string& text) = 0;
   virtual bool ShutDownWhenFinished() = 0;
   virtual void PowerOff() = 0;
+  // Something the user may like to know that needs no answer (the console
+  // prints it; the window has no place for it).
+  virtual void Note(const std::string&) {}
 };
 
 struct ItemFailure {
@@ -82,6 +85,8 @@ class BatchRun {
   std::string RunPiece(const std::string& baseCommand, const Piece& piece);
   void ConvertItem(const SourceItem& item, int index);
   static void RemoveTemporaryFiles(const std::string& output, int pid);
+  // Creates missing output folders; the reason when one cannot be written.
+  std::string PrepareOutputFolders();
 
   ItemList& items_;
   EngineLink& link_;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -68,6 +69,13 @@ OutputFile::OutputFile(std::string finalPath, const std::string& muxer, uint64_t
     : finalPath_(std::move(finalPath)),
       tempPath_(TempPathFor(finalPath_, ::getpid())),
       sizeLimit_(sizeLimit) {
+  // A name the file system cannot hold fails now, not after the whole encode.
+  const auto slash = finalPath_.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : finalPath_.substr(0, slash + 1);
+  const std::size_t nameLength = finalPath_.size() - (slash == std::string::npos ? 0 : slash + 1);
+  const long nameMax = ::pathconf(dir.c_str(), _PC_NAME_MAX);
+  if (nameMax > 0 && nameLength > static_cast<std::size_t>(nameMax))
+    throw EngineError("cannot create '" + finalPath_ + "': " + std::strerror(ENAMETOOLONG));
   check(avformat_alloc_output_context2(&context_, nullptr, muxer.c_str(), tempPath_.c_str()),
         "cannot create " + muxer + " output");
   if (muxer == "mp4" || muxer == "mov") {

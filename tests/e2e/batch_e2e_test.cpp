@@ -254,22 +254,25 @@ TEST_F(E2E, FailuresNameTheEnginesReason) {
   TempDir gone;
   fs::copy_file(M("seven.avi"), gone / "vanishing.avi");
   Add(gone / "vanishing.avi");
-  SourceItem& missingFolder = Add(M("wide clip.mov"));
-  missingFolder.outputPath = out / "no such folder/wide clip.mp4";
-  Add(M("seven.avi"), 3);
-  fs::remove(gone / "vanishing.avi");  // removed after it was listed
+  SourceItem& tooLong = Add(M("wide clip.mov"));
+  tooLong.outputPath = out / (std::string(300, 'w') + ".mp4");
+  SourceItem& missingFolder = Add(M("seven.avi"), 3);
+  missingFolder.outputPath = out / "new folder/seven.mp3";  // made by the run
+  fs::remove(gone / "vanishing.avi");                       // removed after it was listed
   Run();
   ASSERT_EQ(failures.size(), 2u);
   EXPECT_EQ(failures[0].itemNumber, 1);
   EXPECT_NE(failures[0].reason.find("no such file"), std::string::npos) << failures[0].reason;
   EXPECT_NE(failures[0].reason.find("vanishing.avi"), std::string::npos) << failures[0].reason;
   EXPECT_EQ(failures[1].itemNumber, 2);
-  EXPECT_NE(failures[1].reason.find("No such file or directory"), std::string::npos)
-      << failures[1].reason;
+  EXPECT_NE(failures[1].reason.find("File name too long"), std::string::npos) << failures[1].reason;
   EXPECT_EQ(failures[1].reason.find("part-"), std::string::npos) << "names the temporary file";
-  EXPECT_NE(host.told.find("2: " + M("wide clip.mov") + " - cannot create"), std::string::npos)
+  EXPECT_NE(host.told.find("2: " + M("wide clip.mov") + " - cannot "), std::string::npos)
       << host.told;
-  EXPECT_TRUE(FileExists(out / "seven.mp3"));
+  EXPECT_TRUE(FileExists(out / "new folder/seven.mp3"));
+  for (const auto& entry : fs::directory_iterator(out.path()))
+    EXPECT_EQ(entry.path().filename().string().find(".part-"), std::string::npos)
+        << "temporary file left";
 }
 
 // A disk that fills up mid-run: the message says so and no partial file stays.

@@ -270,3 +270,26 @@ TEST_F(BatchFixture, EachPieceStartsWithoutTheLastPiecesPosition) {
 
 }  // namespace
 }  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST_F(BatchFixture, AMissingOutputFolderIsCreatedAndAnUnusableOneRefusesTheRun) {
+  Add("a").outputPath = out / "new/deeper/a.mp4";
+  RunToEnd(1);
+  EXPECT_TRUE(lastFailures.empty());
+  EXPECT_TRUE(FileExists(out / "new/deeper/a.mp4"));
+
+  items.clear();
+  WriteText(out / "plain file", "");
+  Add("b").outputPath = out / "plain file/sub/b.mp4";
+  RunToEnd(1);
+  const std::string told = host.Events().back();
+  EXPECT_EQ(told.rfind("tell Cannot create the output folder \"" + out / "plain file/sub\": ", 0),
+            0u)
+      << told;
+  EXPECT_EQ(Outputs().size(), 1u) << "no engine started for the refused run";
+}
+
+}  // namespace
+}  // namespace orv
