@@ -57,7 +57,10 @@ std::vector<Piece> LaterPieces(const SourceItem& item, double d) {
   if (kind == SplitKind::Untrimmed) {
     const double n = std::floor(item.duration / d) + 1;
     for (int k = 2; k <= n; ++k) {
-      double start = (k - 1) * d + item.clipStartSeconds;
+      // Untrimmed pieces cover the whole source: a clip start stored with the
+      // clip switched off (a project can carry one) must not skip its
+      // beginning, as the first piece starts at 0.
+      double start = (k - 1) * d;
       if (start >= item.duration) break;
       pieces.push_back({RangeSplit(start, split), ClipName(item, k)});
     }
@@ -70,7 +73,8 @@ std::vector<Piece> LaterPieces(const SourceItem& item, double d) {
     pieces.push_back({RangeSplit((k - 1) * d + item.clipStartSeconds, split), ClipName(item, k)});
   const double lastStart = n * d + item.clipStartSeconds;
   const double rest = item.clipEndSeconds - lastStart;
-  if (rest >= kMinPieceSeconds) pieces.push_back({RangeSeconds(lastStart, rest), ClipName(item, n + 1)});
+  if (rest >= kMinPieceSeconds)
+    pieces.push_back({RangeSeconds(lastStart, rest), ClipName(item, n + 1)});
   return pieces;
 }
 

@@ -1,8 +1,9 @@
+#include "convert/piece_plan.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
 
-#include "convert/piece_plan.h"
 #include "convert/progress.h"
 
 namespace orv {
@@ -57,6 +58,13 @@ TEST(PiecePlan, UntrimmedSplitOfATwentyFiveMinuteFile) {
   EXPECT_EQ(LaterPieces(Split("00:10:00", 1200), 600).size(), 1u);
   EXPECT_TRUE(LaterPieces(item, 0).empty());
   EXPECT_TRUE(LaterPieces(item, std::numeric_limits<double>::quiet_NaN()).empty());
+
+  // A clip start kept with the clip off loses nothing between the pieces.
+  item.clipStartSeconds = 30;
+  later = LaterPieces(item, 600);
+  ASSERT_EQ(later.size(), 2u);
+  EXPECT_EQ(later[0].range, " -ss 600.000000 -endpos 00:10:00 ");
+  EXPECT_EQ(later[1].range, " -ss 1200.000000 -endpos 00:10:00 ");
 }
 
 TEST(PiecePlan, TrimmedSplits) {
