@@ -122,8 +122,6 @@ std::string BatchRun::RunPiece(const std::string& baseCommand, const Piece& piec
     std::unique_lock lock(launchMutex_);
     if (monitorIdle == 1) return {};
     link_.WriteControl(EngineCommand::Run);
-    // The last piece's position would show until this engine writes its own.
-    DeleteByName(link_.positionPath);
     result = link_.LaunchLogged(command, messages, [&](int started) {
       pid = enginePid_ = started;
       lock.unlock();

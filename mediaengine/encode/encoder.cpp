@@ -26,6 +26,7 @@ extern "C" {
 #include "mediaengine/stages/bounded_queue.h"
 #include "mediaengine/stages/end_barrier.h"
 #include "mediaengine/stages/filters.h"
+#include "mediaengine/stages/first_error.h"
 #include "mediaengine/stages/stream_path.h"
 
 namespace orv::engine {
@@ -96,8 +97,7 @@ class EncodeRun {
   std::unique_ptr<EndBarrier> barrier_;
   BoundedQueue<PacketPtr> muxQueue_{kMuxQueue};
   std::atomic<int> producers_{0};
-  std::mutex errorMutex_;
-  std::string error_;
+  FirstError error_;
   std::atomic<double> commonEnd_{0};
   std::atomic<double> videoMuxed_{0};  // output seconds of picture written
   double endSeconds_ = 0;
@@ -194,10 +194,7 @@ EncodeRun::~EncodeRun() {
 }
 
 void EncodeRun::Fail(const std::string& message) {
-  {
-    std::lock_guard lock(errorMutex_);
-    if (error_.empty()) error_ = message;
-  }
+  error_.set(message);
   AbortAll();
 }
 
@@ -436,7 +433,7 @@ EncodeOutcome EncodeRun::run() {
   JoinThreads();
   const bool stopped = control_.StopRequested();
   control_.finish();
-  if (!error_.empty()) throw EngineError(error_);
+  if (!error_.empty()) throw EngineError(error_.message());
   if (!stopped && !sizeLimitHit_) CheckOutput(commonEnd_);
   output_->finish();
   UpdatePosition();

@@ -26,6 +26,7 @@ extern "C" {
 #include "mediaengine/source/source.h"
 #include "mediaengine/stages/bounded_queue.h"
 #include "mediaengine/stages/filters.h"
+#include "mediaengine/stages/first_error.h"
 #include "mediaengine/stages/stream_path.h"
 
 namespace orv::engine {
@@ -147,8 +148,7 @@ class PlayRun {
   std::unique_ptr<Demuxer> demuxer_;
   std::vector<std::thread> threads_;
   std::atomic<bool> audioDone_{false};
-  std::mutex errorMutex_;
-  std::string error_;
+  FirstError error_;
   double origin_ = 0;
   double endSeconds_ = 0;
   AVRational videoTimeBase_{1, 1};
@@ -207,10 +207,7 @@ void PlayRun::DecodeStage(StreamPath& path, PacketQueue& packets, bool video) {
 }
 
 void PlayRun::Fail(const std::string& message) {
-  {
-    std::lock_guard lock(errorMutex_);
-    if (error_.empty()) error_ = message;
-  }
+  error_.set(message);
   AbortAll();
 }
 
@@ -300,10 +297,7 @@ PlayOutcome PlayRun::run() {
       outcome = PlayOutcome::Stopped;
       break;
     }
-    {
-      std::lock_guard lock(errorMutex_);
-      if (!error_.empty()) break;
-    }
+    if (!error_.empty()) break;
     SDL_PumpEvents();
     if (SecondsSince(lastWindowCheck) >= 0.1) {
       lastWindowCheck = Clock::now();
@@ -363,7 +357,7 @@ PlayOutcome PlayRun::run() {
   JoinThreads();
   control_.finish();
   control_.WritePosition(control_.position());
-  if (!error_.empty()) throw EngineError(error_);
+  if (!error_.empty()) throw EngineError(error_.message());
   return outcome;
 }
 

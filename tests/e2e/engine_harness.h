@@ -84,20 +84,29 @@ struct Engine {
   std::string stderrText() const { return readText(errFile); }
 };
 
+// Starts args[0] (searched on PATH) with stdout on /dev/null and stderr into
+// errFile; -1 when it cannot start.
+inline pid_t spawnQuiet(std::vector<std::string> args, const std::string& errFile = "/dev/null") {
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, argv[0], &fa, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&fa);
+  return pid;
+}
+
 inline Engine start(const std::vector<std::string>& args, const fs::path& folder) {
   Engine e;
   e.errFile = folder / "engine.err";
   std::vector<std::string> all{ORV_ENGINE_PATH};
   all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&fa, 2, e.errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  EXPECT_EQ(posix_spawn(&e.pid, argv[0], &fa, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&fa);
+  e.pid = spawnQuiet(all, e.errFile.string());
+  EXPECT_GT(e.pid, 0);
   return e;
 }
 

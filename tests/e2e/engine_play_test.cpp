@@ -24,16 +24,7 @@ class XvfbEnvironment : public testing::Environment {
       std::string display = ":" + std::to_string(n);
       std::vector<std::string> args{"Xvfb",       display,     "-screen", "0",
                                     "640x480x24", "-nolisten", "tcp"};
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      posix_spawn_file_actions_t fa;
-      posix_spawn_file_actions_init(&fa);
-      posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-      posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-      pid_t pid = -1;
-      if (posix_spawnp(&pid, "Xvfb", &fa, nullptr, argv.data(), environ) != 0) pid = -1;
-      posix_spawn_file_actions_destroy(&fa);
+      const pid_t pid = spawnQuiet(args);
       if (pid < 0) return;
       for (int i = 0; i < 100; ++i) {
         if (Display* d = XOpenDisplay(display.c_str())) {
