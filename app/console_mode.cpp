@@ -13,7 +13,9 @@
 #include "convert/batch_run.h"
 #include "convert/progress.h"
 #include "platform/instance_lock.h"
+#include "settings/grid_rows.h"
 #include "settings/option_tables.h"
+#include "settings/profile_file.h"
 
 namespace orv {
 namespace {
@@ -55,6 +57,8 @@ class ConsoleShell : public Shell {
   std::string SaveFile(const FileDialogOptions&) override { return {}; }
   bool InputText(const std::string&, const std::string&, std::string*) override { return false; }
   std::string ChooseFolder(const std::string&, const std::string&) override { return {}; }
+  bool ChooseColour(unsigned*) override { return false; }
+  bool ChooseFont(std::string*) override { return false; }
   void OpenUrl(const std::string&) override {}
   void PowerOff() override {}
 };
@@ -117,12 +121,16 @@ bool WantsConsoleMode(const std::vector<std::string>& args) {
 std::string UsageText() {
   return "Usage:\n"
          "  orvantic                 start the converter window\n"
-         "  orvantic --convert [--profile N] [--output DIR] [--overwrite N] [--verbose] FILE...\n"
+         "  orvantic --convert [--profile N | --profile-file FILE.profile] [--output DIR]\n"
+         "                    [--overwrite N] [--verbose] FILE...\n"
          "                           convert the files in one batch run, without a window\n"
          "  orvantic --help          show this text\n"
          "\n"
          "Console batch mode:\n"
          "  --profile N    0 MPEG-4 320x240, 1 MPEG-4 640x480, 2 H.264 320x240, 3 MP3 (default 0)\n"
+         "  --profile-file FILE.profile\n"
+         "                 every file gets the settings of a profile saved with \"Save Profile As\"\n"
+         "                 (format, codecs, size, rates, channel mode, volume, quantizers, split)\n"
          "  --output DIR   output folder (default: the output folder of the window)\n"
          "  --overwrite N  when an output file exists: 1 overwrite, 2 ask (no terminal: no),\n"
          "                 3 skip (default: the setting of the window)\n"
@@ -159,6 +167,12 @@ bool ParseConsoleArgs(const std::vector<std::string>& args, ConsoleOptions* o, s
       if (!value(&v)) return false;
       if (!ParseInt(v, 0, kProfileCount - 1, &o->profile)) {
         *error = "--profile takes 0, 1, 2 or 3, not '" + v + "'";
+        return false;
+      }
+    } else if (a == "--profile-file") {
+      if (!value(&o->profileFile)) return false;
+      if (o->profileFile.empty()) {
+        *error = "--profile-file needs a file";
         return false;
       }
     } else if (a == "--output") {
@@ -226,6 +240,31 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
   context.outputFolder = options.outputFolder.empty() ? settings.outputPath : options.outputFolder;
   context.profile = options.profile;
   context.extension = ProfileExtension(options.profile);
+  ConversionSettings profileTexts;
+  if (!options.profileFile.empty()) {
+    // As the window's customized profile: new items copy the loaded rows.
+    GridRows rows = BuildGridRows();
+    std::string loadError;
+    switch (LoadProfileFile(options.profileFile, &rows, &loadError)) {
+      case ProfileLoad::Ok:
+        break;
+      case ProfileLoad::OpenFailed:
+        std::cerr << "orvantic: " << options.profileFile << ": cannot be opened\n";
+        return 2;
+      case ProfileLoad::Damaged:
+        std::cerr << "orvantic: " << loadError << "\n";
+        return 2;
+    }
+    profileTexts = TextsOfRows(rows);
+    if (profileTexts.outputFormat != "mp4" && profileTexts.outputFormat != "mp3") {
+      std::cerr << "orvantic: " << options.profileFile << ": the output format \""
+                << profileTexts.outputFormat << "\" is neither mp4 nor mp3\n";
+      return 2;
+    }
+    context.profile = kCustomizedProfile;
+    context.extension = profileTexts.outputFormat;
+    context.gridTexts = &profileTexts;
+  }
 
   ItemList items;
   bool allAdded = true;

@@ -11,6 +11,7 @@ namespace orv {
 
 struct ConsoleOptions {
   int profile = 0;
+  std::string profileFile;   // a saved profile every file gets, in place of --profile
   std::string outputFolder;  // empty: the OutputPath setting
   int overWriteType = -1;    // -1: the OverWriteType setting
   bool verbose = false;

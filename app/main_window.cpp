@@ -26,6 +26,7 @@
 #include "preview/range_slider.h"
 #include "preview/video_panel.h"
 #include "settings/option_tables.h"
+#include "settings/settings_grid.h"
 #include "skin/gradient_progress.h"
 #include "skin/skin_button.h"
 #include "skin/skin_image.h"
@@ -66,10 +67,9 @@ const ButtonSpec kButtons[] = {
 };
 
 // Operations of later work; their controls are shown but not usable yet.
-const int kUnavailableButtons[] = {ids::kDvd, ids::kSaveProfileAs};
-const int kUnavailableCommands[] = {ids::kCmdNewProject,  ids::kCmdOpenProject,
-                                    ids::kCmdSaveProject, ids::kDvd,
-                                    ids::kCmdLoadProfile, ids::kCmdVideoInformation};
+const int kUnavailableButtons[] = {ids::kDvd};
+const int kUnavailableCommands[] = {ids::kCmdOpenProject, ids::kCmdSaveProject, ids::kDvd,
+                                    ids::kCmdVideoInformation};
 
 struct MenuSpec {
   int buttonId;
@@ -157,7 +157,7 @@ MainWindow::MainWindow(const Installation& installation, AppSettings& settings, 
       shell_(shell),
       link_(installation, shell),
       progressLink_(installation, shell),
-      gridTexts_(InitialGridTexts()),
+      gridRows_(BuildGridRows()),
       exitHook_([](int status) { std::_Exit(status); }) {
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint);
@@ -265,17 +265,17 @@ void MainWindow::CreateControls() {
     list_->SetMessageEnabled(message, false);
   connect(list_, &SourceListCtrl::posted, this, &MainWindow::OnPosted, Qt::QueuedConnection);
   connect(list_, &QAbstractItemView::pressed, this,
-          [this](const QModelIndex& index) { OnListPressed(index.row()); });
+          [this](const QModelIndex& index) { ShowItemSettings(index.row()); });
   connect(list_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex&) {
     StopPlaying();
     Play();
   });
 
-  // The settings grid comes with the per-item settings; its place is kept.
-  auto* grid = new QWidget(this);
-  grid->setObjectName("settingsGrid");
-  grid->setEnabled(false);
-  Place(grid, ids::kSettingsGrid, 518, 267, 708, 506);
+  grid_ = new SettingsGrid(shell_, this);
+  Place(grid_, ids::kSettingsGrid, 518, 267, 708, 506);
+  for (int row : InitialShownRows()) grid_->AddRow(&gridRows_[static_cast<std::size_t>(row)]);
+  connect(grid_, &SettingsGrid::posted, this, &MainWindow::OnGridPosted, Qt::QueuedConnection);
+  connect(profileCombo_, &QComboBox::activated, this, [this](int) { ApplyProfile(); });
 
   videoPanel_->SetPauseScreen(false);
   shutDown_ = new QCheckBox("Shut down PC when finished", this);

@@ -19,6 +19,7 @@
 #include "preview/player.h"
 #include "settings/app_settings.h"
 #include "settings/conversion_settings.h"
+#include "settings/grid_rows.h"
 
 class QCheckBox;
 class QComboBox;
@@ -30,6 +31,7 @@ namespace orv {
 class GradientProgress;
 class PositionSlider;
 class RangeSlider;
+class SettingsGrid;
 class SkinButton;
 class SourceListCtrl;
 class VideoPanel;
@@ -68,6 +70,18 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   void PlayPrevious();
   void PlayNext();
   Player& player() { return *player_; }
+  // Settings grid and profiles.
+  void ShowItemSettings(int row);
+  void ApplyProfile();
+  void SaveProfileAs();
+  void LoadProfile();
+  void OnGridValueChanged();
+  void OnOutputFormatChanged();
+  void OnClipTimesEdited();
+  void OnClipReset();
+  const GridRows& gridRows() const { return gridRows_; }
+  const GridRows& customProfile() const { return customProfile_; }
+  SettingsGrid* grid() const { return grid_; }
   void ChooseOutputFolder();
   void CommitOutputFolder();
   void RunOverwriteDialog();
@@ -109,7 +123,17 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   void PopUp(int buttonId);
   // Refuses with the message while converting, stops the player while playing.
   bool ListGuard();
-  void OnListPressed(int row);
+  // The sliders and the player's window from the item in `row`.
+  void LoadPlaybackWindow(int row);
+  void OnGridPosted(int message);
+  // Shows these rows in the grid, in order.
+  void ShowRows(const ShownRows& rows);
+  // After a profile changed the item's format: the output path's extension
+  // and the item's list row.
+  void ShowProfileResult(SourceItem& item);
+  // Refuses with the message while converting, stops the player while
+  // playing; true when the handler may go on.
+  bool SettingsGuard();
   void OnProgressTick();
   void OnClipRangeChanged(int wParam);
   void OnPositionDragged(int id, int position);
@@ -140,7 +164,8 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   std::unique_ptr<BatchRun> batch_;
   std::string outputFolderText_;
   std::string currentExtension_;
-  ConversionSettings gridTexts_;
+  GridRows gridRows_;
+  GridRows customProfile_;  // empty texts until a profile file is loaded
   std::unique_ptr<Player> player_;
   QTimer playTimer_;  // timer 1
   int lastSelectedRow_ = -1;
@@ -164,6 +189,7 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   QLineEdit* outputFolderEdit_ = nullptr;
   QCheckBox* shutDown_ = nullptr;
   SkinButton* playButton_ = nullptr;
+  SettingsGrid* grid_ = nullptr;
 };
 
 }  // namespace orv

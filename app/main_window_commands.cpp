@@ -95,6 +95,12 @@ void MainWindow::OnCommand(int id) {
     case ids::kCmdContact:
       shell_.OpenUrl(kSupportMail);
       break;
+    case ids::kSaveProfileAs:
+      SaveProfileAs();
+      break;
+    case ids::kCmdLoadProfile:
+      LoadProfile();
+      break;
     case ids::kCmdAbout: {
       AboutDialog about(this);
       about.exec();
@@ -155,15 +161,16 @@ void MainWindow::AddFiles() {
     shell_.Message(kNoProfile, kMessageCaption);
     return;
   }
-  currentExtension_ =
-      profile == kCustomizedProfile ? gridTexts_.outputFormat : ProfileExtension(profile);
+  currentExtension_ = profile == kCustomizedProfile ? gridRows_[kRowFormat].value
+                                                   : ProfileExtension(profile);
+  const ConversionSettings gridTexts = TextsOfRows(gridRows_);
   FileDialogOptions options;
   options.filter = kAddFileFilter;
   options.multiSelect = true;
   const std::vector<std::string> paths = shell_.OpenFiles(options);
   for (const std::string& path : paths) {
     const AddContext context{outputFolderText_, profileCombo_->currentIndex(), currentExtension_,
-                             &gridTexts_};
+                             &gridTexts};
     if (AddFile(items_, path, context, link_) == AddResult::Added) list_->AppendRow(*items_.back());
   }
 }

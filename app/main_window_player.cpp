@@ -11,6 +11,7 @@
 #include "preview/position_slider.h"
 #include "preview/range_slider.h"
 #include "preview/video_panel.h"
+#include "settings/settings_grid.h"
 #include "settings/time_text.h"
 #include "skin/skin_button.h"
 
@@ -28,7 +29,7 @@ void MainWindow::Play() {
   // loaded its playback window yet.
   const int row = list_->SelectedRow();
   if (row >= 0 && row != lastSelectedRow_ && Activity() != EngineActivity::Converting)
-    OnListPressed(row);
+    LoadPlaybackWindow(row);
   player_->Play(SelectedItem());
 }
 
@@ -46,11 +47,11 @@ void MainWindow::PlayNeighbour(int step) {
   // At the ends of the list the same item plays again.
   const int target = std::clamp(row + step, 0, static_cast<int>(items_.size()) - 1);
   list_->SelectRow(target);
-  OnListPressed(target);
+  LoadPlaybackWindow(target);
   Play();
 }
 
-void MainWindow::OnListPressed(int row) {
+void MainWindow::LoadPlaybackWindow(int row) {
   if (Activity() == EngineActivity::Converting) return;
   if (row < 0 || row >= static_cast<int>(items_.size())) return;
   if (row != lastSelectedRow_ && Activity() == EngineActivity::Playing) {
@@ -89,6 +90,9 @@ void MainWindow::OnClipRangeChanged(int) {
     item->clipEndText = FormatTime(end);
   }
   list_->SetClipTexts(list_->SelectedRow(), item->clipStartText, item->clipEndText);
+  gridRows_[kRowStart].value = item->clipStartText;
+  gridRows_[kRowEnd].value = item->clipEndText;
+  grid_->viewport()->update();
   player_->clipActive = 1;
   player_->playStart = start;
   player_->playEnd = end;

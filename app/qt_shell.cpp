@@ -1,10 +1,12 @@
 #include "app/qt_shell.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QDBusInterface>
 #include <QDBusReply>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QMessageBox>
 #include <QProcess>
 #include <QThread>
@@ -74,9 +76,11 @@ std::vector<std::string> QtShell::OpenFiles(const FileDialogOptions& o) {
     std::vector<std::string> out;
     QStringList files;
     if (o.multiSelect) {
-      files = QFileDialog::getOpenFileNames(owner_, Q(o.title), QString(), QtFilterText(o.filter));
+      files = QFileDialog::getOpenFileNames(owner_, Q(o.title), Q(o.startFolder),
+                                            QtFilterText(o.filter));
     } else {
-      QString f = QFileDialog::getOpenFileName(owner_, Q(o.title), QString(), QtFilterText(o.filter));
+      QString f = QFileDialog::getOpenFileName(owner_, Q(o.title), Q(o.startFolder),
+                                               QtFilterText(o.filter));
       if (!f.isEmpty()) files << f;
     }
     for (const auto& f : files) out.push_back(f.toStdString());
@@ -86,7 +90,7 @@ std::vector<std::string> QtShell::OpenFiles(const FileDialogOptions& o) {
 
 std::string QtShell::SaveFile(const FileDialogOptions& o) {
   return OnGuiThread([&] {
-    QFileDialog dialog(owner_, Q(o.title), QString(), QtFilterText(o.filter));
+    QFileDialog dialog(owner_, Q(o.title), Q(o.startFolder), QtFilterText(o.filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(Q(o.defaultExtension));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::string();
@@ -108,6 +112,24 @@ std::string QtShell::ChooseFolder(const std::string& title, const std::string& s
     FolderChooser chooser(owner_, title);
     chooser.SetInitialFolder(start);
     return chooser.Run() ? chooser.ChosenFolder() : std::string();
+  });
+}
+
+bool QtShell::ChooseColour(unsigned* rgb) {
+  return OnGuiThread([&] {
+    const QColor chosen = QColorDialog::getColor(QColor::fromRgb(*rgb & 0xFFFFFF), owner_);
+    if (!chosen.isValid()) return false;
+    *rgb = static_cast<unsigned>(chosen.rgb()) & 0xFFFFFF;
+    return true;
+  });
+}
+
+bool QtShell::ChooseFont(std::string* face) {
+  return OnGuiThread([&] {
+    bool ok = false;
+    const QFont font = QFontDialog::getFont(&ok, QFont(Q(*face)), owner_);
+    if (ok) *face = font.family().toStdString();
+    return ok;
   });
 }
 

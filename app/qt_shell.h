@@ -21,6 +21,8 @@ class QtShell : public Shell {
   std::string SaveFile(const FileDialogOptions& options) override;
   bool InputText(const std::string& title, const std::string& prompt, std::string* text) override;
   std::string ChooseFolder(const std::string& title, const std::string& start) override;
+  bool ChooseColour(unsigned* rgb) override;
+  bool ChooseFont(std::string* face) override;
   void OpenUrl(const std::string& url) override;
   void PowerOff() override;
 

@@ -14,6 +14,7 @@ struct FileDialogOptions {
   std::string filter;            // "desc|pattern;pattern|desc|pattern||"
   std::string defaultExtension;  // for save dialogs, without the dot
   std::string title;
+  std::string startFolder;  // empty: the dialog's own choice
   bool multiSelect = false;
 };
 
@@ -34,6 +35,10 @@ class Shell {
                          std::string* text) = 0;
   // Folder chooser; empty means Cancel.
   virtual std::string ChooseFolder(const std::string& title, const std::string& start) = 0;
+  // Colour chooser starting at *rgb (0xRRGGBB); false means Cancel.
+  virtual bool ChooseColour(unsigned* rgb) = 0;
+  // Font chooser; *face gets the chosen family. False means Cancel.
+  virtual bool ChooseFont(std::string* face) = 0;
   virtual void OpenUrl(const std::string& url) = 0;
   // Asks the system to power the machine off.
   virtual void PowerOff() = 0;

@@ -105,6 +105,10 @@ void SourceListCtrl::SetOutputText(int row, const std::string& outputPath) {
   setItem(row, kColOutput, Cell(outputPath, kColOutput));
 }
 
+void SourceListCtrl::SetFormatText(int row, const std::string& outputFormat) {
+  setItem(row, kColFormat, Cell(outputFormat, kColFormat));
+}
+
 void SourceListCtrl::SetClipTexts(int row, const std::string& begin, const std::string& end) {
   setItem(row, kColBegin, Cell(begin, kColBegin));
   setItem(row, kColEnd, Cell(end, kColEnd));

@@ -36,6 +36,7 @@ class SourceListCtrl : public QTableWidget {
   // Columns 1 to 5 from the item.
   void ShowItem(int row, const SourceItem& item);
   void SetOutputText(int row, const std::string& outputPath);
+  void SetFormatText(int row, const std::string& outputFormat);
   // Columns 2 and 3: the clip's begin and end as time texts.
   void SetClipTexts(int row, const std::string& begin, const std::string& end);
   void Renumber();

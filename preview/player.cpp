@@ -115,6 +115,10 @@ void Player::Play(const SourceItem* selected) {
 
 void Player::StopPlaying() {
   if (activity_() != EngineActivity::Playing) return;
+  Halt();
+}
+
+void Player::Halt() {
   view_.StopPlayTimer();
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   SetRunning(false);
@@ -122,14 +126,14 @@ void Player::StopPlaying() {
   // its process group is ended, and the user told once.
   const auto deadline = std::chrono::steady_clock::now() + kStopPatience;
   bool killed = false;
-  while (EngineRunning()) {
+  do {
     link_.WriteControl(EngineCommand::Stop);
     if (!killed && enginePid_ > 0 && std::chrono::steady_clock::now() > deadline) {
       ::kill(-enginePid_, SIGKILL);
       killed = true;
       shell_.Message(kPlayerKilled);
     }
-  }
+  } while (EngineRunning());
   playerStarted_ = 0;
   view_.SetPauseScreen(false);
 }

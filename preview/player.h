@@ -51,6 +51,9 @@ class Player {
   // Pause/resume a playing engine, or start playing `selected` (may be null).
   void Play(const SourceItem* selected);
   void StopPlaying();
+  // The stop of a clip edit: timer off, Play face back, the engine asked to
+  // end until none is left (asked at least once, even when none plays).
+  void Halt();
   // Timer 1: the engine has gone by itself.
   void OnPlayTimer();
   // A press in the title band while paused shows the pause screen.

@@ -5,9 +5,7 @@ namespace orv {
 std::vector<std::string> SplitOptionList(const std::string& list) {
   std::vector<std::string> out;
   std::size_t start = 0;
-  while (start < list.size()) {
-    std::size_t bar = list.find('|', start);
-    if (bar == std::string::npos) bar = list.size();
+  for (std::size_t bar = list.find('|'); bar != std::string::npos; bar = list.find('|', start)) {
     out.push_back(list.substr(start, bar - start));
     start = bar + 1;
   }
@@ -50,29 +48,6 @@ void ApplyNewItemDefaults(int profile, ConversionSettings& s) {
   s.audioChannel = "default";
   s.audioVolume = "default";
   s.audioDisabled = "no";
-}
-
-ConversionSettings InitialGridTexts() {
-  ConversionSettings s;
-  s.clipEnabled = 0;
-  s.clipStartText = "00:00:00.00";
-  s.clipEndText = "00:00:00.00";
-  s.outputFormat = "mp4";
-  s.splitMode = "Not split";
-  s.videoCodec = "MPEG4";
-  s.videoSize = "320x240";
-  s.videoFrameRate = "default";
-  s.videoBitrate = "1200";
-  s.videoDisabled = "no";
-  s.audioCodec = "AAC";
-  s.audioSampleRate = "44100";
-  s.audioBitrate = "128";
-  s.audioChannel = "default";
-  s.audioVolume = "default";
-  s.audioDisabled = "no";
-  s.quantizerMin = "20";
-  s.quantizerMax = "31";
-  return s;
 }
 
 }  // namespace orv

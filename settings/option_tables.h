@@ -35,7 +35,8 @@ inline constexpr const char* kQuantizer =
     "1|2|3|4|5|6|7|8|9|10|11|12|13|14|15|16|17|18|19|20|21|22|23|24|25|26|27|28|29|30|31|";
 }  // namespace options
 
-// The options of a list text, in order ("a|b|" gives a, b).
+// The options of a list text, in order ("a|b|" gives a, b); text after the
+// last "|" is no option.
 std::vector<std::string> SplitOptionList(const std::string& list);
 
 // Which lists and rows apply in one situation.
@@ -58,8 +59,5 @@ std::string ProfileExtension(int profile);
 // The settings texts a new item gets under built-in profile 0..3 (clip fields
 // are left to the caller, who knows the duration).
 void ApplyNewItemDefaults(int profile, ConversionSettings& s);
-
-// The texts of the grid rows when the grid is first built.
-ConversionSettings InitialGridTexts();
 
 }  // namespace orv

@@ -89,14 +89,35 @@ bool ScriptedShell::AskOkCancel(const std::string& text, const std::string&) {
   return a;
 }
 
-std::vector<std::string> ScriptedShell::OpenFiles(const FileDialogOptions&) {
+std::vector<std::string> ScriptedShell::OpenFiles(const FileDialogOptions& options) {
+  dialogs.push_back(options);
   if (openFiles.empty()) return {};
   auto f = openFiles.front();
   openFiles.pop_front();
   return f;
 }
 
-std::string ScriptedShell::SaveFile(const FileDialogOptions&) { return {}; }
+std::string ScriptedShell::SaveFile(const FileDialogOptions& options) {
+  dialogs.push_back(options);
+  if (saveFiles.empty()) return {};
+  auto f = saveFiles.front();
+  saveFiles.pop_front();
+  return f;
+}
+
+bool ScriptedShell::ChooseColour(unsigned* rgb) {
+  if (colours.empty()) return false;
+  *rgb = colours.front();
+  colours.pop_front();
+  return true;
+}
+
+bool ScriptedShell::ChooseFont(std::string* face) {
+  if (fonts.empty()) return false;
+  *face = fonts.front();
+  fonts.pop_front();
+  return true;
+}
 
 bool ScriptedShell::InputText(const std::string&, const std::string&, std::string* text) {
   if (inputs.empty()) return false;

@@ -43,6 +43,8 @@ class ScriptedShell : public Shell {
   std::string SaveFile(const FileDialogOptions& options) override;
   bool InputText(const std::string& title, const std::string& prompt, std::string* text) override;
   std::string ChooseFolder(const std::string& title, const std::string& start) override;
+  bool ChooseColour(unsigned* rgb) override;
+  bool ChooseFont(std::string* face) override;
   void OpenUrl(const std::string& url) override;
   void PowerOff() override;
 
@@ -52,6 +54,10 @@ class ScriptedShell : public Shell {
   std::deque<std::vector<std::string>> openFiles;
   std::deque<std::string> inputs;      // texts for InputText; none left: Cancel
   std::deque<std::string> folders;
+  std::deque<std::string> saveFiles;   // answers of SaveFile; none left: Cancel
+  std::vector<FileDialogOptions> dialogs;  // every file dialog shown, in order
+  std::deque<unsigned> colours;        // colour chooser answers; none left: Cancel
+  std::deque<std::string> fonts;       // font chooser answers; none left: Cancel
   std::vector<std::string> urls;
   int powerOffRequests = 0;
 };

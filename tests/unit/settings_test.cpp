@@ -4,6 +4,7 @@
 
 #include "platform/profile_file.h"
 #include "settings/app_settings.h"
+#include "settings/grid_rows.h"
 #include "settings/option_tables.h"
 #include "settings/time_text.h"
 #include "tests/support/test_support.h"
@@ -101,7 +102,7 @@ TEST(OptionTables, NewItemDefaultsDifferFromTheGridsFirstTexts) {
   EXPECT_EQ(s.videoCodec, "MPEG4");
   ApplyNewItemDefaults(1, s);
   EXPECT_EQ(s.videoSize, "640x480");
-  ConversionSettings grid = InitialGridTexts();
+  ConversionSettings grid = TextsOfRows(BuildGridRows());
   EXPECT_EQ(grid.quantizerMin, "20");
   EXPECT_EQ(grid.audioCodec, "AAC");
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/source_list.h"
+#include "settings/grid_rows.h"
 #include "settings/option_tables.h"
 #include "tests/support/test_support.h"
 
@@ -85,7 +86,7 @@ TEST(AddFiles, IdentifiedFilesGetTheProfileAndTheDuration) {
 }
 
 TEST(AddFiles, CustomizedProfileCopiesTheGridRows) {
-  ConversionSettings grid = InitialGridTexts();
+  ConversionSettings grid = TextsOfRows(BuildGridRows());
   grid.outputFormat = "mp3";
   grid.audioBitrate = "320";
   MediaInfo info;

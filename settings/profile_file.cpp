@@ -1,0 +1,58 @@
+#include "settings/profile_file.h"
+
+#include "settings/archive.h"
+
+namespace orv {
+
+std::string ProfileBytes(const GridRows& rows) {
+  ArchiveWriter out;
+  for (const GridRow& row : rows) {
+    out.Int32(row.listOnly);
+    out.String(row.options);
+    out.String(row.value);
+    out.Int32(row.kind);
+    out.String(row.caption);
+  }
+  return out.bytes();
+}
+
+bool ParseProfile(const std::string& bytes, const std::string& fileName, GridRows* rows,
+                  std::string* error) {
+  ArchiveReader in(bytes);
+  GridRows read;
+  for (GridRow& row : read) {
+    in.Int32(&row.listOnly);
+    in.String(&row.options);
+    in.String(&row.value);
+    in.Int32(&row.kind);
+    in.String(&row.caption);
+  }
+  if (in.error() != ArchiveError::None) {
+    *error = ArchiveErrorText(in.error(), fileName);
+    return false;
+  }
+  *rows = std::move(read);
+  return true;
+}
+
+ProfileLoad LoadProfileFile(const std::string& path, GridRows* rows, std::string* error) {
+  std::string bytes;
+  switch (ReadFileBytes(path, kMaxProfileBytes, &bytes)) {
+    case FileReadResult::OpenFailed:
+      return ProfileLoad::OpenFailed;
+    case FileReadResult::TooLarge: {
+      std::string text = kArchiveTooLarge;
+      *error = text.replace(text.find("%1"), 2, path);
+      return ProfileLoad::Damaged;
+    }
+    case FileReadResult::Ok:
+      break;
+  }
+  return ParseProfile(bytes, path, rows, error) ? ProfileLoad::Ok : ProfileLoad::Damaged;
+}
+
+bool SaveProfileFile(const std::string& path, const GridRows& rows) {
+  return WriteFileBytes(path, ProfileBytes(rows));
+}
+
+}  // namespace orv
