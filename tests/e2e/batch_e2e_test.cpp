@@ -13,7 +13,9 @@
 #include "platform/files.h"
 #include "platform/instance_lock.h"
 #include "platform/process_list.h"
+#include "settings/grid_rows.h"
 #include "settings/option_tables.h"
+#include "settings/profile_file.h"
 #include "tests/support/test_support.h"
 
 namespace orv {
@@ -22,6 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::RunCommand;
 using test::TempDir;
+using test::WriteText;
 
 class NullHost : public BatchHost {
  public:
@@ -203,6 +206,37 @@ TEST_F(E2E, ConsoleConvertsReportsAndExits) {
                  &status);
   EXPECT_EQ(status, 1) << text;
   EXPECT_NE(text.find("already exists.Overwrite?"), std::string::npos) << text;
+}
+
+TEST_F(E2E, ConsoleTakesASavedProfile) {
+  GridRows rows = BuildGridRows();
+  rows[kRowFormat].value = "mp4";
+  rows[kRowVideoCodec].value = "h264";
+  rows[kRowVideoSize].value = "160x120";
+  rows[kRowAudioChannel].value = "mixed mono";
+  rows[kRowAudioSample].value = "22050";
+  ASSERT_TRUE(SaveProfileFile(work / "small.profile", rows));
+  int status = -1;
+  std::string text = Console("--profile-file '" + work / "small.profile" + "' --output '" +
+                                 out.path() + "' '" + M("seven.avi") + "'",
+                             &status);
+  EXPECT_EQ(status, 0) << text;
+  EXPECT_EQ(RunCommand("ffprobe -v error -show_entries stream=codec_name,width,channels,sample_rate"
+                       " -of csv=p=0 '" + out / "seven.mp4" + "'"),
+            "h264,160\naac,22050,1\n");
+
+  // A damaged profile or one that names no known format stops before any work.
+  WriteText(work / "cut.profile", ProfileBytes(rows).substr(0, 20));
+  text = Console("--profile-file '" + work / "cut.profile" + "' '" + M("seven.avi") + "'", &status);
+  EXPECT_EQ(status, 2);
+  EXPECT_NE(text.find("past its end."), std::string::npos) << text;
+  rows[kRowFormat].value = "avi";
+  ASSERT_TRUE(SaveProfileFile(work / "avi.profile", rows));
+  text = Console("--profile-file '" + work / "avi.profile" + "' '" + M("seven.avi") + "'", &status);
+  EXPECT_EQ(status, 2);
+  EXPECT_NE(text.find("neither mp4 nor mp3"), std::string::npos) << text;
+  text = Console("--profile-file '" + work / "none.profile" + "' '" + M("seven.avi") + "'", &status);
+  EXPECT_EQ(status, 2);
 }
 
 TEST_F(E2E, ConsoleUsageErrorsAndSecondInstance) {

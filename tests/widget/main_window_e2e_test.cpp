@@ -2,13 +2,18 @@
 // through the open-file dialog, converted, the rows and bars, "Complete!".
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <filesystem>
 
 #include "app/main_window.h"
 #include "app/main_window_ids.h"
 #include "app/source_list_ctrl.h"
+#include "settings/settings_grid.h"
 #include "skin/gradient_progress.h"
 #include "tests/support/test_support.h"
 
@@ -61,6 +66,97 @@ TEST(MainWindowEndToEnd, AddsAndConvertsGeneratedFiles) {
   for (const char* name : {"out/first.mp4", "out/second.mp4"})
     EXPECT_GT(std::filesystem::file_size(dir / name), 0u) << name;
   EXPECT_EQ(window.Activity(), EngineActivity::Idle);
+}
+
+// Opens the editor of the grid row with that caption.
+void OpenGridRow(SettingsGrid* grid, const std::string& caption) {
+  grid->viewport()->grab();
+  for (int i = 0; i < grid->RowCount(); ++i) {
+    if (grid->Row(i)->caption != caption) continue;
+    grid->verticalScrollBar()->setValue(i);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      QPoint(grid->SplitterX() + 20, grid->RowRect(i).center().y()));
+    return;
+  }
+  FAIL() << "no row " << caption;
+}
+
+void PickInGrid(SettingsGrid* grid, const std::string& caption, const QString& text) {
+  OpenGridRow(grid, caption);
+  QComboBox* box = grid->ComboBox();
+  ASSERT_NE(box, nullptr);
+  box->showPopup();
+  const QModelIndex index = box->view()->model()->index(box->findText(text), 0);
+  QTest::mouseClick(box->view()->viewport(), Qt::LeftButton, {},
+                    box->view()->visualRect(index).center());
+  QApplication::processEvents();
+}
+
+void TypeInGrid(SettingsGrid* grid, const std::string& caption, const QString& text) {
+  OpenGridRow(grid, caption);
+  ASSERT_NE(grid->TextBox(), nullptr);
+  grid->TextBox()->selectAll();
+  QTest::keyClicks(grid->TextBox(), text);
+  QApplication::processEvents();
+}
+
+std::string Probe(const std::string& path, const std::string& entries) {
+  return test::RunCommand("ffprobe -v error -show_entries " + entries +
+                          " -of default=noprint_wrappers=1:nokey=1 '" + path + "'");
+}
+
+TEST(MainWindowEndToEnd, EachItemConvertsWithItsOwnGridSettings) {
+  if (!std::filesystem::exists(ORV_REAL_ENGINE)) GTEST_SKIP() << "no engine at " ORV_REAL_ENGINE;
+  test::TempDir dir;
+  int status = 0;
+  for (const char* name : {"talk.avi", "music.avi"}) {
+    test::RunCommand(
+        "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=6 "
+        "-f lavfi -i sine=frequency=440:duration=6 -ac 2 -shortest '" + dir / name + "'",
+        &status);
+    ASSERT_EQ(status, 0) << "ffmpeg could not make " << name;
+  }
+  const Installation installation = test::InstallEngine(dir.path(), ORV_REAL_ENGINE);
+  AppSettings settings{kOverwrite, dir / "out"};
+  std::filesystem::create_directories(settings.outputPath);
+  test::ScriptedShell shell;
+  MainWindow window(installation, settings, shell);
+  window.SetExitHook([](int) {});
+  window.show();
+  shell.openFiles.push_back({dir / "talk.avi", dir / "music.avi"});
+  window.OnCommand(ids::kAdd);
+  ASSERT_EQ(window.items().size(), 2u);
+  SettingsGrid* grid = window.grid();
+  auto clickRow = [&](int row) {
+    const QRect r = window.list()->visualRect(window.list()->model()->index(row, 1));
+    QTest::mouseClick(window.list()->viewport(), Qt::LeftButton, {}, r.center());
+  };
+
+  // The first item: MP3, trimmed to 1.00 .. 3.50 s typed into the grid.
+  clickRow(0);
+  auto* combo = static_cast<QComboBox*>(window.Control(ids::kProfileCombo));
+  combo->setCurrentIndex(3);
+  emit combo->activated(3);
+  PickInGrid(grid, "Clip video", "yes");
+  TypeInGrid(grid, "Start time", "00:00:01.00");
+  TypeInGrid(grid, "End time", "00:00:03.50");
+  EXPECT_EQ(window.items()[0]->clipEnabled, 1);
+  // The second: MP4 with its sound mixed to one channel.
+  clickRow(1);
+  PickInGrid(grid, "Audio channel", "mixed mono");
+  EXPECT_EQ(window.items()[1]->audioChannel, "mixed mono");
+
+  window.OnCommand(ids::kConvert);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !shell.messages.empty(); }, 180000));
+  EXPECT_EQ(shell.messages, std::vector<std::string>{"Complete!"});
+
+  const std::string mp3 = dir / "out/talk.mp3";
+  ASSERT_TRUE(std::filesystem::exists(mp3));
+  EXPECT_EQ(Probe(mp3, "format=format_name"), "mp3\n");
+  EXPECT_NEAR(std::stod(Probe(mp3, "format=duration")), 2.5, 0.15);
+  const std::string mp4 = dir / "out/music.mp4";
+  EXPECT_EQ(Probe(mp4, "stream=channels -select_streams a:0"), "1\n");
+  EXPECT_NEAR(std::stod(Probe(mp4, "format=duration")), 6.0, 0.2);
 }
 
 }  // namespace
