@@ -135,7 +135,16 @@ void SettingsGrid::paintEvent(QPaintEvent*) {
     const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
     p.save();
     p.setClipRect(name.adjusted(1, 1, -1, -1));
-    p.drawText(name.adjusted(kTextInset, kTextInset, 0, 0), flags, Q(row.caption));
+    // A caption wider than its cell is narrowed rather than cut.
+    const QString caption = Q(row.caption);
+    const int room = name.width() - kTextInset - 3;
+    const int needed = p.fontMetrics().horizontalAdvance(caption);
+    if (needed > room && room > 0) {
+      QFont narrow = p.font();
+      narrow.setStretch(std::max(70, room * 100 / needed));
+      p.setFont(narrow);
+    }
+    p.drawText(name.adjusted(kTextInset, kTextInset, 0, 0), flags, caption);
     p.restore();
     p.save();
     p.setClipRect(value.adjusted(0, 1, -1, -1));
