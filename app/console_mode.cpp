@@ -9,13 +9,16 @@
 #include <iostream>
 #include <thread>
 
-#include "app/source_list.h"
+#include "settings/source_list.h"
 #include "convert/batch_run.h"
 #include "convert/progress.h"
 #include "platform/instance_lock.h"
 #include "settings/grid_rows.h"
 #include "settings/option_tables.h"
+#include "platform/files.h"
+#include "platform/text.h"
 #include "settings/profile_file.h"
+#include "settings/project_file.h"
 
 namespace orv {
 namespace {
@@ -110,11 +113,42 @@ class ProgressPrinter {
   int lastItem_ = -1, lastItemPercent_ = -1, lastList_ = -1;
 };
 
+bool IsProjectFile(const std::string& path) {
+  return path.size() > 4 && AsciiLower(path.substr(path.size() - 4)) == ".vpt";
+}
+
+// Adds a project's items as the window's Open Project does, without
+// clearing the list; says what was left out and why. False when anything
+// was.
+bool AddProject(const std::string& path, const std::string& outputFolder, ItemList& items) {
+  ProjectContents contents;
+  const ProjectLoad result = LoadProjectFile(path, &contents);
+  if (result == ProjectLoad::OpenFailed) {
+    std::cerr << "orvantic: " << path << ": cannot be opened\n";
+    return false;
+  }
+  bool all = result == ProjectLoad::Ok;
+  if (!all) std::cerr << "orvantic: " << contents.error << "\n";
+  ItemList added;
+  for (auto& item : contents.items) {
+    if (!FileExists(item->sourcePath)) {
+      std::cerr << "orvantic: " << path << ": " << item->sourcePath
+                << ": the source is not there; left out\n";
+      all = false;
+      continue;
+    }
+    added.push_back(std::move(item));
+  }
+  if (!outputFolder.empty()) RebaseOutputPaths(added, outputFolder);
+  for (auto& item : added) items.push_back(std::move(item));
+  return all;
+}
+
 }  // namespace
 
 bool WantsConsoleMode(const std::vector<std::string>& args) {
   for (const auto& a : args)
-    if (a == "--convert" || a == "--help" || a == "-h") return true;
+    if (a == "--convert" || a == "--save-project" || a == "--help" || a == "-h") return true;
   return false;
 }
 
@@ -122,7 +156,10 @@ std::string UsageText() {
   return "Usage:\n"
          "  orvantic                 start the converter window\n"
          "  orvantic --convert [--profile N | --profile-file FILE.profile] [--output DIR]\n"
-         "                    [--overwrite N] [--verbose] FILE...\n"
+         "                    [--overwrite N] [--verbose] FILE|PROJECT.vpt...\n"
+         "  orvantic --save-project OUT.vpt [--profile N | --profile-file F] [--output DIR]\n"
+         "                    FILE|PROJECT.vpt...\n"
+         "                           build the list and save it as a project, converting nothing\n"
          "                           convert the files in one batch run, without a window\n"
          "  orvantic --help          show this text\n"
          "\n"
@@ -134,6 +171,12 @@ std::string UsageText() {
          "  --output DIR   output folder (default: the output folder of the window)\n"
          "  --overwrite N  when an output file exists: 1 overwrite, 2 ask (no terminal: no),\n"
          "                 3 skip (default: the setting of the window)\n"
+         "  PROJECT.vpt    a saved project adds its items with every stored setting (clip,\n"
+         "                 split, channel mode, volume, codecs); items whose source is gone are\n"
+         "                 left out. They keep their output paths unless --output is given.\n"
+         "  --save-project OUT.vpt\n"
+         "                 write the list to a project (openable in the window) instead of\n"
+         "                 converting it\n"
          "  --verbose      print each engine command line on stderr as '+ <command line>',\n"
          "                 and the engine's own messages after each run\n"
          "Exit status: 0 every file added and converted, 1 some were not, 2 usage error,\n"
@@ -175,6 +218,12 @@ bool ParseConsoleArgs(const std::vector<std::string>& args, ConsoleOptions* o, s
         *error = "--profile-file needs a file";
         return false;
       }
+    } else if (a == "--save-project") {
+      if (!value(&o->saveProject)) return false;
+      if (o->saveProject.empty()) {
+        *error = "--save-project needs a file";
+        return false;
+      }
     } else if (a == "--output") {
       if (!value(&o->outputFolder)) return false;
       if (o->outputFolder.empty()) {
@@ -192,7 +241,7 @@ bool ParseConsoleArgs(const std::vector<std::string>& args, ConsoleOptions* o, s
       return false;
     }
   }
-  if (!convert) {
+  if (!convert && o->saveProject.empty()) {
     *error = "files are converted with --convert";
     return false;
   }
@@ -269,6 +318,10 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
   ItemList items;
   bool allAdded = true;
   for (const auto& file : options.files) {
+    if (IsProjectFile(file)) {
+      allAdded = AddProject(file, options.outputFolder, items) && allAdded;
+      continue;
+    }
     switch (AddFile(items, file, context, link)) {
       case AddResult::Added:
         break;
@@ -281,6 +334,16 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
         allAdded = false;
         break;
     }
+  }
+
+  if (!options.saveProject.empty()) {
+    if (!SaveProjectFile(options.saveProject, items)) {
+      std::cerr << "orvantic: " << options.saveProject << ": cannot be written\n";
+      return 1;
+    }
+    std::cout << "Project saved: " << options.saveProject << " (" << items.size()
+              << (items.size() == 1 ? " item)\n" : " items)\n");
+    return allAdded ? 0 : 1;
   }
 
   std::signal(SIGINT, OnInterrupt);

@@ -15,7 +15,8 @@ struct ConsoleOptions {
   std::string outputFolder;  // empty: the OutputPath setting
   int overWriteType = -1;    // -1: the OverWriteType setting
   bool verbose = false;
-  std::vector<std::string> files;
+  std::string saveProject;   // write the list to this project instead of converting
+  std::vector<std::string> files;  // media files and .vpt projects, in order
 };
 
 // Parses the words after the program name. False with a message in *error

@@ -68,8 +68,7 @@ const ButtonSpec kButtons[] = {
 
 // Operations of later work; their controls are shown but not usable yet.
 const int kUnavailableButtons[] = {ids::kDvd};
-const int kUnavailableCommands[] = {ids::kCmdOpenProject, ids::kCmdSaveProject, ids::kDvd,
-                                    ids::kCmdVideoInformation};
+const int kUnavailableCommands[] = {ids::kDvd};
 
 struct MenuSpec {
   int buttonId;
@@ -261,8 +260,7 @@ void MainWindow::CreateControls() {
 
   list_ = new SourceListCtrl(this);
   Place(list_, ids::kSourceList, 14, 112, 506, 438);
-  for (int message : {kMsgListDvdSettings, kMsgListFileInformation})
-    list_->SetMessageEnabled(message, false);
+  list_->SetMessageEnabled(kMsgListDvdSettings, false);
   connect(list_, &SourceListCtrl::posted, this, &MainWindow::OnPosted, Qt::QueuedConnection);
   connect(list_, &QAbstractItemView::pressed, this,
           [this](const QModelIndex& index) { ShowItemSettings(index.row()); });

@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "app/shell.h"
-#include "app/source_item.h"
+#include "platform/shell.h"
+#include "settings/source_item.h"
 #include "convert/batch_run.h"
 #include "engine/engine_link.h"
 #include "platform/installation.h"
@@ -61,7 +61,11 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
 
   void AddFiles();
   void DeleteSelected();
-  void ClearList();
+  // False when refused (converting).
+  bool ClearList();
+  void SaveProject();
+  void OpenProject();
+  void ShowVideoInformation();
   void SetOutputFileName();
   void Convert();
   void StopConversion();

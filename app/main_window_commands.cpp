@@ -8,7 +8,7 @@
 #include "app/main_window.h"
 #include "app/main_window_dialogs.h"
 #include "app/main_window_ids.h"
-#include "app/source_list.h"
+#include "settings/source_list.h"
 #include "app/source_list_ctrl.h"
 #include "app/strings.h"
 #include "platform/process_list.h"
@@ -95,6 +95,15 @@ void MainWindow::OnCommand(int id) {
     case ids::kCmdContact:
       shell_.OpenUrl(kSupportMail);
       break;
+    case ids::kCmdOpenProject:
+      OpenProject();
+      break;
+    case ids::kCmdSaveProject:
+      SaveProject();
+      break;
+    case ids::kCmdVideoInformation:
+      ShowVideoInformation();
+      break;
     case ids::kSaveProfileAs:
       SaveProfileAs();
       break;
@@ -132,6 +141,9 @@ void MainWindow::OnPosted(int message) {
       break;
     case kMsgListDelete:
       DeleteSelected();
+      break;
+    case kMsgListFileInformation:
+      ShowVideoInformation();
       break;
     default:
       break;
@@ -187,10 +199,11 @@ void MainWindow::DeleteSelected() {
   list_->Renumber();
 }
 
-void MainWindow::ClearList() {
-  if (!ListGuard()) return;
+bool MainWindow::ClearList() {
+  if (!ListGuard()) return false;
   items_.clear();
   list_->setRowCount(0);
+  return true;
 }
 
 void MainWindow::SetOutputFileName() {

@@ -5,7 +5,7 @@
 
 #include "app/main_window.h"
 #include "app/main_window_ids.h"
-#include "app/source_list.h"
+#include "settings/source_list.h"
 #include "app/source_list_ctrl.h"
 #include "platform/files.h"
 #include "preview/position_slider.h"

@@ -5,8 +5,9 @@
 #include <mutex>
 
 #include "app/main_window.h"
-#include "app/source_list.h"
+#include "settings/source_list.h"
 #include "app/source_list_ctrl.h"
+#include "app/strings.h"
 #include "platform/text.h"
 #include "preview/position_slider.h"
 #include "preview/range_slider.h"
@@ -17,8 +18,6 @@
 
 namespace orv {
 
-inline constexpr const char* kFailed = "Failed!";
-inline constexpr const char* kProfileSaved = "Project saved!";
 inline constexpr const char* kCustomizedProfileName = "Customized profile";
 
 bool MainWindow::SettingsGuard() {
@@ -85,10 +84,10 @@ void MainWindow::SaveProfileAs() {
   const std::string path = shell_.SaveFile(options);
   if (path.empty()) return;
   if (!SaveProfileFile(path, gridRows_)) {
-    shell_.Message(kFailed, kMessageCaption);
+    shell_.Message(kFileFailed, kMessageCaption);
     return;
   }
-  shell_.Message(kProfileSaved, kMessageCaption);
+  shell_.Message(kFileSaved, kMessageCaption);
 }
 
 void MainWindow::LoadProfile() {
@@ -103,7 +102,7 @@ void MainWindow::LoadProfile() {
   std::string error;
   switch (LoadProfileFile(files.front(), &loaded, &error)) {
     case ProfileLoad::OpenFailed:
-      shell_.Message(kFailed, kMessageCaption);
+      shell_.Message(kFileFailed, kMessageCaption);
       return;
     case ProfileLoad::Damaged:
       // Nothing of a damaged file is taken: the grid stays as it was.

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "app/shell.h"
+#include "platform/shell.h"
 
 namespace orv {
 

@@ -4,7 +4,7 @@
 
 #include <QTableWidget>
 
-#include "app/source_item.h"
+#include "settings/source_item.h"
 
 class QMenu;
 

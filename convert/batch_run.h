@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/source_item.h"
+#include "settings/source_item.h"
 #include "convert/piece_plan.h"
 #include "engine/engine_link.h"
 #include "engine/identify.h"

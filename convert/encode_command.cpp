@@ -1,5 +1,6 @@
 #include "convert/encode_command.h"
 
+#include <cctype>
 #include <cmath>
 
 #include "platform/command_line.h"
@@ -48,7 +49,8 @@ std::string CodecTemplate(const SourceItem& s, bool audioKept) {
 }  // namespace
 
 bool IsDvdSource(const std::string& sourcePath) {
-  return sourcePath.size() == 11 && AsciiLower(sourcePath.substr(0, 10)) == "dvd_drive_";
+  return sourcePath.size() == 11 && AsciiLower(sourcePath.substr(0, 10)) == "dvd_drive_" &&
+         std::isalpha(static_cast<unsigned char>(sourcePath[10]));
 }
 
 std::string SourcePart(const SourceItem& item) {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/source_item.h"
+#include "settings/source_item.h"
 #include "platform/installation.h"
 
 namespace orv {

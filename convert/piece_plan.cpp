@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/source_list.h"
+#include "settings/source_list.h"
 #include "convert/encode_command.h"
 #include "platform/text.h"
 

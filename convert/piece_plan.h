@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/source_item.h"
+#include "settings/source_item.h"
 
 namespace orv {
 

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "app/source_item.h"
+#include "settings/source_item.h"
 
 namespace orv {
 

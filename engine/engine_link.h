@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/shell.h"
+#include "platform/shell.h"
 #include "engine/records.h"
 #include "platform/installation.h"
 #include "platform/launcher.h"

@@ -2,9 +2,11 @@
 
 #include <signal.h>
 
+#include <cctype>
+
 #include <thread>
 
-#include "app/source_list.h"
+#include "settings/source_list.h"
 #include "platform/command_line.h"
 #include "platform/files.h"
 #include "platform/process_list.h"
@@ -14,7 +16,11 @@
 namespace orv {
 
 std::string DvdRootOf(const std::string& sourcePath) {
-  return sourcePath.empty() ? std::string() : std::string(1, sourcePath.back()) + ":\\";
+  // Only a drive letter makes a root: a stored path of any other shape must
+  // not put its characters into the unquoted play line.
+  if (sourcePath.empty() || !std::isalpha(static_cast<unsigned char>(sourcePath.back())))
+    return std::string();
+  return std::string(1, sourcePath.back()) + ":\\";
 }
 
 std::string PlayAudioGroups(const std::string& audioChannel, const std::string& audioVolume) {

@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "app/shell.h"
-#include "app/source_item.h"
+#include "platform/shell.h"
+#include "settings/source_item.h"
 #include "engine/engine_link.h"
 #include "engine/identify.h"
 

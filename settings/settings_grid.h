@@ -8,7 +8,7 @@
 #include <QAbstractScrollArea>
 #include <vector>
 
-#include "app/shell.h"
+#include "platform/shell.h"
 #include "settings/grid_rows.h"
 
 class QComboBox;

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/source_list.h"
+#include "settings/source_list.h"
 #include "convert/batch_run.h"
 #include "engine/identify.h"
 #include "platform/files.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.h"
+#include "platform/shell.h"
 #include "platform/installation.h"
 
 namespace orv::test {

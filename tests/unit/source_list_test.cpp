@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/source_list.h"
+#include "settings/source_list.h"
 #include "settings/grid_rows.h"
 #include "settings/option_tables.h"
 #include "tests/support/test_support.h"

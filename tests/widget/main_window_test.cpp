@@ -16,7 +16,7 @@
 
 #include "app/main_window_dialogs.h"
 #include "app/main_window_ids.h"
-#include "app/source_list.h"
+#include "settings/source_list.h"
 #include "app/source_list_ctrl.h"
 #include "platform/command_line.h"
 #include "platform/launcher.h"

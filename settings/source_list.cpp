@@ -1,4 +1,4 @@
-#include "app/source_list.h"
+#include "settings/source_list.h"
 
 #include "engine/identify.h"
 #include "platform/installation.h"

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/source_item.h"
+#include "settings/source_item.h"
 #include "engine/engine_link.h"
 
 namespace orv {

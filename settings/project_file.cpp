@@ -1,0 +1,145 @@
+#include "settings/project_file.h"
+
+namespace orv {
+namespace {
+
+// Far above any list a user builds; a larger file is refused unread.
+constexpr std::size_t kMaxProjectBytes = 256u << 20;
+
+std::string Replace1(std::string text, const std::string& value) {
+  return text.replace(text.find("%1"), 2, value);
+}
+
+}  // namespace
+
+void WriteItemRecord(ArchiveWriter& out, const SourceItem& item) {
+  out.String(item.videoDisabled);
+  out.String(item.videoBitrate);
+  out.String(item.videoFrameRate);
+  out.String(item.videoSize);
+  out.String(item.videoCodec);
+  out.String(item.audioDisabled);
+  out.String(item.audioVolume);
+  out.String(item.audioChannel);
+  out.String(item.audioBitrate);
+  out.String(item.audioSampleRate);
+  out.String(item.audioCodec);
+  out.Int32(item.clipEnabled);
+  out.Double(item.clipEndSeconds);
+  out.Double(item.clipStartSeconds);
+  out.String(item.clipStartText);
+  out.String(item.clipEndText);
+  out.String(item.outputFormat);
+  out.String(item.splitMode);
+  out.String(item.sourcePath);
+  out.String(item.outputPath);
+  out.Double(item.duration);
+  out.Int32(item.spare);
+  out.Int32(item.videoWidth);
+  out.Int32(item.videoHeight);
+  out.Int32(item.isDvdTitle);
+  out.Int32(item.dvdAudioChannel);
+  out.Int32(item.dvdAudioStreamId);
+  out.Int32(item.dvdSubtitleId);
+  out.Int32(item.dvdLastChapter);
+  out.Int32(item.dvdFirstChapter);
+  out.Int32(item.dvdTitle);
+  out.Int32(item.profileIndex);
+  out.String(item.quantizerMin);
+  out.String(item.quantizerMax);
+}
+
+bool ReadItemRecord(ArchiveReader& in, SourceItem* item) {
+  in.String(&item->videoDisabled);
+  in.String(&item->videoBitrate);
+  in.String(&item->videoFrameRate);
+  in.String(&item->videoSize);
+  in.String(&item->videoCodec);
+  in.String(&item->audioDisabled);
+  in.String(&item->audioVolume);
+  in.String(&item->audioChannel);
+  in.String(&item->audioBitrate);
+  in.String(&item->audioSampleRate);
+  in.String(&item->audioCodec);
+  in.Int32(&item->clipEnabled);
+  in.Double(&item->clipEndSeconds);
+  in.Double(&item->clipStartSeconds);
+  in.String(&item->clipStartText);
+  in.String(&item->clipEndText);
+  in.String(&item->outputFormat);
+  in.String(&item->splitMode);
+  in.String(&item->sourcePath);
+  in.String(&item->outputPath);
+  in.Double(&item->duration);
+  in.Int32(&item->spare);
+  in.Int32(&item->videoWidth);
+  in.Int32(&item->videoHeight);
+  in.Int32(&item->isDvdTitle);
+  in.Int32(&item->dvdAudioChannel);
+  in.Int32(&item->dvdAudioStreamId);
+  in.Int32(&item->dvdSubtitleId);
+  in.Int32(&item->dvdLastChapter);
+  in.Int32(&item->dvdFirstChapter);
+  in.Int32(&item->dvdTitle);
+  in.Int32(&item->profileIndex);
+  in.String(&item->quantizerMin);
+  return in.String(&item->quantizerMax);
+}
+
+std::string ProjectBytes(const ItemList& items) {
+  ArchiveWriter out;
+  out.Int32(static_cast<int32_t>(items.size()));
+  for (const auto& item : items) WriteItemRecord(out, *item);
+  return out.bytes();
+}
+
+ProjectLoad ParseProject(const std::string& bytes, const std::string& fileName,
+                         ProjectContents* contents) {
+  ArchiveReader in(bytes);
+  contents->items.clear();
+  if (!in.Int32(&contents->storedCount)) {
+    contents->error = ArchiveErrorText(in.error(), fileName);
+    return ProjectLoad::Damaged;
+  }
+  if (contents->storedCount < 0) {
+    contents->error = ArchiveErrorText(ArchiveError::BadFormat, fileName) + " It gives " +
+                      std::to_string(contents->storedCount) + " items.";
+    return ProjectLoad::Damaged;
+  }
+  // Records are read one by one, never counted ahead: a count far beyond
+  // the file's bytes ends at its end, not in an allocation.
+  for (int32_t i = 0; i < contents->storedCount; ++i) {
+    auto item = std::make_unique<SourceItem>();
+    if (!ReadItemRecord(in, item.get())) {
+      const std::size_t read = contents->items.size();
+      contents->error = ArchiveErrorText(in.error(), fileName) + " " + std::to_string(read) +
+                        " of the " + std::to_string(contents->storedCount) +
+                        (contents->storedCount == 1 ? " item it lists was" : " items it lists were") +
+                        " read.";
+      return ProjectLoad::Damaged;
+    }
+    contents->items.push_back(std::move(item));
+  }
+  return ProjectLoad::Ok;
+}
+
+ProjectLoad LoadProjectFile(const std::string& path, ProjectContents* contents) {
+  std::string bytes;
+  switch (ReadFileBytes(path, kMaxProjectBytes, &bytes)) {
+    case FileReadResult::OpenFailed:
+      return ProjectLoad::OpenFailed;
+    case FileReadResult::TooLarge:
+      contents->items.clear();
+      contents->error = Replace1(kArchiveTooLarge, path);
+      return ProjectLoad::Damaged;
+    case FileReadResult::Ok:
+      break;
+  }
+  return ParseProject(bytes, path, contents);
+}
+
+bool SaveProjectFile(const std::string& path, const ItemList& items) {
+  return WriteFileBytes(path, ProjectBytes(items));
+}
+
+}  // namespace orv
