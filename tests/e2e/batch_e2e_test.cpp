@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -16,6 +17,7 @@
 #include "settings/grid_rows.h"
 #include "settings/option_tables.h"
 #include "settings/profile_file.h"
+#include "settings/project_file.h"
 #include "tests/support/test_support.h"
 
 namespace orv {
@@ -237,6 +239,88 @@ TEST_F(E2E, ConsoleTakesASavedProfile) {
   EXPECT_NE(text.find("neither mp4 nor mp3"), std::string::npos) << text;
   text = Console("--profile-file '" + work / "none.profile" + "' '" + M("seven.avi") + "'", &status);
   EXPECT_EQ(status, 2);
+}
+
+// A project record laid down field by field in its stored order.
+class RecordBytes {
+ public:
+  RecordBytes& S(const std::string& s) {
+    bytes += static_cast<char>(s.size()) + s;  // every text here is under 255 bytes
+    return *this;
+  }
+  RecordBytes& I(int32_t v) {
+    for (int k = 0; k < 4; ++k) bytes += static_cast<char>((static_cast<uint32_t>(v) >> (8 * k)) & 0xFF);
+    return *this;
+  }
+  RecordBytes& D(double v) {
+    uint64_t u;
+    std::memcpy(&u, &v, 8);
+    for (int k = 0; k < 8; ++k) bytes += static_cast<char>((u >> (8 * k)) & 0xFF);
+    return *this;
+  }
+  // One MPEG-4 item of a 7 s 320x240 source.
+  RecordBytes& Item(const std::string& source, const std::string& output, int clip, double start,
+                    double end, const std::string& split, const std::string& channel,
+                    const std::string& volume) {
+    S("no").S("1200").S("default").S("320x240").S("MPEG4").S("no").S(volume).S(channel);
+    S("128").S("44100").S("aac").I(clip).D(end).D(start).S("00:00:00.00").S("00:00:07.00");
+    S("mp4").S(split).S(source).S(output).D(7.0).I(0).I(320).I(240);
+    I(0).I(0).I(0).I(0).I(0).I(0).I(0).I(0).S("1").S("31");
+    return *this;
+  }
+  std::string bytes;
+};
+
+TEST_F(E2E, ConsoleConvertsAProjectWithItsStoredSettings) {
+  RecordBytes project;
+  project.I(4)
+      .Item(M("seven.avi"), out / "trim.mp4", 1, 1.5, 4.0, "Not split", "default", "default")
+      .Item(M("seven.avi"), out / "split.mp4", 0, 0, 7, "00:00:02", "default", "default")
+      .Item(M("seven.avi"), out / "mono.mp4", 0, 0, 7, "Not split", "left mono", "-10")
+      .Item(work / "gone.avi", out / "gone.mp4", 0, 0, 7, "Not split", "default", "default");
+  WriteText(work / "list.vpt", project.bytes);
+  int status = -1;
+  const std::string text = Console("--verbose '" + work / "list.vpt" + "'", &status);
+  EXPECT_EQ(status, 1) << text;  // the fourth item's source is gone
+  EXPECT_NE(text.find(work / "gone.avi" + ": the source is not there; left out"), std::string::npos)
+      << text;
+  const std::string engine = "+ \"" + work / "orvantic-engine\" \"" + M("seven.avi") + "\"";
+  const std::string rest =
+      "-srate 44100  -vf scale=320:-2,harddup,expand=320:240:-1:-1:1  -oac lavc -ovc lavc "
+      "-lavcopts acodec=aac:abitrate=128:vcodec=mpeg4:vbitrate=1200:mbd=2:cmp=2:subcmp=2:"
+      "trell=yes:v4mv=yes:aic=2:vglobal=1:aglobal=1 -ffourcc mp4v -of lavf -lavfopts "
+      "format=mp4:i_certify_that_my_video_stream_does_not_use_b_frames";
+  const std::string folder = " -currentfolder \"" + work.path() + "\" ";
+  const std::string expected[] = {
+      engine + "   " + rest + " -ss 1.500000 -endpos 2.500000  -o \"" + out / "trim.mp4\"" + folder,
+      engine + "   " + rest + " -ss 0 -endpos 00:00:02  -o \"" + out / "split_clip_1.mp4\"" + folder,
+      engine + "   " + rest + " -ss 2.000000 -endpos 00:00:02  -o \"" + out / "split_clip_2.mp4\"" +
+          folder,
+      engine + "  -af channels=1:1:0:0,volume=-10db:sc " + rest + " -o \"" + out / "mono.mp4\"" +
+          folder,
+  };
+  for (const std::string& line : expected) EXPECT_NE(text.find(line + "\n"), std::string::npos) << line << "\n\n" << text;
+  EXPECT_NEAR(ProbeDuration(out / "trim.mp4"), 2.5, 0.2);
+  for (int k = 1; k <= 3; ++k)
+    EXPECT_NEAR(ProbeDuration(out / ("split_clip_" + std::to_string(k) + ".mp4")), 2.0, 0.25) << k;
+  EXPECT_NEAR(ProbeDuration(out / "split_clip_4.mp4"), 1.0, 0.25);
+  EXPECT_EQ(RunCommand("ffprobe -v error -select_streams a:0 -show_entries stream=channels -of "
+                       "csv=p=0 '" + out / "mono.mp4" + "'"),
+            "1\n");
+
+  // --output moves the project's outputs; --save-project writes the list instead.
+  const std::string saved = work / "again.vpt";
+  const std::string text2 = Console("--save-project '" + saved + "' --output '" + work.path() +
+                                        "' '" + work / "list.vpt" + "' '" + M("wide clip.mov") + "'",
+                                    &status);
+  ProjectContents contents;
+  ASSERT_EQ(LoadProjectFile(saved, &contents), ProjectLoad::Ok) << text2;
+  ASSERT_EQ(contents.items.size(), 4u);
+  EXPECT_EQ(contents.items[0]->outputPath, work / "trim.mp4");
+  EXPECT_EQ(contents.items[2]->audioVolume, "-10");
+  EXPECT_EQ(contents.items[3]->sourcePath, M("wide clip.mov"));
+  EXPECT_EQ(contents.items[3]->outputPath, work / "wide clip.mp4");
+  EXPECT_FALSE(FileExists(work / "trim.mp4"));  // nothing converted
 }
 
 TEST_F(E2E, ConsoleUsageErrorsAndSecondInstance) {
