@@ -118,6 +118,10 @@ TEST(EncodeCommand, DvdSourceParts) {
   EXPECT_EQ(SourcePart(item), " dvd://2 -dvd-device \"d:\" -chapter 1-5  -sid 3 ");
   item.sourcePath = "DVD_DRIVE_DX";  // 12 characters: a file
   EXPECT_EQ(SourcePart(item), " \"DVD_DRIVE_DX\" ");
+  // A stored name whose last character is no drive letter is a file too: it
+  // must not reach the unquoted DVD form.
+  item.sourcePath = "DVD_DRIVE_\"";
+  EXPECT_EQ(SplitCommandLine(SourcePart(item)), std::vector<std::string>{"DVD_DRIVE_\""});
 }
 
 TEST(EncodeCommand, FileNamesCannotInjectOptions) {

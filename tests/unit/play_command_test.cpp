@@ -57,6 +57,7 @@ TEST(PlayCommand, DvdTitleAndVideoCd) {
                 .find("-chapter 2-5  -aid 129  -sid 32  -ss"),
             std::string::npos);
   EXPECT_EQ(DvdRootOf("DVD_DRIVE_E"), "E:\\");
+  EXPECT_EQ(DvdRootOf("DVD_DRIVE_\""), "");  // no letter, no root
 
   SourceItem vcd = FileItem();
   vcd.isDvdTitle = 2;
