@@ -357,6 +357,11 @@ EncodeOutcome EncodeRun::run() {
   origin_ = (dvd_ ? dvd_->StartTime(input_.get()) : SourceStartTime(input_.get())) +
             options_.startSeconds;
   if (options_.end.kind == EndKind::Duration) endSeconds_ = options_.end.seconds;
+  if (dvd_) {
+    const double rest = dvd_->RangeSeconds() - options_.startSeconds;
+    if (rest <= 0) throw EngineError("the start lies past the end of the chapters");
+    endSeconds_ = endSeconds_ > 0 ? std::min(endSeconds_, rest) : rest;
+  }
   uint64_t sizeLimit = options_.end.kind == EndKind::Size ? options_.end.bytes : 0;
   output_ = std::make_unique<OutputFile>(options_.output, plan_.muxer, sizeLimit);
 
@@ -389,7 +394,11 @@ EncodeOutcome EncodeRun::run() {
       avformat_seek_file(input_.get(), -1, INT64_MIN, target, target, AVSEEK_FLAG_ANY);
   }
   demuxer_ = std::make_unique<Demuxer>(input_.get(), control_);
-  if (dvd_) dvd_->AttachTo(*demuxer_);
+  if (dvd_) {
+    dvd_->AttachTo(*demuxer_);
+    // Without -ss reading starts at the chapters' first sector.
+    dvd_->PreRollSubtitles(options_.startSeconds > 0 ? avio_tell(input_->pb) : 0);
+  }
   for (auto& s : stages_) demuxer_->route(s.path->index(), s.packets.get());
   demuxer_->SetDone([this] {
     return std::all_of(stages_.begin(), stages_.end(),

@@ -253,6 +253,11 @@ PlayOutcome PlayRun::run() {
   origin_ = (dvd_ ? dvd_->StartTime(input_.get()) : SourceStartTime(input_.get())) +
             options_.startSeconds;
   if (options_.end.kind == EndKind::Duration) endSeconds_ = options_.end.seconds;
+  if (dvd_) {
+    const double rest = dvd_->RangeSeconds() - options_.startSeconds;
+    if (rest <= 0) throw EngineError("the start lies past the end of the chapters");
+    endSeconds_ = endSeconds_ > 0 ? std::min(endSeconds_, rest) : rest;
+  }
 
   std::string error;
   embed_ = X11Embed::Open(static_cast<unsigned long>(options_.wid), error);
@@ -279,7 +284,11 @@ PlayOutcome PlayRun::run() {
       avformat_seek_file(input_.get(), -1, INT64_MIN, target, target, AVSEEK_FLAG_ANY);
   }
   demuxer_ = std::make_unique<Demuxer>(input_.get(), control_);
-  if (dvd_) dvd_->AttachTo(*demuxer_);
+  if (dvd_) {
+    dvd_->AttachTo(*demuxer_);
+    // Without -ss reading starts at the chapters' first sector.
+    dvd_->PreRollSubtitles(options_.startSeconds > 0 ? avio_tell(input_->pb) : 0);
+  }
   if (videoPath_) demuxer_->route(videoPath_->index(), videoPackets_.get());
   if (audioPath_) demuxer_->route(audioPath_->index(), audioPackets_.get());
   demuxer_->SetDone([this] {

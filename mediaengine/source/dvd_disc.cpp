@@ -207,7 +207,7 @@ DvdTitleInfo DvdDisc::Title(int title) const {
   return info;
 }
 
-std::vector<DvdCell> DvdDisc::Cells(int title, int firstChapter, int lastChapter) const {
+DvdCellRange DvdDisc::Cells(int title, int firstChapter, int lastChapter) const {
   TitleTables tt = Lookup(tables_->vmg, reader_, tables_->titleSets, title, name_);
   const int chapters = tt.ptts->nr_of_ptts;
   if (firstChapter < 1 || lastChapter < firstChapter || lastChapter > chapters)
@@ -231,20 +231,26 @@ std::vector<DvdCell> DvdDisc::Cells(int title, int firstChapter, int lastChapter
   if (first < 1 || end > pgc->nr_of_cells || first > end || !pgc->cell_playback)
     throw EngineError("the chapter table of title " + std::to_string(title) + " of the DVD " +
                       name_ + " cannot be followed");
-  std::vector<DvdCell> cells;
-  for (int c = first; c <= end; ++c) {
+  DvdCellRange range;
+  bool found = false;
+  for (int c = 1; c <= pgc->nr_of_cells; ++c) {
     const cell_playback_t& cell = pgc->cell_playback[c - 1];
     // Of an angle block only the first angle plays.
     if (cell.block_type == BLOCK_TYPE_ANGLE_BLOCK && cell.block_mode != BLOCK_MODE_FIRST_CELL)
       continue;
     if (cell.last_sector < cell.first_sector) continue;
-    cells.push_back({cell.first_sector, cell.last_sector});
+    if (c >= first && c <= end) {
+      if (!found) range.first = range.cells.size();
+      range.last = range.cells.size();
+      found = true;
+    }
+    range.cells.push_back({cell.first_sector, cell.last_sector, Seconds(cell.playback_time)});
   }
-  if (cells.empty())
+  if (!found)
     throw EngineError("chapters " + std::to_string(firstChapter) + "-" +
                       std::to_string(lastChapter) + " of title " + std::to_string(title) +
                       " hold no video");
-  return cells;
+  return range;
 }
 
 dvd_file_s* DvdDisc::OpenTitleSet(int titleSet) const {

@@ -34,6 +34,16 @@ struct DvdSubtitleTrack {
 struct DvdCell {
   uint32_t firstSector = 0;  // inclusive, within the title set's VOBs
   uint32_t lastSector = 0;   // inclusive
+  double seconds = 0;        // playing time from the tables
+  int64_t sectors() const { return static_cast<int64_t>(lastSector) - firstSector + 1; }
+};
+
+// The cells of a title's program chain (first angle only) and which of them
+// a chapter range plays: cells[first] to cells[last].
+struct DvdCellRange {
+  std::vector<DvdCell> cells;
+  size_t first = 0;
+  size_t last = 0;
 };
 
 struct DvdTitleInfo {
@@ -63,10 +73,10 @@ class DvdDisc {
   int ChapterCount(int title) const;
   // Throws for a title out of range or one whose tables cannot be read.
   DvdTitleInfo Title(int title) const;
-  // The cells from the first cell of firstChapter to the last cell of
-  // lastChapter (1-based, inclusive), first angle only. Throws for a range
+  // The title's cells, with the range from the first cell of firstChapter
+  // to the last cell of lastChapter (1-based, inclusive). Throws for a range
   // the title does not have.
-  std::vector<DvdCell> Cells(int title, int firstChapter, int lastChapter) const;
+  DvdCellRange Cells(int title, int firstChapter, int lastChapter) const;
 
   // The title set's video objects, for reading sectors. Throws on failure.
   dvd_file_s* OpenTitleSet(int titleSet) const;

@@ -84,10 +84,20 @@ DvdInput::DvdInput(const Options& options) : options_(options) {
   title_ = disc_->Title(options.dvdTitle);
   const int first = options.chapterFirst > 0 ? options.chapterFirst : 1;
   const int last = options.chapterLast > 0 ? options.chapterLast : title_.chapters;
-  cells_ = disc_->Cells(options.dvdTitle, first, last);
-  for (const DvdCell& cell : cells_) {
-    cellStarts_.push_back(totalSectors_);
-    totalSectors_ += static_cast<int64_t>(cell.lastSector) - cell.firstSector + 1;
+  const DvdCellRange range = disc_->Cells(options.dvdTitle, first, last);
+  for (size_t c = 0; c < range.first; ++c)
+    beforeSectors_ = Append(before_, range.cells[c].firstSector, range.cells[c].sectors());
+  for (size_t c = range.first; c <= range.last; ++c) {
+    totalSectors_ = Append(spans_, range.cells[c].firstSector, range.cells[c].sectors());
+    rangeSeconds_ += range.cells[c].seconds;
+  }
+  if (range.last + 1 < range.cells.size()) {
+    // The sound of the range's last half second is stored in the next
+    // cell; read about a second of it.
+    const DvdCell& next = range.cells[range.last + 1];
+    int64_t tail = next.seconds > 1 ? static_cast<int64_t>(next.sectors() / next.seconds)
+                                    : next.sectors();
+    totalSectors_ = Append(spans_, next.firstSector, std::min(next.sectors(), std::max<int64_t>(tail, 64)));
   }
 
   const std::string which = "title " + std::to_string(title_.number);
@@ -193,6 +203,61 @@ void DvdInput::AttachTo(Demuxer& demuxer) {
               [overlay](const AVPacket* packet, AVRational timeBase) { overlay->feed(packet, timeBase); });
 }
 
+namespace {
+
+// MPEG-PS: the payloads of one private-stream-1 substream in a 2048-byte
+// pack, with the PTS of the PES packet that carries each (90 kHz) or
+// AV_NOPTS_VALUE.
+template <typename Sink>
+void ForEachSubstreamPayload(const uint8_t* pack, int substream, Sink&& sink) {
+  if (pack[0] || pack[1] || pack[2] != 1 || pack[3] != 0xba) return;
+  int at = 14 + (pack[13] & 7);
+  while (at + 9 <= kSector) {
+    const uint8_t* pes = pack + at;
+    if (pes[0] || pes[1] || pes[2] != 1) return;
+    const int length = (pes[4] << 8) | pes[5];
+    const int end = std::min(at + 6 + length, kSector);
+    if (pes[3] == 0xbd && (pes[6] & 0xc0) == 0x80) {
+      const int payload = at + 9 + pes[8];
+      if (payload < end && pack[payload] == substream) {
+        int64_t pts = AV_NOPTS_VALUE;
+        if ((pes[7] & 0x80) && at + 14 <= kSector) {
+          pts = (static_cast<int64_t>(pes[9] & 0x0e) << 29) | (pes[10] << 22) |
+                ((pes[11] >> 1) << 15) | (pes[12] << 7) | (pes[13] >> 1);
+        }
+        sink(pack + payload + 1, end - payload - 1, pts);
+      }
+    }
+    at = end;
+  }
+}
+
+}  // namespace
+
+void DvdInput::PreRollSubtitles(int64_t from) {
+  if (!overlay_) return;
+  // Subpictures rarely show longer than this; a DVD holds some 10 to 20 s
+  // of video in 4096 sectors.
+  constexpr int64_t kLookBack = 4096;
+  const int64_t end = beforeSectors_ + std::clamp<int64_t>(from, 0, totalSectors_ * kSector) / kSector;
+  std::vector<uint8_t> buffer(kSector);
+  PacketPtr packet = MakePacket();
+  for (int64_t v = std::max<int64_t>(0, end - kLookBack); v < end; ++v) {
+    const Span* span = v < beforeSectors_ ? Find(before_, v) : Find(spans_, v - beforeSectors_);
+    if (!span) continue;
+    const int64_t within = (v < beforeSectors_ ? v : v - beforeSectors_) - span->start;
+    if (DVDReadBlocks(file_, static_cast<int>(span->firstSector + within), 1, buffer.data()) != 1)
+      continue;
+    ForEachSubstreamPayload(buffer.data(), subtitle_->streamId, [&](const uint8_t* data, int size, int64_t pts) {
+      if (size <= 0 || av_new_packet(packet.get(), size) < 0) return;
+      std::memcpy(packet->data, data, static_cast<size_t>(size));
+      packet->pts = pts;
+      overlay_->feed(packet.get(), AVRational{1, 90000});
+      av_packet_unref(packet.get());
+    });
+  }
+}
+
 int DvdInput::ReadPacket(void* opaque, uint8_t* buffer, int size) {
   return static_cast<DvdInput*>(opaque)->read(buffer, size);
 }
@@ -234,15 +299,28 @@ int DvdInput::read(uint8_t* buffer, int size) {
   return n;
 }
 
+int64_t DvdInput::Append(std::vector<Span>& spans, uint32_t firstSector, int64_t sectors) {
+  const int64_t start = spans.empty() ? 0 : spans.back().start + spans.back().sectors;
+  spans.push_back({firstSector, sectors, start});
+  return start + sectors;
+}
+
+const DvdInput::Span* DvdInput::Find(const std::vector<Span>& spans, int64_t sector) {
+  auto after = std::upper_bound(spans.begin(), spans.end(), sector,
+                                [](int64_t s, const Span& span) { return s < span.start; });
+  if (after == spans.begin()) return nullptr;
+  const Span* span = &*(after - 1);
+  return sector < span->start + span->sectors ? span : nullptr;
+}
+
 bool DvdInput::refill() {
   const int64_t sector = position_ / kSector;
-  auto next = std::upper_bound(cellStarts_.begin(), cellStarts_.end(), sector);
-  const size_t cell = static_cast<size_t>(next - cellStarts_.begin()) - 1;
-  const int64_t within = sector - cellStarts_[cell];
-  const int64_t left = cells_[cell].lastSector - cells_[cell].firstSector + 1 - within;
-  const int count = static_cast<int>(std::min<int64_t>(left, kSectorsPerRead));
+  const Span* span = Find(spans_, sector);
+  if (!span) return false;
+  const int64_t within = sector - span->start;
+  const int count = static_cast<int>(std::min<int64_t>(span->sectors - within, kSectorsPerRead));
   staged_.resize(static_cast<size_t>(count) * kSector);
-  const int disc = static_cast<int>(cells_[cell].firstSector + within);
+  const int disc = static_cast<int>(span->firstSector + within);
   ssize_t got = DVDReadBlocks(file_, disc, static_cast<size_t>(count), staged_.data());
   if (got <= 0) {
     // Skip the sector we could not read; the demuxer resynchronises on the

@@ -56,6 +56,15 @@ class DvdInput {
   void PrepareVideo(StreamPath& path);
   // Hands the chosen subtitle's packets to the overlay.
   void AttachTo(Demuxer& demuxer);
+  // With -sid, reading starts after the title's beginning (a later chapter,
+  // a -ss position) and a subpicture that began earlier is still showing:
+  // its packets lie before the start. Feeds the overlay what the last
+  // seconds before byte position `from` of the range hold.
+  void PreRollSubtitles(int64_t from);
+  // Playing time of the chapter range from the title's tables. The reading
+  // goes a little past it (sound is stored behind the picture), so the run
+  // ends here.
+  double RangeSeconds() const { return rangeSeconds_; }
 
  private:
   static int ReadPacket(void* opaque, uint8_t* buffer, int size);
@@ -72,10 +81,21 @@ class DvdInput {
   dvd_file_s* file_ = nullptr;
   AVIOContext* io_ = nullptr;
 
-  // The chapters' cells as one byte range; position_ is in it.
-  std::vector<DvdCell> cells_;
-  std::vector<int64_t> cellStarts_;  // sector offset of each cell in the range
+  // A stretch of the title set's sectors; the reading space is a list of
+  // them, one byte range in which position_ lies.
+  struct Span {
+    uint32_t firstSector = 0;
+    int64_t sectors = 0;
+    int64_t start = 0;  // sector offset in its list
+  };
+  static int64_t Append(std::vector<Span>& spans, uint32_t firstSector, int64_t sectors);
+  static const Span* Find(const std::vector<Span>& spans, int64_t sector);
+
+  std::vector<Span> spans_;    // the range's cells and the tail after them
+  std::vector<Span> before_;   // the title's cells before the range
   int64_t totalSectors_ = 0;
+  int64_t beforeSectors_ = 0;
+  double rangeSeconds_ = 0;
   int64_t position_ = 0;  // bytes
   std::vector<uint8_t> staged_;
   int64_t stagedAt_ = -1;  // byte position of staged_[0]

@@ -52,9 +52,11 @@ SubtitleOverlay::SubtitleOverlay(const uint32_t (&palette)[16]) {
 void SubtitleOverlay::feed(const AVPacket* packet, AVRational timeBase) {
   AVPacket* copy = av_packet_clone(packet);
   if (!copy) return;
+  // A subpicture spans several packets and only the first has a time; the
+  // decoder answers on the last one.
   if (copy->pts != AV_NOPTS_VALUE)
-    copy->pts = av_rescale_q(copy->pts, timeBase, decoder_->pkt_timebase);
-  copy->dts = copy->pts;
+    lastPts_ = av_rescale_q(copy->pts, timeBase, decoder_->pkt_timebase);
+  copy->pts = copy->dts = lastPts_;
   AVSubtitle subtitle{};
   int got = 0;
   const int rc = avcodec_decode_subtitle2(decoder_.get(), &subtitle, &got, copy);
@@ -92,6 +94,9 @@ void SubtitleOverlay::feed(const AVPacket* packet, AVRational timeBase) {
   avsubtitle_free(&subtitle);
 
   std::lock_guard lock(mutex_);
+  // Subpictures come in time order; one not newer than the last is one we
+  // were given before (read ahead of a seek's landing point).
+  if (!shown_.empty() && shown.start <= shown_.back().start) return;
   // A new subpicture (or an empty one, which clears the screen) ends the
   // one that had no end of its own.
   if (!shown_.empty() && shown_.back().end > shown.start) shown_.back().end = shown.start;

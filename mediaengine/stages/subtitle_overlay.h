@@ -42,6 +42,7 @@ class SubtitleOverlay {
   void Blend(AVFrame* frame, const Bitmap& bitmap) const;
 
   CodecPtr decoder_;
+  int64_t lastPts_ = AV_NOPTS_VALUE;  // of the packet that began the subpicture
   std::mutex mutex_;
   std::deque<Shown> shown_;
 };
