@@ -45,7 +45,6 @@ struct ResolvedDevice {
 
 // A -dvd-device text to what libdvdread opens: a drive letter through the
 // drives list, any other text as a path of its own.
-ResolvedDevice ResolveDvdDevice(const std::string& deviceText,
-                                const std::vector<DvdDrive>& drives);
+ResolvedDevice ResolveDvdDevice(const std::string& deviceText, const std::vector<DvdDrive>& drives);
 
 }  // namespace orv

@@ -1,11 +1,10 @@
-#include "platform/dvd_drives.h"
-
 #include <dirent.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 
+#include "platform/dvd_drives.h"
 #include "platform/profile_file.h"
 #include "platform/text.h"
 
@@ -42,8 +41,8 @@ std::vector<std::string> OpticalDevices(const std::string& devFolder) {
   // sr10 comes after sr9, not after sr1.
   std::sort(found.begin(), found.end());
   std::vector<std::string> devices;
-  const std::string folder = devFolder.empty() || devFolder.back() == '/' ? devFolder
-                                                                           : devFolder + "/";
+  const std::string folder =
+      devFolder.empty() || devFolder.back() == '/' ? devFolder : devFolder + "/";
   for (const auto& [n, name] : found) devices.push_back(folder + name);
   return devices;
 }
@@ -79,7 +78,8 @@ std::vector<DvdDrive> ListDvdDrives(const std::string& settingsFile) {
 
 char DriveLetterOf(const std::string& deviceText) {
   std::string t = TrimBlanks(deviceText);
-  if (t.size() >= 2 && t.front() == '"' && t.back() == '"') t = TrimBlanks(t.substr(1, t.size() - 2));
+  if (t.size() >= 2 && t.front() == '"' && t.back() == '"')
+    t = TrimBlanks(t.substr(1, t.size() - 2));
   if (t.size() < 2 || t.size() > 3 || t[1] != ':') return 0;
   const char c = AsciiLower(t.substr(0, 1))[0];
   if (c < 'a' || c > 'z') return 0;

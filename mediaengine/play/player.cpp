@@ -270,8 +270,8 @@ PlayOutcome PlayRun::run() {
 
   const int videoIndex = FindVideoStream(input_.get());
   const int audioIndex = options_.noSound ? -1
-                         : dvd_          ? dvd_->AudioStream(input_.get())
-                                         : FindAudioStream(input_.get(), options_.aid);
+                         : dvd_           ? dvd_->AudioStream(input_.get())
+                                          : FindAudioStream(input_.get(), options_.aid);
   if (videoIndex >= 0) SetUpVideo(videoIndex);
   if (audioIndex >= 0) SetUpAudio(audioIndex);
   if (!videoPath_ && !audioPath_) throw EngineError("the source has nothing to play");

@@ -41,8 +41,7 @@ int Bcd(uint8_t v) { return (v >> 4) * 10 + (v & 0x0f); }
 
 double Seconds(const dvd_time_t& t) {
   const double rate = (t.frame_u >> 6) == 1 ? 25.0 : 30000.0 / 1001.0;
-  return Bcd(t.hour) * 3600.0 + Bcd(t.minute) * 60.0 + Bcd(t.second) +
-         Bcd(t.frame_u & 0x3f) / rate;
+  return Bcd(t.hour) * 3600.0 + Bcd(t.minute) * 60.0 + Bcd(t.second) + Bcd(t.frame_u & 0x3f) / rate;
 }
 
 std::string Language(int type, uint16_t code) {
@@ -146,8 +145,7 @@ struct TitleTables {
 };
 
 TitleTables Lookup(const ifo_handle_t* vmg, dvd_reader_t* reader,
-                          std::map<int, ifo_handle_t*>& titleSets, int title,
-                          const std::string& name) {
+                   std::map<int, ifo_handle_t*>& titleSets, int title, const std::string& name) {
   const int count = vmg->tt_srpt->nr_of_srpts;
   if (title < 1 || title > count)
     throw EngineError("title " + std::to_string(title) + " does not exist: the DVD " + name +
@@ -221,8 +219,7 @@ DvdCellRange DvdDisc::Cells(int title, int firstChapter, int lastChapter) const 
   // before the next chapter's first cell, or at the end of the chain.
   auto startCell = [&](int chapter) {
     const ptt_info_t& p = tt.ptts->ptt[chapter - 1];
-    if (p.pgcn != pgcn || p.pgn < 1 || p.pgn > pgc->nr_of_programs || !pgc->program_map)
-      return -1;
+    if (p.pgcn != pgcn || p.pgn < 1 || p.pgn > pgc->nr_of_programs || !pgc->program_map) return -1;
     return static_cast<int>(pgc->program_map[p.pgn - 1]);  // 1-based
   };
   const int first = startCell(firstChapter);
@@ -257,8 +254,8 @@ dvd_file_s* DvdDisc::OpenTitleSet(int titleSet) const {
   dvd_file_t* file = DVDOpenFile(reader_, titleSet, DVD_READ_TITLE_VOBS);
   if (!file) {
     std::string why = LastMessage();
-    throw EngineError("cannot open title set " + std::to_string(titleSet) + " of the DVD " +
-                      name_ + (why.empty() ? "" : ": " + why));
+    throw EngineError("cannot open title set " + std::to_string(titleSet) + " of the DVD " + name_ +
+                      (why.empty() ? "" : ": " + why));
   }
   return file;
 }

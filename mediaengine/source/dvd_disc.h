@@ -19,8 +19,8 @@ struct dvd_file_s;
 namespace orv::engine {
 
 struct DvdAudioTrack {
-  int id = 0;        // as MPlayer numbers them: AC-3 128+n, DTS 136+n, LPCM 160+n, MPEG n
-  int streamId = 0;  // the MPEG-PS stream id libavformat gives the stream
+  int id = 0;            // as MPlayer numbers them: AC-3 128+n, DTS 136+n, LPCM 160+n, MPEG n
+  int streamId = 0;      // the MPEG-PS stream id libavformat gives the stream
   std::string format;    // "ac3", "dts", "lpcm", "mpeg1", "mpeg2ext"
   std::string language;  // two letters, or "unknown"
 };

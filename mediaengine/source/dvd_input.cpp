@@ -95,9 +95,10 @@ DvdInput::DvdInput(const Options& options) : options_(options) {
     // The sound of the range's last half second is stored in the next
     // cell; read about a second of it.
     const DvdCell& next = range.cells[range.last + 1];
-    int64_t tail = next.seconds > 1 ? static_cast<int64_t>(next.sectors() / next.seconds)
-                                    : next.sectors();
-    totalSectors_ = Append(spans_, next.firstSector, std::min(next.sectors(), std::max<int64_t>(tail, 64)));
+    int64_t tail =
+        next.seconds > 1 ? static_cast<int64_t>(next.sectors() / next.seconds) : next.sectors();
+    totalSectors_ =
+        Append(spans_, next.firstSector, std::min(next.sectors(), std::max<int64_t>(tail, 64)));
   }
 
   const std::string which = "title " + std::to_string(title_.number);
@@ -170,7 +171,8 @@ double DvdInput::StartTime(AVFormatContext* input) const {
   const int video = av_find_best_stream(input, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (video >= 0) {
     const AVStream* s = input->streams[video];
-    if (s->start_time != AV_NOPTS_VALUE) return static_cast<double>(s->start_time) * av_q2d(s->time_base);
+    if (s->start_time != AV_NOPTS_VALUE)
+      return static_cast<double>(s->start_time) * av_q2d(s->time_base);
   }
   return SourceStartTime(input);
 }
@@ -192,15 +194,17 @@ void DvdInput::PrepareVideo(StreamPath& path) {
   path.SetDisplayAspect(title_.displayAspect);
   if (overlay_) {
     SubtitleOverlay* overlay = overlay_.get();
-    path.SetFrameOverlay([overlay](AVFrame* frame, double seconds) { overlay->BurnInto(frame, seconds); });
+    path.SetFrameOverlay(
+        [overlay](AVFrame* frame, double seconds) { overlay->BurnInto(frame, seconds); });
   }
 }
 
 void DvdInput::AttachTo(Demuxer& demuxer) {
   if (!overlay_) return;
   SubtitleOverlay* overlay = overlay_.get();
-  demuxer.tap(subtitle_->streamId,
-              [overlay](const AVPacket* packet, AVRational timeBase) { overlay->feed(packet, timeBase); });
+  demuxer.tap(subtitle_->streamId, [overlay](const AVPacket* packet, AVRational timeBase) {
+    overlay->feed(packet, timeBase);
+  });
 }
 
 namespace {
@@ -239,7 +243,8 @@ void DvdInput::PreRollSubtitles(int64_t from) {
   // Subpictures rarely show longer than this; a DVD holds some 10 to 20 s
   // of video in 4096 sectors.
   constexpr int64_t kLookBack = 4096;
-  const int64_t end = beforeSectors_ + std::clamp<int64_t>(from, 0, totalSectors_ * kSector) / kSector;
+  const int64_t end =
+      beforeSectors_ + std::clamp<int64_t>(from, 0, totalSectors_ * kSector) / kSector;
   std::vector<uint8_t> buffer(kSector);
   PacketPtr packet = MakePacket();
   for (int64_t v = std::max<int64_t>(0, end - kLookBack); v < end; ++v) {
@@ -248,13 +253,14 @@ void DvdInput::PreRollSubtitles(int64_t from) {
     const int64_t within = (v < beforeSectors_ ? v : v - beforeSectors_) - span->start;
     if (DVDReadBlocks(file_, static_cast<int>(span->firstSector + within), 1, buffer.data()) != 1)
       continue;
-    ForEachSubstreamPayload(buffer.data(), subtitle_->streamId, [&](const uint8_t* data, int size, int64_t pts) {
-      if (size <= 0 || av_new_packet(packet.get(), size) < 0) return;
-      std::memcpy(packet->data, data, static_cast<size_t>(size));
-      packet->pts = pts;
-      overlay_->feed(packet.get(), AVRational{1, 90000});
-      av_packet_unref(packet.get());
-    });
+    ForEachSubstreamPayload(buffer.data(), subtitle_->streamId,
+                            [&](const uint8_t* data, int size, int64_t pts) {
+                              if (size <= 0 || av_new_packet(packet.get(), size) < 0) return;
+                              std::memcpy(packet->data, data, static_cast<size_t>(size));
+                              packet->pts = pts;
+                              overlay_->feed(packet.get(), AVRational{1, 90000});
+                              av_packet_unref(packet.get());
+                            });
   }
 }
 
@@ -292,8 +298,8 @@ int DvdInput::read(uint8_t* buffer, int size) {
     if (!refill()) return error_.empty() ? AVERROR_EOF : AVERROR(EIO);
   }
   const int64_t offset = position_ - stagedAt_;
-  const int n = static_cast<int>(
-      std::min<int64_t>(size, static_cast<int64_t>(staged_.size()) - offset));
+  const int n =
+      static_cast<int>(std::min<int64_t>(size, static_cast<int64_t>(staged_.size()) - offset));
   std::memcpy(buffer, staged_.data() + offset, static_cast<size_t>(n));
   position_ += n;
   return n;

@@ -91,8 +91,8 @@ class DvdInput {
   static int64_t Append(std::vector<Span>& spans, uint32_t firstSector, int64_t sectors);
   static const Span* Find(const std::vector<Span>& spans, int64_t sector);
 
-  std::vector<Span> spans_;    // the range's cells and the tail after them
-  std::vector<Span> before_;   // the title's cells before the range
+  std::vector<Span> spans_;   // the range's cells and the tail after them
+  std::vector<Span> before_;  // the title's cells before the range
   int64_t totalSectors_ = 0;
   int64_t beforeSectors_ = 0;
   double rangeSeconds_ = 0;

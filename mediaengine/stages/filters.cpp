@@ -118,9 +118,8 @@ FilterChain TranslateVideoFilters(std::string_view vf) {
         }
         break;
       }
-      append(result.description, "scale=w=" + ScaleExpr(n[0], n[1], true, boxW, boxH) +
-                                     ":h=" + ScaleExpr(n[1], n[0], false, boxH, boxW) +
-                                     ",setsar=1");
+      append(result.description, "scale=w=" + ScaleExpr(n[0], n[1], true, boxW, boxH) + ":h=" +
+                                     ScaleExpr(n[1], n[0], false, boxH, boxW) + ",setsar=1");
     } else if (name == "expand") {
       if (n.size() < 2) return fail("-vf expand needs W:H in '" + item + "'");
       long x = n.size() > 2 ? n[2] : -1;

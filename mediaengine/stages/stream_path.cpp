@@ -155,7 +155,8 @@ bool StreamPath::PushFrame(AVFrame* frame) {
   if (pastEnd_) return true;
   if (type() == AVMEDIA_TYPE_VIDEO) {
     if (displayAspect_.num > 0)
-      frame->sample_aspect_ratio = PixelAspect(frame->width, frame->height, frame->sample_aspect_ratio);
+      frame->sample_aspect_ratio =
+          PixelAspect(frame->width, frame->height, frame->sample_aspect_ratio);
     if (overlay_) overlay_(frame, static_cast<double>(ts) * av_q2d(input_->time_base));
   }
   frame->pts = ts - originTs_;

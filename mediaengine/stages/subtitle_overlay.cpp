@@ -120,7 +120,8 @@ void SubtitleOverlay::BurnInto(AVFrame* frame, double seconds) {
 
 void SubtitleOverlay::Blend(AVFrame* frame, const Bitmap& b) const {
   const int x0 = std::max(b.x, 0), y0 = std::max(b.y, 0);
-  const int x1 = std::min(b.x + b.width, frame->width), y1 = std::min(b.y + b.height, frame->height);
+  const int x1 = std::min(b.x + b.width, frame->width),
+            y1 = std::min(b.y + b.height, frame->height);
   auto mix = [](uint8_t& under, uint8_t over, int alpha) {
     under = static_cast<uint8_t>((over * alpha + under * (255 - alpha) + 127) / 255);
   };

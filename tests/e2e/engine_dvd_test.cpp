@@ -18,6 +18,23 @@ using namespace orv_engine_test;
 // 16:9; audio 128 = AC-3 440 Hz 'en', 0 = MPEG audio 1000 Hz 'de'.
 constexpr double kTitleSeconds[] = {6.0, 9.0};
 
+// Sets the PES scrambling bits of every audio and video packet, as a
+// CSS-encrypted disc has them (the data itself is not needed to tell).
+void MarkScrambled(const fs::path& vob) {
+  std::fstream file(vob, std::ios::in | std::ios::out | std::ios::binary);
+  std::vector<unsigned char> sector(2048);
+  for (std::streamoff at = 0;; at += 2048) {
+    file.seekg(at);
+    if (!file.read(reinterpret_cast<char*>(sector.data()), 2048)) break;
+    const size_t pes = 14 + (sector[13] & 7);
+    const unsigned char id = sector[pes + 3];
+    if (sector[3] != 0xba || !(id == 0xbd || (id >= 0xc0 && id <= 0xef))) continue;
+    sector[pes + 6] |= 0x10;
+    file.seekp(at);
+    file.write(reinterpret_cast<const char*>(sector.data()), 2048);
+  }
+}
+
 // Drive letters as a user would set them up; written once per test program.
 void UseDrives() {
   static bool done = false;
@@ -30,11 +47,14 @@ void UseDrives() {
                      << "G=" << media("nothere.iso") << "\n"
                      << "H=" << media("data.iso") << "\n"
                      << "I=" << media("garbage.iso") << "\n"
-                     << "J=" << media("scratched") << "\n";
+                     << "J=" << media("scratched") << "\n"
+                     << "K=" << media("encrypted") << "\n";
   setenv("ORVANTIC_SETTINGS_FILE", ini.c_str(), 1);
   // A copy of the disc whose second title breaks off after 64 sectors.
   fs::copy(media("disc"), media("scratched"), fs::copy_options::recursive);
   fs::resize_file(g_media / "scratched/VIDEO_TS/VTS_02_1.VOB", 64 * 2048);
+  fs::copy(media("disc"), media("encrypted"), fs::copy_options::recursive);
+  MarkScrambled(g_media / "encrypted/VIDEO_TS/VTS_01_1.VOB");
 }
 
 orv::SourceItem DvdItem(char drive, int title, int first, int last, int aid, int sid) {
@@ -92,12 +112,13 @@ class DvdTest : public EngineTest {
     return rc;
   }
 
-  int encodeItem(const orv::SourceItem& item, const fs::path& out) {
+  // range: "" for the whole item, else a trim as the batch run writes it.
+  int encodeItem(const orv::SourceItem& item, const fs::path& out, const std::string& range = "") {
     orv::Installation installation;
     installation.programFolder = dir_.string() + "/";
     installation.engineFolder = fs::path(ORV_ENGINE_PATH).parent_path().string();
     return runGuiLine(orv::BuildEncodeCommand(item, installation) +
-                      orv::PieceTail("", out.string(), folderArg()));
+                      orv::PieceTail(range, out.string(), folderArg()));
   }
 
   // The DVD dialog's identification: " dvd://N -dvd-device D " unquoted.
@@ -150,8 +171,8 @@ TEST_F(DvdTest, FindsTheSettingsFileBesideTheEngineByDefault) {
   const std::string saved = getenv("ORVANTIC_SETTINGS_FILE");
   unsetenv("ORVANTIC_SETTINGS_FILE");
   writeCommand(dir_, orv::EngineCommand::Stop);
-  std::vector<std::string> args{engine.string(), "dvd://2", "-dvd-device", "K:\\", "-identify",
-                                "-currentfolder", dir_.string() + "/"};
+  std::vector<std::string> args{engine.string(), "dvd://2",        "-dvd-device",      "K:\\",
+                                "-identify",     "-currentfolder", dir_.string() + "/"};
   Engine e{spawnQuiet(args, (dir_ / "err").string()), dir_ / "err"};
   const int rc = e.wait();
   setenv("ORVANTIC_SETTINGS_FILE", saved.c_str(), 1);
@@ -207,6 +228,18 @@ TEST_F(DvdTest, SubtitleIsBurntInWithTheDiscsColoursOnlyWhileItShows) {
   EXPECT_TRUE(Close(after, 0x40, 0x50, 0x70)) << "after it ends: " << Show(after);
   const Rgb8 clean = PixelAt(without, 3.0, 160, 200);
   EXPECT_TRUE(Close(clean, 0x40, 0x50, 0x70)) << "without -sid: " << Show(clean);
+
+  // Starting after the subpicture began, by chapter or by a trim, it shows
+  // from the first picture.
+  const fs::path chapter = dir_ / "chapter.mp4", trimmed = dir_ / "trimmed.mp4";
+  ASSERT_EQ(encodeItem(DvdItem('e', 1, 2, 2, 128, 0), chapter), 0) << lastError_;
+  box = PixelAt(chapter, 0.0, 160, 200);
+  EXPECT_TRUE(Close(box, 255, 0, 0, 60)) << "chapter 2: " << Show(box);
+  ASSERT_EQ(encodeItem(DvdItem('e', 1, 1, 3, 128, 0), trimmed, orv::RangeSeconds(2.5, 1.5)), 0)
+      << lastError_;
+  box = PixelAt(trimmed, 0.0, 160, 200);
+  EXPECT_TRUE(Close(box, 255, 0, 0, 60)) << "from 2.5 s: " << Show(box);
+  EXPECT_NEAR(num(probe(trimmed), "format.duration"), 1.5, 0.1);
 }
 
 TEST_F(DvdTest, WideTitleIsLetterboxedNotSqueezed) {
@@ -237,6 +270,7 @@ TEST_F(DvdTest, BadDiscsAndChoicesEndAtOnceWithOneLineAndNoOutput) {
       {DvdItem('e', 2, 2, 4, -1, -1), "chapters 2-4 do not exist", true},
       {DvdItem('e', 2, 1, 3, -1, 0), "no subtitle 0", true},
       {DvdItem('j', 2, 1, 3, -1, -1), "cannot read title 2", true},
+      {DvdItem('k', 1, 1, 3, -1, -1), "is encrypted", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reason);
@@ -247,7 +281,8 @@ TEST_F(DvdTest, BadDiscsAndChoicesEndAtOnceWithOneLineAndNoOutput) {
     EXPECT_FALSE(fs::exists(out));
     EXPECT_TRUE(noTempFiles());
 
-    const std::string root = std::string(1, static_cast<char>(std::toupper(c.item.sourcePath.back()))) + ":\\";
+    const std::string root =
+        std::string(1, static_cast<char>(std::toupper(c.item.sourcePath.back()))) + ":\\";
     const int rc = identifyDvd(c.item.dvdTitle, root);
     info_ = readInfo(dir_);
     if (c.identifies) continue;
@@ -277,14 +312,22 @@ class DvdPlayTest : public DvdTest {
 TEST_F(DvdPlayTest, PlaysAChapterWithItsSubtitleIntoTheWindowAndEndsByItself) {
   Panel panel(320, 240);
   // Chapter 2 of title 1 (2 s to 4 s), while the subtitle shows.
-  const std::string line = orv::BuildPlayCommand(DvdItem('E', 1, 2, 2, 0, 0), 0.0, 2.0,
-                                                 panel.id(), ORV_ENGINE_PATH, dir_.string() + "/");
+  const std::string line = orv::BuildPlayCommand(DvdItem('E', 1, 2, 2, 0, 0), 0.0, 2.0, panel.id(),
+                                                 ORV_ENGINE_PATH, dir_.string() + "/");
   std::vector<std::string> args = splitCommand(line);
   args.erase(args.begin());
   engine_ = start(args, dir_);
-  ASSERT_TRUE(waitUntil([&] { return near(panel.pixel(160, 60), {0x40, 0x50, 0x70}); }, 3000ms))
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        return near(panel.pixel(160, 60), {0x40, 0x50, 0x70});
+      },
+      3000ms))
       << "picture shows " << show(panel.pixel(160, 60)) << "; " << readText(engine_.errFile);
-  EXPECT_TRUE(waitUntil([&] { return near(panel.pixel(160, 200), {255, 0, 0}, 60); }, 1000ms))
+  EXPECT_TRUE(waitUntil(
+      [&] {
+        return near(panel.pixel(160, 200), {255, 0, 0}, 60);
+      },
+      1000ms))
       << "subtitle shows " << show(panel.pixel(160, 200));
   int status = -1;
   ASSERT_TRUE(waitUntil([&] { return exited(engine_, status); }, 4000ms))
