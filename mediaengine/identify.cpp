@@ -1,7 +1,11 @@
 #include "mediaengine/identify.h"
 
 #include <algorithm>
+#include <cstring>
 
+#include "mediaengine/options.h"
+#include "mediaengine/source/dvd_disc.h"
+#include "mediaengine/source/dvd_input.h"
 #include "mediaengine/source/source.h"
 
 namespace orv::engine {
@@ -29,6 +33,46 @@ MediaInfo IdentifyFile(const std::string& path) {
       info.videoWidth = p->width;
       info.videoHeight = p->height;
     }
+  }
+  return info;
+}
+
+namespace {
+
+void CopyText(char (&to)[kNameBytes], const std::string& text) {
+  std::strncpy(to, text.c_str(), kNameBytes - 1);
+  to[kNameBytes - 1] = 0;
+}
+
+}  // namespace
+
+MediaInfo IdentifyDvd(const Options& options) {
+  std::unique_ptr<DvdDisc> disc = OpenDvdDisc(options);
+  MediaInfo info = EmptyMediaInfo();
+  const int titles = disc->TitleCount();
+  info.titleCount = std::min(titles, kMaxTitles);
+  for (int t = 0; t < info.titleCount; ++t) info.chapterCounts[t] = disc->ChapterCount(t + 1);
+  const DvdTitleInfo title = disc->Title(options.dvdTitle);
+  if (title.durationSeconds <= 0)
+    throw EngineError("title " + std::to_string(title.number) + " of the DVD " + disc->name() +
+                      " has no playing time");
+  info.durationSeconds = title.durationSeconds;
+  info.videoWidth = title.width;
+  info.videoHeight = title.height;
+  int n = 0;
+  for (const DvdAudioTrack& a : title.audio) {
+    if (n == kMaxStreams) break;
+    info.audioStreamIds[n] = a.id;
+    CopyText(info.audioStreamNames[n], a.format);
+    CopyText(info.audioStreamLanguages[n], a.language);
+    ++n;
+  }
+  n = 0;
+  for (const DvdSubtitleTrack& s : title.subtitles) {
+    if (n == kMaxStreams) break;
+    info.subtitleIds[n] = s.number;
+    CopyText(info.subtitleNames[n], s.language);
+    ++n;
   }
   return info;
 }

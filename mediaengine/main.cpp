@@ -28,8 +28,7 @@ int identify(const orv::engine::Options& options) {
   orv::MediaInfo info = EmptyMediaInfo();
   std::string error;
   try {
-    if (options.dvdTitle >= 0) throw EngineError("DVD sources are not supported yet");
-    info = IdentifyFile(options.source);
+    info = options.dvdTitle >= 0 ? IdentifyDvd(options) : IdentifyFile(options.source);
   } catch (const EngineError& e) {
     error = e.what();
     info = EmptyMediaInfo();
@@ -49,7 +48,6 @@ int encode(const orv::engine::Options& options) {
   OutputPlan plan;
   std::string error = PlanOutput(options, plan);
   if (!error.empty()) return FailWith(error, 2);
-  if (options.dvdTitle >= 0) return FailWith("DVD sources are not supported yet");
   try {
     RunEncode(options, plan);
   } catch (const EngineError& e) {
@@ -60,7 +58,6 @@ int encode(const orv::engine::Options& options) {
 
 int play(const orv::engine::Options& options) {
   using namespace orv::engine;
-  if (options.dvdTitle >= 0) return FailWith("DVD sources are not supported yet");
   try {
     RunPlay(options);
   } catch (const EngineError& e) {

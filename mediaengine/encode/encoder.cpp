@@ -22,6 +22,7 @@ extern "C" {
 #include "mediaengine/encode/codec_setup.h"
 #include "mediaengine/encode/output_file.h"
 #include "mediaengine/source/demuxer.h"
+#include "mediaengine/source/dvd_input.h"
 #include "mediaengine/source/source.h"
 #include "mediaengine/stages/bounded_queue.h"
 #include "mediaengine/stages/end_barrier.h"
@@ -89,6 +90,7 @@ class EncodeRun {
   const Options& options_;
   const OutputPlan& plan_;
   RunControl control_;
+  std::unique_ptr<DvdInput> dvd_;  // a DVD title's reader, which input_ reads through
   InputPtr input_;
   std::unique_ptr<OutputFile> output_;
   std::vector<Stage> stages_;
@@ -110,6 +112,7 @@ void EncodeRun::SetUpVideo(int index) {
   AVStream* in = input_->streams[index];
   auto path = std::make_unique<StreamPath>(in, origin_, endSeconds_);
   path->OpenDecoder();
+  if (dvd_) dvd_->PrepareVideo(*path);
   FilterChain user = TranslateVideoFilters(options_.videoFilters);
   if (!user.error.empty()) throw EngineError(user.error);
   AVRational rate = EncoderFrameRate(options_.outputFps > 0 ? RequestedFrameRate(options_.outputFps)
@@ -317,7 +320,8 @@ void EncodeRun::CheckOutput(double decodedEnd) const {
     Warn(std::to_string(damaged) + " damaged packets of '" + options_.source + "' were skipped");
   if (!demuxer_->ReadError().empty())
     Warn("reading '" + options_.source + "' stopped early: " + demuxer_->ReadError());
-  if (!demuxer_->ReachedEnd()) return;
+  // A DVD title's length is its cells, with no header to promise one.
+  if (!demuxer_->ReachedEnd() || dvd_) return;
   // A header that promises more than the file holds: a cut-off download.
   // Streams that state their own length are judged by it (a sound track
   // may well end before the picture).
@@ -349,14 +353,22 @@ void EncodeRun::CheckOutput(double decodedEnd) const {
 }
 
 EncodeOutcome EncodeRun::run() {
-  input_ = OpenSource(options_.source);
-  origin_ = SourceStartTime(input_.get()) + options_.startSeconds;
+  input_ = OpenInput(options_, dvd_);
+  origin_ = (dvd_ ? dvd_->StartTime(input_.get()) : SourceStartTime(input_.get())) +
+            options_.startSeconds;
   if (options_.end.kind == EndKind::Duration) endSeconds_ = options_.end.seconds;
+  if (dvd_) {
+    const double rest = dvd_->RangeSeconds() - options_.startSeconds;
+    if (rest <= 0) throw EngineError("the start lies past the end of the chapters");
+    endSeconds_ = endSeconds_ > 0 ? std::min(endSeconds_, rest) : rest;
+  }
   uint64_t sizeLimit = options_.end.kind == EndKind::Size ? options_.end.bytes : 0;
   output_ = std::make_unique<OutputFile>(options_.output, plan_.muxer, sizeLimit);
 
   int videoIndex = plan_.video ? FindVideoStream(input_.get()) : -1;
-  int audioIndex = plan_.audio ? FindAudioStream(input_.get(), options_.aid) : -1;
+  int audioIndex = !plan_.audio ? -1
+                   : dvd_       ? dvd_->AudioStream(input_.get())
+                                : FindAudioStream(input_.get(), options_.aid);
   if (videoIndex < 0 && audioIndex < 0) {
     throw EngineError(plan_.video && !plan_.audio
                           ? "the source has no video stream to encode"
@@ -382,6 +394,11 @@ EncodeOutcome EncodeRun::run() {
       avformat_seek_file(input_.get(), -1, INT64_MIN, target, target, AVSEEK_FLAG_ANY);
   }
   demuxer_ = std::make_unique<Demuxer>(input_.get(), control_);
+  if (dvd_) {
+    dvd_->AttachTo(*demuxer_);
+    // Without -ss reading starts at the chapters' first sector.
+    dvd_->PreRollSubtitles(options_.startSeconds > 0 ? avio_tell(input_->pb) : 0);
+  }
   for (auto& s : stages_) demuxer_->route(s.path->index(), s.packets.get());
   demuxer_->SetDone([this] {
     return std::all_of(stages_.begin(), stages_.end(),

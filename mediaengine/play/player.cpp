@@ -23,6 +23,7 @@ extern "C" {
 #include "mediaengine/play/video_output.h"
 #include "mediaengine/play/x11_embed.h"
 #include "mediaengine/source/demuxer.h"
+#include "mediaengine/source/dvd_input.h"
 #include "mediaengine/source/source.h"
 #include "mediaengine/stages/bounded_queue.h"
 #include "mediaengine/stages/filters.h"
@@ -137,6 +138,7 @@ class PlayRun {
   const Options& options_;
   Trace trace_;
   RunControl control_;
+  std::unique_ptr<DvdInput> dvd_;  // a DVD title's reader, which input_ reads through
   InputPtr input_;
   std::unique_ptr<X11Embed> embed_;
   std::unique_ptr<VideoOutput> video_;
@@ -157,6 +159,7 @@ class PlayRun {
 void PlayRun::SetUpVideo(int index) {
   videoPath_ = std::make_unique<StreamPath>(input_->streams[index], origin_, endSeconds_);
   videoPath_->OpenDecoder();
+  if (dvd_) dvd_->PrepareVideo(*videoPath_);
   videoPath_->ConfigureGraph(PlayVideoGraph(endSeconds_));
   videoTimeBase_ = av_buffersink_get_time_base(videoPath_->sink());
   videoPath_->SetFrameHandoff([this](AVFrame* frame) {
@@ -246,9 +249,15 @@ PlayOutcome PlayRun::run() {
       return nullptr;
     });
   }
-  input_ = OpenSource(options_.source);
-  origin_ = SourceStartTime(input_.get()) + options_.startSeconds;
+  input_ = OpenInput(options_, dvd_);
+  origin_ = (dvd_ ? dvd_->StartTime(input_.get()) : SourceStartTime(input_.get())) +
+            options_.startSeconds;
   if (options_.end.kind == EndKind::Duration) endSeconds_ = options_.end.seconds;
+  if (dvd_) {
+    const double rest = dvd_->RangeSeconds() - options_.startSeconds;
+    if (rest <= 0) throw EngineError("the start lies past the end of the chapters");
+    endSeconds_ = endSeconds_ > 0 ? std::min(endSeconds_, rest) : rest;
+  }
 
   std::string error;
   embed_ = X11Embed::Open(static_cast<unsigned long>(options_.wid), error);
@@ -260,7 +269,9 @@ PlayOutcome PlayRun::run() {
   X11Embed::InstallQuietErrorHandler();
 
   const int videoIndex = FindVideoStream(input_.get());
-  const int audioIndex = options_.noSound ? -1 : FindAudioStream(input_.get(), options_.aid);
+  const int audioIndex = options_.noSound ? -1
+                         : dvd_           ? dvd_->AudioStream(input_.get())
+                                          : FindAudioStream(input_.get(), options_.aid);
   if (videoIndex >= 0) SetUpVideo(videoIndex);
   if (audioIndex >= 0) SetUpAudio(audioIndex);
   if (!videoPath_ && !audioPath_) throw EngineError("the source has nothing to play");
@@ -273,6 +284,11 @@ PlayOutcome PlayRun::run() {
       avformat_seek_file(input_.get(), -1, INT64_MIN, target, target, AVSEEK_FLAG_ANY);
   }
   demuxer_ = std::make_unique<Demuxer>(input_.get(), control_);
+  if (dvd_) {
+    dvd_->AttachTo(*demuxer_);
+    // Without -ss reading starts at the chapters' first sector.
+    dvd_->PreRollSubtitles(options_.startSeconds > 0 ? avio_tell(input_->pb) : 0);
+  }
   if (videoPath_) demuxer_->route(videoPath_->index(), videoPackets_.get());
   if (audioPath_) demuxer_->route(audioPath_->index(), audioPackets_.get());
   demuxer_->SetDone([this] {

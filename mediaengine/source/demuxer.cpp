@@ -15,7 +15,8 @@ Demuxer::~Demuxer() {
 
 void Demuxer::start() {
   for (unsigned i = 0; i < input_->nb_streams; ++i)
-    if (!routes_.count(static_cast<int>(i))) input_->streams[i]->discard = AVDISCARD_ALL;
+    if (!routes_.count(static_cast<int>(i)) && !(tap_ && input_->streams[i]->id == tapId_))
+      input_->streams[i]->discard = AVDISCARD_ALL;
   thread_ = std::thread([this] {
     pthread_setname_np(pthread_self(), "demux");
     run();
@@ -53,6 +54,8 @@ void Demuxer::run() {
       break;
     }
     timestamps.fix(packet.get());
+    const AVStream* stream = input_->streams[packet->stream_index];
+    if (tap_ && stream->id == tapId_) tap_(packet.get(), stream->time_base);
     auto route = routes_.find(packet->stream_index);
     if (route == routes_.end()) {
       av_packet_unref(packet.get());

@@ -26,6 +26,13 @@ class Demuxer {
 
   // Packets of streamIndex go to queue; other streams are dropped.
   void route(int streamIndex, PacketQueue* queue) { routes_[streamIndex] = queue; }
+  // Packets of the stream whose id (AVStream::id) is streamId go to tap on
+  // this thread, whenever that stream turns up (MPEG-PS streams appear as
+  // their first packet is read).
+  void tap(int streamId, std::function<void(const AVPacket*, AVRational)> tap) {
+    tapId_ = streamId;
+    tap_ = std::move(tap);
+  }
   // Reading ends once done() says so (checked before each packet).
   void SetDone(std::function<bool()> done) { done_ = std::move(done); }
 
@@ -48,6 +55,8 @@ class Demuxer {
   RunControl& control_;
   std::map<int, PacketQueue*> routes_;
   std::function<bool()> done_;
+  int tapId_ = -1;
+  std::function<void(const AVPacket*, AVRational)> tap_;
   std::thread thread_;
   std::atomic<bool> stopReading_{false};
   bool reachedEnd_ = false;

@@ -54,9 +54,18 @@ void append(std::string& chain, const std::string& piece) {
 }
 
 // A scale size field: positive = pixels, 0 = source size, negative = keep
-// the display aspect (MEncoder's -1/-2; we always round to even).
-std::string ScaleExpr(long mine, long other, bool isWidth, long boundary) {
-  if (mine > 0) return std::to_string(mine);
+// the display aspect (MEncoder's -1/-2; we always round to even). With the
+// box of a following expand (boundary on this side, otherBoundary on the
+// other), the picture fits inside it at its display aspect: a 16:9 title
+// stored in 720x576 and asked for at 240 lines becomes 320x180, not a
+// squeezed 320x240.
+std::string ScaleExpr(long mine, long other, bool isWidth, long boundary, long otherBoundary) {
+  if (mine > 0) {
+    if (otherBoundary <= 0 || boundary <= 0) return std::to_string(mine);
+    const std::string fit = isWidth ? "2*trunc(" + std::to_string(otherBoundary) + "*dar/2+0.5)"
+                                    : "2*trunc(" + std::to_string(otherBoundary) + "/dar/2+0.5)";
+    return "'max(2,min(" + std::to_string(mine) + "," + fit + "))'";
+  }
   if (mine == 0 || other <= 0) return isWidth ? "iw" : "ih";
   std::string expr = isWidth ? "2*trunc(" + std::to_string(other) + "*dar/2+0.5)"
                              : "2*trunc(" + std::to_string(other) + "/dar/2+0.5)";
@@ -109,8 +118,8 @@ FilterChain TranslateVideoFilters(std::string_view vf) {
         }
         break;
       }
-      append(result.description, "scale=w=" + ScaleExpr(n[0], n[1], true, boxW) +
-                                     ":h=" + ScaleExpr(n[1], n[0], false, boxH) + ",setsar=1");
+      append(result.description, "scale=w=" + ScaleExpr(n[0], n[1], true, boxW, boxH) + ":h=" +
+                                     ScaleExpr(n[1], n[0], false, boxH, boxW) + ",setsar=1");
     } else if (name == "expand") {
       if (n.size() < 2) return fail("-vf expand needs W:H in '" + item + "'");
       long x = n.size() > 2 ? n[2] : -1;

@@ -14,6 +14,16 @@ extern "C" {
 
 namespace orv::engine {
 
+AVRational StreamPath::PixelAspect(int width, int height, AVRational stated) const {
+  if (displayAspect_.num > 0 && width > 0 && height > 0) {
+    AVRational sar{};
+    av_reduce(&sar.num, &sar.den, static_cast<int64_t>(displayAspect_.num) * height,
+              static_cast<int64_t>(displayAspect_.den) * width, 1 << 16);
+    return sar;
+  }
+  return stated.num > 0 && stated.den > 0 ? stated : AVRational{1, 1};
+}
+
 StreamPath::StreamPath(AVStream* input, double originSeconds, double endSeconds)
     : input_(input),
       endSeconds_(endSeconds),
@@ -49,8 +59,7 @@ void StreamPath::ConfigureGraph(const std::string& description) {
   char args[512];
   const bool video = type() == AVMEDIA_TYPE_VIDEO;
   if (video) {
-    AVRational sar = decoder_->sample_aspect_ratio;
-    if (sar.num <= 0 || sar.den <= 0) sar = AVRational{1, 1};
+    AVRational sar = PixelAspect(decoder_->width, decoder_->height, decoder_->sample_aspect_ratio);
     std::snprintf(args, sizeof args,
                   "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", decoder_->width,
                   decoder_->height, decoder_->pix_fmt, tb.num, tb.den, sar.num, sar.den);
@@ -104,8 +113,10 @@ bool StreamPath::send(const AVPacket* packet) {
   int rc = avcodec_send_packet(decoder_.get(), packet);
   if (rc == AVERROR_INVALIDDATA || (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_EOF)) {
     // One damaged packet should not end the encode; a run that decodes
-    // nothing at all is caught by the caller.
-    ++decodeErrors_;
+    // nothing at all is caught by the caller. Before the first picture or
+    // sound frame the decoder is only finding its footing (a stream entered
+    // after a seek or at a DVD chapter starts in the middle of a frame).
+    if (decodedFrames_ > 0) ++decodeErrors_;
     return true;
   }
   return ReceiveFrames();
@@ -142,6 +153,12 @@ bool StreamPath::PushFrame(AVFrame* frame) {
   nextTs_ = ts + std::max<int64_t>(duration, 1);
   endTs_ = endTs_ == AV_NOPTS_VALUE ? nextTs_ : std::max(endTs_, nextTs_);
   if (pastEnd_) return true;
+  if (type() == AVMEDIA_TYPE_VIDEO) {
+    if (displayAspect_.num > 0)
+      frame->sample_aspect_ratio =
+          PixelAspect(frame->width, frame->height, frame->sample_aspect_ratio);
+    if (overlay_) overlay_(frame, static_cast<double>(ts) * av_q2d(input_->time_base));
+  }
   frame->pts = ts - originTs_;
   position_ = static_cast<double>(frame->pts) * av_q2d(input_->time_base);
   if (endSeconds_ > 0 && position_ >= endSeconds_) {

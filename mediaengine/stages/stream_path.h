@@ -27,6 +27,14 @@ class StreamPath {
   AVCodecContext* decoder() const { return decoder_.get(); }
 
   void OpenDecoder();
+  // The display aspect the source's tables give (a DVD title's), in place
+  // of what the video stream says. Call before ConfigureGraph.
+  void SetDisplayAspect(AVRational aspect) { displayAspect_ = aspect; }
+  // Called with each decoded picture and its source time in seconds before
+  // it is filtered (subtitles burnt in there scale with the picture).
+  void SetFrameOverlay(std::function<void(AVFrame*, double)> overlay) {
+    overlay_ = std::move(overlay);
+  }
   // Builds the graph from the decoder's output format to description.
   void ConfigureGraph(const std::string& description);
   AVFilterContext* sink() const { return sink_; }
@@ -68,6 +76,7 @@ class StreamPath {
   bool PullFiltered();
   bool encode(AVFrame* frame);
   bool PadWithSilence(int64_t untilTs);
+  AVRational PixelAspect(int width, int height, AVRational stated) const;
 
   AVStream* input_;
   double endSeconds_;
@@ -83,6 +92,8 @@ class StreamPath {
   AVStream* output_ = nullptr;
   PacketSink packetSink_;
   std::function<bool(AVFrame*)> handoff_;
+  std::function<void(AVFrame*, double)> overlay_;
+  AVRational displayAspect_{0, 1};
   FramePtr frame_ = MakeFrame();
   FramePtr filtered_ = MakeFrame();
   PacketPtr packet_ = MakePacket();

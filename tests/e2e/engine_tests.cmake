@@ -23,6 +23,8 @@ orv_engine_e2e_test(engine_pipeline_test engine_pipeline_test.cpp make_media.sh)
 orv_engine_e2e_test(engine_play_test engine_play_test.cpp make_media.sh)
 pkg_check_modules(ORV_TEST_X11 REQUIRED IMPORTED_TARGET x11)
 target_link_libraries(engine_play_test PRIVATE PkgConfig::ORV_TEST_X11)
+orv_engine_e2e_test(engine_dvd_test engine_dvd_test.cpp make_dvd.sh)
+target_link_libraries(engine_dvd_test PRIVATE PkgConfig::ORV_TEST_X11)
 
 add_executable(engine_unit_test ${_orv_engine_tests_dir}/../unit/engine_options_test.cpp)
 target_compile_options(engine_unit_test PRIVATE ${ORV_WARNINGS})
