@@ -66,9 +66,6 @@ const ButtonSpec kButtons[] = {
     {ids::kCancel, {193, 0, 1017}, 435, 506, 511, 530},
 };
 
-// Operations of later work; their controls are shown but not usable yet.
-const int kUnavailableButtons[] = {ids::kDvd};
-const int kUnavailableCommands[] = {ids::kDvd};
 
 struct MenuSpec {
   int buttonId;
@@ -127,10 +124,6 @@ const char* const kProfileNames[kProfileCount] = {
     "Tovix MPEG4 320x240 AAC (*.mp4)", "Tovix MPEG4 640x480 AAC (*.mp4)",
     "Tovix AVC H264 320x240 AAC (*.mp4)", "Save as MP3 format (*.mp3)"};
 
-template <typename Range>
-bool Contains(const Range& range, int value) {
-  return std::find(std::begin(range), std::end(range), value) != std::end(range);
-}
 
 }  // namespace
 
@@ -260,7 +253,6 @@ void MainWindow::CreateControls() {
 
   list_ = new SourceListCtrl(this);
   Place(list_, ids::kSourceList, 14, 112, 506, 438);
-  list_->SetMessageEnabled(kMsgListDvdSettings, false);
   connect(list_, &SourceListCtrl::posted, this, &MainWindow::OnPosted, Qt::QueuedConnection);
   connect(list_, &QAbstractItemView::pressed, this,
           [this](const QModelIndex& index) { ShowItemSettings(index.row()); });
@@ -284,7 +276,6 @@ void MainWindow::CreateButtons() {
   for (const ButtonSpec& spec : kButtons) {
     auto* button = new SkinButton(spec.id, spec.faces, this);
     Place(button, spec.id, spec.left, spec.top, spec.right, spec.bottom);
-    button->setEnabled(!Contains(kUnavailableButtons, spec.id));
     if (!button->FacesLoaded())
       QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     const int id = spec.id;
@@ -306,7 +297,6 @@ void MainWindow::CreateMenus() {
         continue;
       }
       QAction* action = AddSkinEntry(menu, entry.text, entry.command, entry.icon);
-      action->setEnabled(!Contains(kUnavailableCommands, entry.command));
       const int command = entry.command;
       connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
     }

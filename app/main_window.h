@@ -32,6 +32,7 @@ class GradientProgress;
 class PositionSlider;
 class RangeSlider;
 class SettingsGrid;
+class DvdDialog;
 class SkinButton;
 class SourceListCtrl;
 class VideoPanel;
@@ -66,6 +67,12 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   void SaveProject();
   void OpenProject();
   void ShowVideoInformation();
+  // The DVD Settings dialog and the chosen title as a new item.
+  void AddDvd();
+  // Tests reach the modal DVD dialog through this before it runs.
+  void SetDvdDialogHook(std::function<void(class DvdDialog&)> hook) {
+    dvdDialogHook_ = std::move(hook);
+  }
   void SetOutputFileName();
   void Convert();
   void StopConversion();
@@ -154,6 +161,7 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   void StopPlayTimer() override;
   unsigned long PanelWindowId() override;
   void ShowOutputPaths();
+  std::vector<std::string> DvdDriveRoots() const;
   void OpenHelp();
   // Runs fn on the GUI thread and waits for it.
   template <typename Fn>
@@ -180,6 +188,7 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   bool manualDrag_ = false;
   QTimer progressTimer_;
   std::function<void(int)> exitHook_;
+  std::function<void(DvdDialog&)> dvdDialogHook_;
 
   QHash<int, QWidget*> controls_;
   QHash<int, QMenu*> menus_;

@@ -95,6 +95,9 @@ void MainWindow::OnCommand(int id) {
     case ids::kCmdContact:
       shell_.OpenUrl(kSupportMail);
       break;
+    case ids::kDvd:
+      AddDvd();
+      break;
     case ids::kCmdOpenProject:
       OpenProject();
       break;
@@ -141,6 +144,9 @@ void MainWindow::OnPosted(int message) {
       break;
     case kMsgListDelete:
       DeleteSelected();
+      break;
+    case kMsgListDvdSettings:
+      AddDvd();
       break;
     case kMsgListFileInformation:
       ShowVideoInformation();

@@ -19,17 +19,31 @@ std::string OutputPathIn(const std::string& folder, const std::string& name) {
   return JoinPath(folder, name);
 }
 
+std::string UniqueOutputPath(const ItemList& items, const std::string& folder, std::string base,
+                             const std::string& extension) {
+  // One pass in list order gives a_1 and a_1_1 as names grow; passes repeat
+  // until no item has the name, so an earlier item never shares it.
+  for (bool taken = true; taken;) {
+    taken = false;
+    for (const auto& item : items) {
+      if (OutputPathIn(folder, base + "." + extension) == item->outputPath) {
+        base += "_1";
+        taken = true;
+      }
+    }
+  }
+  return OutputPathIn(folder, base + "." + extension);
+}
+
 std::optional<std::string> PlanOutputPath(const ItemList& items, const std::string& sourcePath,
                                           const std::string& folder,
                                           const std::string& extension) {
+  for (const auto& item : items)
+    if (item->sourcePath == sourcePath) return std::nullopt;
   std::string base = FileNamePart(sourcePath);
   auto dot = base.rfind('.');
   base = dot == std::string::npos ? std::string() : base.substr(0, dot);
-  for (const auto& item : items) {
-    if (item->sourcePath == sourcePath) return std::nullopt;
-    if (OutputPathIn(folder, base + "." + extension) == item->outputPath) base += "_1";
-  }
-  return OutputPathIn(folder, base + "." + extension);
+  return UniqueOutputPath(items, folder, base, extension);
 }
 
 void InitFileItem(SourceItem& item, const AddContext& context, const MediaInfo& info) {
@@ -45,8 +59,13 @@ void InitFileItem(SourceItem& item, const AddContext& context, const MediaInfo& 
   item.clipEnabled = 0;
   item.clipEndText = FormatTime(info.durationSeconds);
   item.profileIndex = context.profile;
-  if (context.profile == kCustomizedProfile && context.gridTexts) {
-    const ConversionSettings& g = *context.gridTexts;
+  ApplyProfileSettings(item, context.profile, context.gridTexts);
+}
+
+void ApplyProfileSettings(ConversionSettings& item, int profile,
+                          const ConversionSettings* gridTexts) {
+  if (profile == kCustomizedProfile && gridTexts) {
+    const ConversionSettings& g = *gridTexts;
     item.outputFormat = g.outputFormat;
     item.audioCodec = g.audioCodec;
     item.videoCodec = g.videoCodec;
@@ -63,7 +82,7 @@ void InitFileItem(SourceItem& item, const AddContext& context, const MediaInfo& 
     item.audioVolume = g.audioVolume;
     item.audioDisabled = g.audioDisabled;
   } else {
-    ApplyNewItemDefaults(context.profile, item);
+    ApplyNewItemDefaults(profile, item);
   }
 }
 

@@ -27,9 +27,12 @@ inline constexpr const char* kNoSelection = "Please select a video in the list f
 // folder + '/' (unless it ends with one) + name.
 std::string OutputPathIn(const std::string& folder, const std::string& name);
 
+// folder/base.extension, with "_1" added until no item has that output.
+std::string UniqueOutputPath(const ItemList& items, const std::string& folder, std::string base,
+                             const std::string& extension);
+
 // The output path a new file item gets, or nothing when the path is already
-// in the list. The candidate name gets "_1" for each earlier item, in list
-// order, whose output it would repeat.
+// in the list: the source's name made unique as UniqueOutputPath does.
 std::optional<std::string> PlanOutputPath(const ItemList& items, const std::string& sourcePath,
                                           const std::string& folder,
                                           const std::string& extension);
@@ -51,6 +54,11 @@ AddResult AddFile(ItemList& items, const std::string& path, const AddContext& co
 // Fills the settings of a file item from the profile (or the grid texts for
 // the customized profile) and the identification answer.
 void InitFileItem(SourceItem& item, const AddContext& context, const MediaInfo& info);
+
+// The settings texts a new item gets: profile 0..3's defaults, or the grid
+// rows' texts under the customized profile.
+void ApplyProfileSettings(ConversionSettings& item, int profile,
+                          const ConversionSettings* gridTexts);
 
 // The path Set Output File Name gives for the typed name.
 std::string RenamedOutputPath(const std::string& outputPath, const std::string& name,

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/source_item.h"
+#include "settings/source_item.h"
 #include "convert/encode_command.h"
 #include "preview/player.h"
 #include "settings/option_tables.h"
