@@ -7,6 +7,9 @@
 //   write_output             1: create the -o file
 //   ignore_stop              1: a hung engine that never obeys command 2
 //   write_temp               1: keep ".<name>.part-<pid>" beside the -o file while running
+//   titles, chapters         DVD answer: title count, chapters per title ("3,5")
+//   audio                    DVD audio streams, "id/name/language" separated by ","
+//   subs                     DVD subtitles, names separated by ","
 // Every start appends its arguments to <folder>/fake_log.txt, one line per
 // start, the arguments separated by '|'.
 #include <unistd.h>
@@ -18,6 +21,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/records.h"
 
@@ -83,6 +87,35 @@ int main(int argc, char** argv) {
       info->videoHeight = static_cast<int>(num("height", 0));
       for (int i = 0; i < orv::kMaxStreams; ++i)
         info->audioStreamIds[i] = info->subtitleIds[i] = -1;
+      info->titleCount = static_cast<int>(num("titles", 0));
+      auto list = [&](const char* key) {
+        std::vector<std::string> parts;
+        std::string text = cfg.count(key) ? cfg[key] : "";
+        for (std::size_t start = 0; start < text.size();) {
+          std::size_t comma = text.find(',', start);
+          if (comma == std::string::npos) comma = text.size();
+          parts.push_back(text.substr(start, comma - start));
+          start = comma + 1;
+        }
+        return parts;
+      };
+      auto chapters = list("chapters");
+      for (std::size_t t = 0; t < chapters.size() && t < orv::kMaxTitles; ++t)
+        info->chapterCounts[t] = std::atoi(chapters[t].c_str());
+      auto audio = list("audio");
+      for (std::size_t i = 0; i < audio.size() && i < orv::kMaxStreams; ++i) {
+        const std::size_t a = audio[i].find('/'), b = audio[i].rfind('/');
+        info->audioStreamIds[i] = std::atoi(audio[i].c_str());
+        std::snprintf(info->audioStreamNames[i], orv::kNameBytes, "%s",
+                      audio[i].substr(a + 1, b - a - 1).c_str());
+        std::snprintf(info->audioStreamLanguages[i], orv::kNameBytes, "%s",
+                      audio[i].substr(b + 1).c_str());
+      }
+      auto subs = list("subs");
+      for (std::size_t i = 0; i < subs.size() && i < orv::kMaxStreams; ++i) {
+        info->subtitleIds[i] = static_cast<int>(i) + 32;
+        std::snprintf(info->subtitleNames[i], orv::kNameBytes, "%s", subs[i].c_str());
+      }
       if (std::FILE* f = std::fopen((folder + orv::kMediaInfoFile).c_str(), "wb")) {
         std::fwrite(info.get(), sizeof *info, 1, f);
         std::fclose(f);

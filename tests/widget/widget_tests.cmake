@@ -7,6 +7,7 @@ add_executable(widget_test
   widget/player_test.cpp
   widget/settings_grid_test.cpp
   widget/project_test.cpp
+  widget/dvd_dialog_test.cpp
   widget/widget_main.cpp
 )
 target_compile_options(widget_test PRIVATE ${ORV_WARNINGS})
