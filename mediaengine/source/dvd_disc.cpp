@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 
@@ -31,10 +32,11 @@ void LogMessage(void* opaque, dvd_logger_level_t level, const char* format, va_l
   std::vsnprintf(text, sizeof text, format, args);
   auto* messages = static_cast<Messages*>(opaque);
   std::lock_guard lock(messages->mutex);
-  messages->last = text;
-  while (!messages->last.empty() &&
-         (messages->last.back() == '\n' || messages->last.back() == '\r'))
-    messages->last.pop_back();
+  std::string line = text;
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  for (char& c : line)
+    if (c == '\n' || c == '\r') c = ' ';
+  messages->last = line;
 }
 
 int Bcd(uint8_t v) { return (v >> 4) * 10 + (v & 0x0f); }
@@ -105,6 +107,9 @@ std::unique_ptr<DvdDisc> DvdDisc::Open(const std::string& device, const std::str
   disc->name_ = name;
   disc->tables_ = std::make_unique<Tables>();
   Tables& t = *disc->tables_;
+  // libdvdcss, when libdvdread loads it for an encrypted disc, would talk
+  // on stderr; the reason we give is enough.
+  setenv("DVDCSS_VERBOSE", "0", 0);
   disc->reader_ = DVDOpen2(&t.messages, &t.logger, device.c_str());
   if (!disc->reader_) {
     std::string why = disc->LastMessage();
