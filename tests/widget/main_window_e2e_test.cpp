@@ -8,11 +8,14 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
+#include <QPushButton>
+#include <QTimer>
 #include <filesystem>
 
 #include "app/main_window.h"
 #include "app/main_window_ids.h"
 #include "app/source_list_ctrl.h"
+#include "dvd/dvd_dialog.h"
 #include "settings/settings_grid.h"
 #include "skin/gradient_progress.h"
 #include "tests/support/test_support.h"
@@ -157,6 +160,77 @@ TEST(MainWindowEndToEnd, EachItemConvertsWithItsOwnGridSettings) {
   const std::string mp4 = dir / "out/music.mp4";
   EXPECT_EQ(Probe(mp4, "stream=channels -select_streams a:0"), "1\n");
   EXPECT_NEAR(std::stod(Probe(mp4, "format=duration")), 6.0, 0.2);
+}
+
+// One pixel of the output's picture at `seconds`, as "r,g,b".
+std::vector<int> PixelAt(const std::string& file, double seconds, int x, int y, int width) {
+  const std::string bytes = test::RunCommand(
+      "ffmpeg -nostdin -loglevel error -ss " + std::to_string(seconds) + " -i '" + file +
+      "' -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
+  const std::size_t at = (static_cast<std::size_t>(y) * width + x) * 3;
+  if (bytes.size() < at + 3) return {};
+  return {static_cast<unsigned char>(bytes[at]), static_cast<unsigned char>(bytes[at + 1]),
+          static_cast<unsigned char>(bytes[at + 2])};
+}
+
+TEST(MainWindowEndToEnd, DvdTitleFromADiscImageConverts) {
+  if (!std::filesystem::exists(ORV_REAL_ENGINE)) GTEST_SKIP() << "no engine at " ORV_REAL_ENGINE;
+  test::TempDir dir;
+  int status = 0;
+  test::RunCommand("sh '" ORV_MAKE_DVD "' '" + dir / "dvd" + "' >/dev/null 2>&1", &status);
+  if (status != 0 || !std::filesystem::exists(dir / "dvd/disc.iso"))
+    GTEST_SKIP() << "no DVD authoring tools";
+  const Installation installation = test::InstallEngine(dir.path(), ORV_REAL_ENGINE);
+  test::WriteText(installation.SettingsFilePath(), "[DRIVES]\nK=" + dir / "dvd/disc.iso" + "\n");
+  AppSettings settings{kOverwrite, dir / "out"};
+  std::filesystem::create_directories(settings.outputPath);
+  test::ScriptedShell shell;
+  MainWindow window(installation, settings, shell);
+  window.SetExitHook([](int) {});
+  window.show();
+
+  std::string audioText, subtitleText;
+  window.SetDvdDialogHook([&](DvdDialog& dialog) {
+    QTimer::singleShot(0, &dialog, [&] {
+      QComboBox* drives = dialog.List(DvdDialog::kDriveList);
+      const int k = drives->findText("K:\\");
+      ASSERT_GE(k, 0);
+      if (drives->currentIndex() != k) {
+        drives->setCurrentIndex(k);
+        emit drives->activated(k);
+      }
+      ASSERT_EQ(dialog.List(DvdDialog::kTitleList)->count(), 2);
+      dialog.List(DvdDialog::kFirstChapterList)->setCurrentIndex(1);
+      dialog.List(DvdDialog::kLastChapterList)->setCurrentIndex(2);
+      dialog.List(DvdDialog::kAudioList)->setCurrentIndex(1);
+      dialog.List(DvdDialog::kSubtitleList)->setCurrentIndex(0);
+      audioText = dialog.List(DvdDialog::kAudioList)->currentText().toStdString();
+      subtitleText = dialog.List(DvdDialog::kSubtitleList)->currentText().toStdString();
+      dialog.findChild<QPushButton*>()->click();
+    });
+  });
+  window.OnCommand(ids::kDvd);
+  ASSERT_EQ(window.items().size(), 1u) << audioText;
+  const SourceItem& item = *window.items()[0];
+  EXPECT_EQ(item.sourcePath, "DVD_DRIVE_K");
+  EXPECT_EQ(item.dvdFirstChapter, 2);
+  EXPECT_EQ(item.dvdLastChapter, 3);
+  EXPECT_EQ(item.dvdSubtitleId, 0);
+  EXPECT_NE(audioText.find("(de)"), std::string::npos) << audioText;
+  EXPECT_NE(subtitleText.find("en"), std::string::npos) << subtitleText;
+
+  window.OnCommand(ids::kConvert);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !shell.messages.empty(); }, 180000));
+  EXPECT_EQ(shell.messages, std::vector<std::string>{"Complete!"});
+  const std::string out = dir / "out/DVD_DRIVE_K.mp4";
+  // Chapters 2 and 3 of title 1 run from 2 s to its end at 6 s.
+  EXPECT_NEAR(std::stod(Probe(out, "format=duration")), 4.0, 0.5);
+  // The subtitle's red box stands in the lower middle from 1 s to 5 s of
+  // the title: 1 s into this output it is burnt in.
+  const std::vector<int> px = PixelAt(out, 1.0, 160, 200, 320);
+  ASSERT_EQ(px.size(), 3u);
+  EXPECT_GT(px[0], 150) << px[0] << "," << px[1] << "," << px[2];
+  EXPECT_LT(px[1], 100);
 }
 
 }  // namespace

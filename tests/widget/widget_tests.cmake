@@ -12,6 +12,8 @@ add_executable(widget_test
 )
 target_compile_options(widget_test PRIVATE ${ORV_WARNINGS})
 target_link_libraries(widget_test PRIVATE orvantic_ui orv_test_support Qt6::Test GTest::gtest)
+target_compile_definitions(widget_test PRIVATE
+  ORV_MAKE_DVD="${CMAKE_SOURCE_DIR}/tests/fixtures/make_dvd.sh")
 add_test(NAME widget_test COMMAND widget_test)
 set_tests_properties(widget_test PROPERTIES
   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORVANTIC_INSTANCE_NAME=orvantic-test-widget")
