@@ -4,6 +4,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QScreen>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -218,6 +219,23 @@ TEST(MainWindowEndToEnd, DvdTitleFromADiscImageConverts) {
   EXPECT_EQ(item.dvdSubtitleId, 0);
   EXPECT_NE(audioText.find("(de)"), std::string::npos) << audioText;
   EXPECT_NE(subtitleText.find("en"), std::string::npos) << subtitleText;
+
+  if (QGuiApplication::platformName() == "xcb") {
+    // On a real X server: a second of it plays in the panel.
+    window.list()->SelectRow(0);
+    window.Play();
+    EngineLink progress(installation, shell);
+    progress.PrepareFolder(installation.programFolder);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return progress.ReadPosition() > 3.0; }, 20000))
+        << "the title did not play";
+    QWidget* panel = window.Control(ids::kVideoPanel);
+    const QPoint at = panel->mapToGlobal(panel->rect().center());
+    const QColor shown =
+        QGuiApplication::primaryScreen()->grabWindow(0, at.x(), at.y(), 1, 1).toImage().pixelColor(0, 0);
+    EXPECT_GT(shown.red() + shown.green() + shown.blue(), 150) << shown.name().toStdString();
+    window.StopPlaying();
+    EXPECT_EQ(window.Activity(), EngineActivity::Idle);
+  }
 
   window.OnCommand(ids::kConvert);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !shell.messages.empty(); }, 180000));
