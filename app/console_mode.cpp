@@ -329,6 +329,10 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
         std::cerr << "orvantic: " << file << ": already in the list\n";
         allAdded = false;
         break;
+      case AddResult::EngineBusy:
+        std::cerr << "orvantic: " << file << ": " << kEngineBusyMessage << "\n";
+        allAdded = false;
+        break;
       case AddResult::NotIdentified:
         std::cerr << "orvantic: " << file << ": not a media file the engine can read\n";
         allAdded = false;

@@ -149,6 +149,7 @@ MainWindow::MainWindow(const Installation& installation, AppSettings& settings, 
       shell_(shell),
       link_(installation, shell),
       progressLink_(installation, shell),
+      batchLink_(installation, shell),
       gridRows_(BuildGridRows()),
       exitHook_([](int status) { std::_Exit(status); }) {
   setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
@@ -167,7 +168,8 @@ MainWindow::MainWindow(const Installation& installation, AppSettings& settings, 
   CreateControls();
   link_.PrepareFolder(installation_.programFolder);
   progressLink_.PrepareFolder(installation_.programFolder);
-  batch_ = std::make_unique<BatchRun>(items_, link_, *this);
+  batchLink_.PrepareFolder(installation_.programFolder);
+  batch_ = std::make_unique<BatchRun>(items_, batchLink_, *this);
   progressTimer_.setInterval(kProgressPeriodMs);
   connect(&progressTimer_, &QTimer::timeout, this, &MainWindow::OnProgressTick);
   player_ = std::make_unique<Player>(link_, shell_, static_cast<PlayerView&>(*this),

@@ -145,6 +145,8 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   // Refuses with the message while converting, stops the player while
   // playing; true when the handler may go on.
   bool SettingsGuard();
+  // A run is on: its thread is alive, between engines too.
+  bool Converting() const;
   void OnProgressTick();
   void OnClipRangeChanged(int wParam);
   void OnPositionDragged(int id, int position);
@@ -173,6 +175,7 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   ItemList items_;
   EngineLink link_;
   EngineLink progressLink_;  // the GUI thread's own reader of the position
+  EngineLink batchLink_;     // the conversion thread's own link
   std::unique_ptr<BatchRun> batch_;
   std::string outputFolderText_;
   std::string currentExtension_;

@@ -156,14 +156,19 @@ void MainWindow::OnPosted(int message) {
   }
 }
 
+bool MainWindow::Converting() const {
+  return batch_->ThreadRunning() || Activity() == EngineActivity::Converting;
+}
+
 bool MainWindow::ListGuard() {
   setFocus(Qt::OtherFocusReason);
-  const EngineActivity activity = Activity();
-  if (activity == EngineActivity::Converting) {
+  // Refused for the whole run: between two engines the conversion thread
+  // still reads the items.
+  if (Converting()) {
     shell_.Message(kConvertingRefusal, kMessageCaption);
     return false;
   }
-  if (activity == EngineActivity::Playing) StopPlaying();
+  if (Activity() == EngineActivity::Playing) StopPlaying();
   return true;
 }
 
@@ -189,7 +194,12 @@ void MainWindow::AddFiles() {
   for (const std::string& path : paths) {
     const AddContext context{outputFolderText_, profileCombo_->currentIndex(), currentExtension_,
                              &gridTexts};
-    if (AddFile(items_, path, context, link_) == AddResult::Added) list_->AppendRow(*items_.back());
+    const AddResult result = AddFile(items_, path, context, link_);
+    if (result == AddResult::Added) list_->AppendRow(*items_.back());
+    if (result == AddResult::EngineBusy) {
+      shell_.Message(kEngineBusyMessage, kMessageCaption);
+      break;
+    }
   }
 }
 

@@ -46,8 +46,10 @@ void MainWindow::AddDvd() {
   // The dialog identifies with its own link in the same working folder.
   EngineLink dialogLink(installation_, shell_);
   dialogLink.PrepareFolder(link_.folder);
-  auto identify = [&dialogLink](const std::string& args) -> const MediaInfo* {
-    if (!IdentifyAndWait(dialogLink, args, true) || !(dialogLink.Duration() > 0)) return nullptr;
+  auto identify = [this, &dialogLink](const std::string& args) -> const MediaInfo* {
+    const Identified answer = Identify(dialogLink, args, true);
+    if (answer == Identified::EngineBusy) shell_.Message(kEngineBusyMessage, kMessageCaption);
+    if (answer != Identified::Yes || !(dialogLink.Duration() > 0)) return nullptr;
     return dialogLink.mediaInfo.get();
   };
   DvdResult choice;

@@ -21,12 +21,11 @@ namespace orv {
 inline constexpr const char* kCustomizedProfileName = "Customized profile";
 
 bool MainWindow::SettingsGuard() {
-  const EngineActivity activity = Activity();
-  if (activity == EngineActivity::Converting) {
+  if (Converting()) {
     shell_.Message(kConvertingRefusal, kMessageCaption);
     return false;
   }
-  if (activity == EngineActivity::Playing) StopPlaying();
+  if (Activity() == EngineActivity::Playing) StopPlaying();
   return true;
 }
 

@@ -25,6 +25,15 @@ std::string ExitReason(const LaunchResult& r, const std::string& messages) {
   return "the engine failed (exit status " + std::to_string(r.exitStatus) + ")";
 }
 
+// "converted, 12 damaged packets dropped" from the engine's warning.
+std::string WarningNote(const std::string& warning) {
+  const auto space = warning.find(' ');
+  if (space != std::string::npos && warning.find(" damaged packets of ") == space &&
+      warning.find_first_not_of("0123456789") == space)
+    return "converted, " + warning.substr(0, space) + " damaged packets dropped";
+  return "converted; " + warning;
+}
+
 }  // namespace
 
 BatchRun::BatchRun(ItemList& items, EngineLink& link, BatchHost& host)
@@ -134,6 +143,7 @@ std::string BatchRun::RunPiece(const std::string& baseCommand, const Piece& piec
     RemoveTemporaryFiles(piece.output, pid);
   if (!result.started || result.exitStatus != 0) return ExitReason(result, messages);
   if (!FileExists(piece.output)) return "the engine wrote no file " + piece.output;
+  pieceWarnings_ = EngineWarnings(messages);
   return {};
 }
 
@@ -141,20 +151,41 @@ void BatchRun::ConvertItem(const SourceItem& item, int index) {
   auto fail = [&](const std::string& reason) {
     failures_.push_back({index + 1, item.sourcePath, reason});
   };
+  std::vector<std::string> notes;
+  auto note = [&] {
+    for (const std::string& w : pieceWarnings_)
+      if (std::find(notes.begin(), notes.end(), w) == notes.end()) notes.push_back(w);
+    pieceWarnings_.clear();
+  };
+  auto end = [&] {
+    for (const std::string& w : notes) warnings_.push_back({index + 1, item.sourcePath, WarningNote(w)});
+  };
   const std::string base = BuildEncodeCommand(item, link_.installation());
   const Piece first = FirstPiece(item);
   if (std::string reason = RunPiece(base, first); !reason.empty()) return fail(reason);
-  if (SplitKindOf(item) == SplitKind::None || monitorIdle == 1) return;
+  note();
+  if (SplitKindOf(item) == SplitKind::None || monitorIdle == 1) return end();
 
-  if (!IdentifyAndWait(link_, first.output, false)) return;  // the item keeps its first piece
-  for (const Piece& piece : LaterPieces(item, link_.Duration())) {
-    if (monitorIdle == 1) return;
-    if (std::string reason = RunPiece(base, piece); !reason.empty()) return fail(reason);
+  // The later pieces are planned from the first one's length; without it
+  // the item is only partly converted, and must not count as converted.
+  if (!IdentifyAndWait(link_, first.output, false)) {
+    end();
+    return fail(kOnlyFirstPiece);
   }
+  for (const Piece& piece : LaterPieces(item, link_.Duration())) {
+    if (monitorIdle == 1) break;
+    if (std::string reason = RunPiece(base, piece); !reason.empty()) {
+      end();
+      return fail(reason);
+    }
+    note();
+  }
+  end();
 }
 
 void BatchRun::ConvertAll(int overWriteType) {
   failures_.clear();
+  warnings_.clear();
   skipped_ = converted_ = 0;
   const std::string engine = link_.installation().EngineLocation();
   if (IsEngineRunning(engine)) {
@@ -165,6 +196,17 @@ void BatchRun::ConvertAll(int overWriteType) {
     host_.Tell(refusal);
     return;
   }
+  // Two items writing one file would silently replace the first one's
+  // output: the later ones fail before any engine starts.
+  std::vector<std::string> sharing(items_.size());
+  {
+    std::lock_guard lock(itemsMutex_);
+    for (std::size_t j = 0; j < items_.size(); ++j)
+      for (std::size_t k = 0; k < j; ++k)
+        if (items_[k]->outputPath == items_[j]->outputPath && sharing[j].empty())
+          sharing[j] = "item " + std::to_string(k + 1) + " writes the same output file " +
+                       items_[j]->outputPath;
+  }
   link_.WriteControl(EngineCommand::Run);
   host_.StartProgressTimer();
   const int policy = EffectiveOverwritePolicy(overWriteType);
@@ -173,6 +215,10 @@ void BatchRun::ConvertAll(int overWriteType) {
     {
       std::lock_guard lock(itemsMutex_);
       item = *items_[static_cast<std::size_t>(j)];
+    }
+    if (!sharing[static_cast<std::size_t>(j)].empty()) {
+      failures_.push_back({j + 1, item.sourcePath, sharing[static_cast<std::size_t>(j)]});
+      continue;
     }
     if (FileExists(item.outputPath)) {
       if (policy == kAskBeforeOverwrite &&
@@ -202,15 +248,23 @@ void BatchRun::ConvertAll(int overWriteType) {
     host_.PowerOff();
     return;
   }
-  host_.Tell(EndMessage(failures_));
+  host_.Tell(EndMessage(failures_, warnings_));
 }
 
-std::string BatchRun::EndMessage(const std::vector<ItemFailure>& failures) {
-  if (failures.empty()) return kCompleteMessage;
-  std::string text = std::string(kCompleteMessage) + "\n\n" + std::to_string(failures.size()) +
-                     (failures.size() == 1 ? " item was" : " items were") + " not converted:";
-  for (const auto& f : failures)
-    text += "\n" + std::to_string(f.itemNumber) + ": " + f.sourcePath + " - " + f.reason;
+std::string BatchRun::EndMessage(const std::vector<ItemFailure>& failures,
+                                 const std::vector<ItemWarning>& warnings) {
+  std::string text = kCompleteMessage;
+  if (!failures.empty()) {
+    text += "\n\n" + std::to_string(failures.size()) +
+            (failures.size() == 1 ? " item was" : " items were") + " not converted:";
+    for (const auto& f : failures)
+      text += "\n" + std::to_string(f.itemNumber) + ": " + f.sourcePath + " - " + f.reason;
+  }
+  if (!warnings.empty()) {
+    text += "\n\nConverted with warnings:";
+    for (const auto& w : warnings)
+      text += "\n" + std::to_string(w.itemNumber) + ": " + w.sourcePath + " - " + w.reason;
+  }
   return text;
 }
 

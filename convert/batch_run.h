@@ -47,6 +47,12 @@ struct ItemFailure {
   std::string reason;
 };
 
+// An item converted with something the user should know (the same fields:
+// reason says what happened).
+using ItemWarning = ItemFailure;
+
+inline constexpr const char* kOnlyFirstPiece = "only the first piece was written";
+
 class BatchRun {
  public:
   BatchRun(ItemList& items, EngineLink& link, BatchHost& host);
@@ -68,12 +74,15 @@ class BatchRun {
   // Runs the whole list on the calling thread (the thread body).
   void ConvertAll(int overWriteType);
 
-  // The end-of-run text: "Complete!", followed by the failed items if any.
-  static std::string EndMessage(const std::vector<ItemFailure>& failures);
+  // The end-of-run text: "Complete!", followed by the failed items and the
+  // items converted with warnings, if any.
+  static std::string EndMessage(const std::vector<ItemFailure>& failures,
+                                const std::vector<ItemWarning>& warnings = {});
 
   std::atomic<int> monitorIdle{1};
   std::atomic<int> currentItemNumber{0};
   const std::vector<ItemFailure>& failures() const { return failures_; }
+  const std::vector<ItemWarning>& warnings() const { return warnings_; }
   // Held by the GUI thread while it changes items during a run (the output
   // folder may be re-based then); the run copies each item under it.
   std::mutex& itemsMutex() { return itemsMutex_; }
@@ -99,6 +108,9 @@ class BatchRun {
   std::mutex itemsMutex_;
   std::atomic<int> enginePid_{-1};  // the piece's engine while it runs
   std::vector<ItemFailure> failures_;
+  std::vector<ItemWarning> warnings_;
+  // The engine's warnings of the piece that ran last.
+  std::vector<std::string> pieceWarnings_;
   int skipped_ = 0;
   int converted_ = 0;
 };

@@ -17,20 +17,26 @@ EngineLink::EngineLink(Installation installation, Shell& shell)
       shell_(shell) {}
 
 void EngineLink::PrepareFolder(const std::string& f) {
-  folder = f;
-  mediaInfoPath = folder + kMediaInfoFile;
-  controlPath = folder + kControlFile;
-  positionPath = folder + kPositionFile;
-  control = EngineControl{};
+  // The paths are set once: a Stop written from another thread reads them
+  // while a run prepares the same folder again.
+  if (folder != f || controlPath.empty()) {
+    folder = f;
+    mediaInfoPath = folder + kMediaInfoFile;
+    controlPath = folder + kControlFile;
+    positionPath = folder + kPositionFile;
+  }
   mediaInfo->durationSeconds = 0.0;
   mediaInfo->reserved8 = 1.0;
 }
 
-bool EngineLink::WriteControl(EngineCommand command) {
-  control.command = static_cast<int32_t>(command);
+bool EngineLink::WriteControl(EngineCommand command) const {
+  // A record of its own per call: the GUI's Stop and the run's Run may be
+  // written at once.
+  EngineControl record;
+  record.command = static_cast<int32_t>(command);
   for (int attempt = 0; attempt < kControlWriteAttempts; ++attempt) {
     if (std::FILE* f = std::fopen(controlPath.c_str(), "wb")) {
-      std::size_t written = std::fwrite(&control, sizeof control, 1, f);
+      std::size_t written = std::fwrite(&record, sizeof record, 1, f);
       bool ok = std::fclose(f) == 0 && written == 1;
       if (ok) return true;
     }
@@ -54,11 +60,16 @@ bool EngineLink::ReadMediaInfo() {
   if (mediaInfoPath.empty()) return false;
   std::FILE* f = std::fopen(mediaInfoPath.c_str(), "rb");
   if (!f) return false;
+  // Nothing of an earlier answer may survive into this one.
+  *mediaInfo = MediaInfo{};
   std::size_t got = std::fread(mediaInfo.get(), 1, sizeof(MediaInfo), f);
   std::fclose(f);
-  if (got < sizeof(double) || !std::isfinite(mediaInfo->durationSeconds) ||
-      mediaInfo->durationSeconds < 0)
-    mediaInfo->durationSeconds = 0.0;  // a short or damaged answer is no answer
+  if (got < sizeof(MediaInfo)) {
+    *mediaInfo = MediaInfo{};  // the engine writes the whole record or none
+    return false;
+  }
+  if (!std::isfinite(mediaInfo->durationSeconds) || mediaInfo->durationSeconds < 0)
+    mediaInfo->durationSeconds = 0.0;  // a damaged answer is no answer
   return true;
 }
 
@@ -101,14 +112,31 @@ std::string LastEngineError(const std::string& messages) {
   return reason;
 }
 
+std::vector<std::string> EngineWarnings(const std::string& messages) {
+  static const std::string kPrefix = "orvantic-engine: warning: ";
+  std::vector<std::string> warnings;
+  std::size_t start = 0;
+  while (start < messages.size()) {
+    std::size_t end = messages.find('\n', start);
+    if (end == std::string::npos) end = messages.size();
+    std::string line = messages.substr(start, end - start);
+    start = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (line.rfind(kPrefix, 0) == 0 && line.size() > kPrefix.size())
+      warnings.push_back(line.substr(kPrefix.size()));
+  }
+  return warnings;
+}
+
 std::string EngineLink::FolderOption() const {
   return " -currentfolder " + QuoteArg(installation_.programFolder) + " ";
 }
 
 LaunchResult EngineLink::RunIdentify(const std::string& source, bool wait, bool unquoted) {
   if (IsEngineRunning(installation_.EngineLocation())) {
-    shell_.Message(kEngineBusyMessage);
-    return {};
+    LaunchResult busy;
+    busy.busy = true;  // the caller tells the user
+    return busy;
   }
   std::string cmd = QuoteArg(installation_.EngineLocation());
   cmd += unquoted ? " " + source + " " : " " + QuoteArg(source) + " ";

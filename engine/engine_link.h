@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/shell.h"
 #include "engine/records.h"
@@ -20,6 +21,8 @@ inline constexpr const char* kEngineLogFile = "engine.log";
 // The reason in the engine's messages: its last error line without the
 // program prefix; "" when it wrote none (warnings are not reasons).
 std::string LastEngineError(const std::string& messages);
+// The engine's warnings, each without the program prefix and "warning: ".
+std::vector<std::string> EngineWarnings(const std::string& messages);
 
 class EngineLink {
  public:
@@ -31,7 +34,7 @@ class EngineLink {
 
   // Rewrites vctrl.dat whole. Returns false only when the file could not be
   // opened after kControlWriteAttempts tries.
-  bool WriteControl(EngineCommand command);
+  bool WriteControl(EngineCommand command) const;
 
   // The position from vprog.dat, -1.0 without a file. A value that is not a
   // finite number also reads as -1.0.
@@ -68,7 +71,6 @@ class EngineLink {
   std::function<void(const std::string&)> onMessages;
 
   double position = 0.0;
-  EngineControl control;
   std::unique_ptr<MediaInfo> mediaInfo;  // ~200 KB, kept off the stack
   std::string mediaInfoPath;
   std::string controlPath;

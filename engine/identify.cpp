@@ -4,12 +4,12 @@
 
 namespace orv {
 
-bool IdentifyAndWait(EngineLink& link, const std::string& source, bool unquoted) {
+Identified Identify(EngineLink& link, const std::string& source, bool unquoted) {
   link.PrepareFolder(link.installation().programFolder);
   DeleteByName(link.mediaInfoPath);
   link.WriteControl(EngineCommand::Stop);
-  link.RunIdentify(source, true, unquoted);
-  return link.ReadMediaInfo() && link.Duration() != 0.0;
+  if (link.RunIdentify(source, true, unquoted).busy) return Identified::EngineBusy;
+  return link.ReadMediaInfo() && link.Duration() != 0.0 ? Identified::Yes : Identified::NoAnswer;
 }
 
 int CountStreamList(const int32_t (&ids)[kMaxStreams]) {

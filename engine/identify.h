@@ -8,10 +8,16 @@
 
 namespace orv {
 
+enum class Identified { Yes, NoAnswer, EngineBusy };
+
 // Prepares the folder, removes any earlier answer, writes Stop, runs the
-// engine in identify mode and waits for it, then reads the answer. True when
-// a duration other than 0 came back.
-bool IdentifyAndWait(EngineLink& link, const std::string& source, bool unquoted);
+// engine in identify mode and waits for it, then reads the answer. Yes when
+// a whole answer with a duration other than 0 came back; EngineBusy when
+// another engine runs (the caller says so).
+Identified Identify(EngineLink& link, const std::string& source, bool unquoted);
+inline bool IdentifyAndWait(EngineLink& link, const std::string& source, bool unquoted) {
+  return Identify(link, source, unquoted) == Identified::Yes;
+}
 
 // Entries before the first negative one, at most kMaxStreams.
 int CountStreamList(const int32_t (&ids)[kMaxStreams]);

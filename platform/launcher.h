@@ -10,6 +10,7 @@ struct LaunchResult {
   bool started = false;
   bool exited = false;  // only for a waiting launch
   int exitStatus = -1;  // exit code, or 128 + signal number
+  bool busy = false;    // not started: another engine runs
 };
 
 // Splits commandLine with SplitCommandLine and starts the first word as the

@@ -94,7 +94,14 @@ AddResult AddFile(ItemList& items, const std::string& path, const AddContext& co
   item->sourcePath = path;
   item->outputFormat = context.extension;
   item->outputPath = *output;
-  if (!IdentifyAndWait(link, path, false)) return AddResult::NotIdentified;
+  switch (Identify(link, path, false)) {
+    case Identified::EngineBusy:
+      return AddResult::EngineBusy;
+    case Identified::NoAnswer:
+      return AddResult::NotIdentified;
+    case Identified::Yes:
+      break;
+  }
   InitFileItem(*item, context, *link.mediaInfo);
   items.push_back(std::move(item));
   return AddResult::Added;

@@ -44,7 +44,7 @@ struct AddContext {
   const ConversionSettings* gridTexts = nullptr;  // the grid rows, for profile 4
 };
 
-enum class AddResult { Added, AlreadyListed, NotIdentified };
+enum class AddResult { Added, AlreadyListed, NotIdentified, EngineBusy };
 
 // Adds one file: plans its output path, identifies it through the engine and
 // appends the new item with the profile's settings.

@@ -10,6 +10,7 @@
 //   titles, chapters         DVD answer: title count, chapters per title ("3,5")
 //   audio                    DVD audio streams, "id/name/language" separated by ","
 //   subs                     DVD subtitles, names separated by ","
+//   warn                     an encode run says this warning on stderr
 // Every start appends its arguments to <folder>/fake_log.txt, one line per
 // start, the arguments separated by '|'.
 #include <unistd.h>
@@ -124,6 +125,8 @@ int main(int argc, char** argv) {
     return exitStatus;
   }
 
+  if (!output.empty() && cfg.count("warn"))
+    std::fprintf(stderr, "orvantic-engine: warning: %s\n", cfg["warn"].c_str());
   std::string temp;
   if (!output.empty() && num("write_temp", 0) == 1) {
     const auto slash = output.rfind('/');

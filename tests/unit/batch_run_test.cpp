@@ -172,12 +172,38 @@ TEST_F(BatchFixture, SplitRunsMeasureTheFirstPieceThenCutTheRest) {
   EXPECT_EQ(log[1].rfind(out / "film_clip_1.mp4|-vo|null|-nosound|-identify", 0), 0u);
   EXPECT_NE(log[3].find("|-ss|1200.000000|-endpos|00:10:00|-o|"), std::string::npos);
 
-  // The first piece cannot be measured: the item keeps its first piece only.
+  // The first piece cannot be measured: the item keeps its first piece only,
+  // and says so rather than counting as converted.
   std::remove((dir / "fake_log.txt").c_str());
   WriteText(dir / "fake.cfg", "write_output=1\n");
   RunToEnd(1);
   EXPECT_EQ(Outputs(), std::vector<std::string>{out / "film_clip_1.mp4"});
+  ASSERT_EQ(lastFailures.size(), 1u);
+  EXPECT_EQ(lastFailures[0].reason, "only the first piece was written");
+}
+
+TEST_F(BatchFixture, TwoItemsWithOneOutputConvertOnlyTheFirst) {
+  Add("a");
+  Add("b").outputPath = out / "a.mp4";  // after a rename, say
+  Add("c");
+  RunToEnd(1);
+  ASSERT_EQ(lastFailures.size(), 1u);
+  EXPECT_EQ(lastFailures[0].itemNumber, 2);
+  EXPECT_EQ(lastFailures[0].reason, "item 1 writes the same output file " + out / "a.mp4");
+  EXPECT_EQ(ReadLines(dir / "fake_log.txt").size(), 2u);  // a and c only
+}
+
+TEST_F(BatchFixture, EngineWarningsAreListedAtTheEnd) {
+  Add("a");
+  WriteText(dir / "fake.cfg", "write_output=1\nwarn=12 damaged packets of '/in/a.avi' were skipped\n");
+  RunToEnd(1);
   EXPECT_TRUE(lastFailures.empty());
+  const std::vector<std::string> events = host.Events();
+  EXPECT_EQ(events.back(),
+            "tell Complete!\n\nConverted with warnings:\n1: /in/a.avi - converted, 12 damaged "
+            "packets dropped");
+  EXPECT_EQ(EngineWarnings("orvantic-engine: warning: x\nother\norvantic-engine: no\n"),
+            std::vector<std::string>{"x"});
 }
 
 TEST_F(BatchFixture, ShutDownRequestReplacesTheMessage) {

@@ -63,8 +63,8 @@ TEST_F(IdentifyFixture, RefusesWhileAnEngineRuns) {
   for (int i = 0; i < 200 && ReadLines(dir / "fake_log.txt").empty(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(25));
 
-  EXPECT_FALSE(IdentifyAndWait(link, "/x.avi", false));
-  EXPECT_EQ(shell.messages, std::vector<std::string>{kEngineBusyMessage});
+  EXPECT_EQ(Identify(link, "/x.avi", false), Identified::EngineBusy);
+  EXPECT_TRUE(shell.messages.empty());  // the caller tells the user
   EXPECT_EQ(ReadLines(dir / "fake_log.txt").size(), 1u);  // no identify run started
   // IdentifyAndWait wrote Stop, which ends the running engine.
   for (int i = 0; i < 200 && IsEngineRunning(inst.EngineLocation()); ++i)

@@ -79,10 +79,18 @@ TEST_F(LinkFixture, ReadMediaInfoHandlesMissingShortAndDamagedFiles) {
   EXPECT_EQ(link.Duration(), 3725.5);
   EXPECT_EQ(link.mediaInfo->videoWidth, 720);
 
+  // A short answer is a failure, and nothing of the last answer survives
+  // it (a half record used to keep the previous item's picture size).
   WriteText(dir / "videoinfo.dat", "xy");
   link.PrepareFolder(dir.path());
-  EXPECT_TRUE(link.ReadMediaInfo());
+  EXPECT_FALSE(link.ReadMediaInfo());
   EXPECT_EQ(link.Duration(), 0.0);
+  MediaInfo half;
+  half.durationSeconds = 12;
+  WriteText(dir / "videoinfo.dat", std::string(reinterpret_cast<char*>(&half), 8));
+  EXPECT_FALSE(link.ReadMediaInfo());
+  EXPECT_EQ(link.Duration(), 0.0);
+  EXPECT_EQ(link.mediaInfo->videoWidth, 0);
 
   info.durationSeconds = std::numeric_limits<double>::quiet_NaN();
   WriteText(dir / "videoinfo.dat", std::string(reinterpret_cast<char*>(&info), sizeof info));

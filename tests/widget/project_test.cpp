@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <filesystem>
 #include <QComboBox>
 #include <QPushButton>
 #include <QTest>
@@ -20,6 +21,17 @@ namespace {
 
 using test::ReadText;
 using test::WriteText;
+
+// Runs a test's own code when the run asks a question, that is between two
+// engines of a conversion.
+class HookShell : public test::ScriptedShell {
+ public:
+  bool AskOkCancel(const std::string& text, const std::string& caption) override {
+    if (onAsk) onAsk();
+    return ScriptedShell::AskOkCancel(text, caption);
+  }
+  std::function<void()> onAsk;
+};
 
 class ProjectTest : public ::testing::Test {
  protected:
@@ -53,7 +65,7 @@ class ProjectTest : public ::testing::Test {
   test::TempDir dir;
   Installation installation;
   AppSettings settings;
-  test::ScriptedShell shell;
+  HookShell shell;
   MainWindow window;
 };
 
@@ -142,6 +154,31 @@ TEST_F(ProjectTest, OpeningIsRefusedWhileConverting) {
   shell.saveFiles.push_back(dir / "during.vpt");
   window.OnCommand(ids::kCmdSaveProject);
   EXPECT_EQ(shell.messages.back(), "Project saved!");
+}
+
+TEST_F(ProjectTest, TheListIsLockedForTheWholeRunEvenBetweenEngines) {
+  Add({"a.avi", "b.avi"});
+  WriteText(dir / "fake.cfg", "write_output=1\nrun_ms=100\n");
+  std::filesystem::create_directories(dir / "out");
+  WriteText(window.items()[1]->outputPath, "old");  // the run will ask about b
+  settings.overWriteType = 2;
+  bool asked = false;
+  std::size_t during = 0;
+  shell.onAsk = [&] {
+    asked = true;
+    EXPECT_EQ(window.Activity(), EngineActivity::Idle);  // no engine runs now
+    window.OnCommand(ids::kClear);
+    Open(dir / "none.vpt");
+    window.OnCommand(ids::kCmdDeleteSelected);
+    during = window.items().size();
+  };
+  window.OnCommand(ids::kConvert);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window.batchRun().ThreadRunning(); }, 30000));
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(during, 2u);
+  EXPECT_EQ(std::count(shell.messages.begin(), shell.messages.end(),
+                       "Please stop converting the videos and then add files to the list."),
+            3);
 }
 
 TEST_F(ProjectTest, VideoInformationPaintsItsRows) {
