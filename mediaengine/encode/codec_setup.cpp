@@ -8,6 +8,8 @@
 
 extern "C" {
 #include <libavutil/opt.h>
+
+#include "mediaengine/av_compat.h"
 }
 
 namespace orv::engine {
@@ -157,9 +159,10 @@ const AVCodec* FindEncoder(const std::string& name) {
 }
 
 int SupportedSampleRate(const AVCodec* codec, int wanted) {
-  if (!codec->supported_samplerates) return wanted;
-  int best = codec->supported_samplerates[0];
-  for (const int* r = codec->supported_samplerates; *r; ++r)
+  const int* rates = EncoderSampleRates(codec);
+  if (!rates) return wanted;
+  int best = rates[0];
+  for (const int* r = rates; *r; ++r)
     if (std::abs(*r - wanted) < std::abs(best - wanted)) best = *r;
   return best;
 }

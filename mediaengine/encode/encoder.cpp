@@ -18,6 +18,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include "mediaengine/av_compat.h"
 #include "mediaengine/control/run_control.h"
 #include "mediaengine/encode/codec_setup.h"
 #include "mediaengine/encode/output_file.h"
@@ -142,7 +143,8 @@ void EncodeRun::SetUpAudio(int index) {
   const AVCodec* codec = FindEncoder(plan_.audioEncoder);
   int rate = SupportedSampleRate(
       codec, options_.sampleRate > 0 ? options_.sampleRate : path->decoder()->sample_rate);
-  AVSampleFormat format = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
+  const AVSampleFormat* formats = EncoderSampleFormats(codec);
+  AVSampleFormat format = formats ? formats[0] : AV_SAMPLE_FMT_FLTP;
   int channels =
       EncoderChannels(plan_, options_, user.outputChannels ? user.outputChannels : inChannels);
   AVChannelLayout layout{};

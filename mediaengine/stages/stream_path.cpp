@@ -10,6 +10,8 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/pixdesc.h>
 #include <libavutil/samplefmt.h>
+
+#include "mediaengine/av_compat.h"
 }
 
 namespace orv::engine {
@@ -140,7 +142,7 @@ bool StreamPath::ReceiveFrames() {
 bool StreamPath::PushFrame(AVFrame* frame) {
   int64_t ts = frame->best_effort_timestamp;
   if (ts == AV_NOPTS_VALUE) ts = nextTs_ == AV_NOPTS_VALUE ? originTs_ : nextTs_;
-  int64_t duration = frame->pkt_duration;
+  int64_t duration = FrameDuration(frame);
   if (duration <= 0 && type() == AVMEDIA_TYPE_VIDEO) {
     // Without a packet duration, a picture lasts one frame of the stream.
     AVRational rate =
