@@ -28,14 +28,9 @@ std::atomic<bool> gInterrupted{false};
 void OnInterrupt(int) { gInterrupted = true; }
 
 bool ParseInt(const std::string& s, int lo, int hi, int* out) {
-  if (s.empty() || s.size() > 3) return false;
-  int v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-  }
-  if (v < lo || v > hi) return false;
-  *out = v;
+  const auto v = ParseInteger(s);
+  if (!v || *v < lo || *v > hi) return false;
+  *out = static_cast<int>(*v);
   return true;
 }
 

@@ -1,5 +1,7 @@
 #include "mediaengine/options.h"
 
+#include "platform/text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -9,34 +11,14 @@
 namespace orv::engine {
 namespace {
 
-std::string lower(std::string_view s) {
-  std::string out(s);
-  std::transform(out.begin(), out.end(), out.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
+std::string lower(std::string_view s) { return AsciiLower(std::string(s)); }
 
 bool EndsWith(std::string_view s, std::string_view suffix) {
   return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
 }
 
-std::optional<double> ParseDouble(std::string_view text) {
-  if (text.empty()) return std::nullopt;
-  double value = 0;
-  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || ptr != text.data() + text.size() || !std::isfinite(value))
-    return std::nullopt;
-  return value;
-}
-
-std::optional<long long> ParseInt(std::string_view text) {
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty()) return std::nullopt;
-  long long value = 0;
-  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || ptr != text.data() + text.size()) return std::nullopt;
-  return value;
-}
+std::optional<double> ParseDouble(std::string_view text) { return ParseNumber(text); }
+std::optional<long long> ParseInt(std::string_view text) { return ParseInteger(text); }
 
 std::optional<bool> ParseFlag(std::string_view value) {
   std::string v = lower(value);
@@ -228,24 +210,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
   return result;
 }
 
-std::optional<double> ParseTimeValue(std::string_view text) {
-  auto parts = SplitList(text, ':');
-  if (parts.empty() || parts.size() > 3) return std::nullopt;
-  double total = 0;
-  for (size_t i = 0; i < parts.size(); ++i) {
-    // Only the last field may have a fraction; the minutes and seconds
-    // fields of hh:mm:ss stay below 60.
-    std::optional<double> v;
-    if (i + 1 == parts.size()) {
-      v = ParseDouble(parts[i]);
-    } else if (auto n = ParseInt(parts[i])) {
-      v = static_cast<double>(*n);
-    }
-    if (!v || *v < 0 || (i > 0 && *v >= 60)) return std::nullopt;
-    total = total * 60 + *v;
-  }
-  return total;
-}
+std::optional<double> ParseTimeValue(std::string_view text) { return ParseTimeText(text); }
 
 std::optional<EndPosition> ParseEndPosition(std::string_view text) {
   std::string t = lower(text);

@@ -1,5 +1,7 @@
 #include "settings/time_text.h"
 
+#include "platform/text.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -42,29 +44,7 @@ std::string FormatDvdTime(double seconds) {
   return Two(p.h) + ":" + Two(p.m) + ":" + Two(p.s);
 }
 
-std::optional<double> ParseTime(const std::string& text) {
-  std::vector<double> fields;
-  std::size_t start = 0;
-  const std::size_t b = text.find_first_not_of(' '), e = text.find_last_not_of(' ');
-  if (b == std::string::npos) return std::nullopt;
-  std::string t = text.substr(b, e - b + 1);
-  while (true) {
-    std::size_t colon = t.find(':', start);
-    std::string part = t.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
-    double v = 0;
-    auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), v,
-                                     std::chars_format::fixed);
-    if (part.empty() || ec != std::errc() || ptr != part.data() + part.size() || v < 0)
-      return std::nullopt;
-    fields.push_back(v);
-    if (colon == std::string::npos) break;
-    start = colon + 1;
-  }
-  if (fields.size() > 3) return std::nullopt;
-  double total = 0;
-  for (double f : fields) total = total * 60 + f;
-  return total;
-}
+std::optional<double> ParseTime(const std::string& text) { return ParseTimeText(text); }
 
 namespace {
 

@@ -1,5 +1,7 @@
 #include "mediaengine/source/source.h"
 
+#include "platform/text.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -51,10 +53,7 @@ std::optional<std::pair<int, int>> SizeFromFileName(std::string_view path) {
 bool IsRawYuvName(std::string_view path) {
   std::string_view name = BaseName(path);
   if (name.size() < 4) return false;
-  std::string ext(name.substr(name.size() - 4));
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return std::tolower(c); });
-  return ext == ".yuv";
+  return AsciiLower(std::string(name.substr(name.size() - 4))) == ".yuv";
 }
 
 InputPtr OpenSource(const std::string& path) {

@@ -4,30 +4,24 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <vector>
 
 #include "mediaengine/options.h"
+#include "platform/text.h"
 
 namespace orv::engine {
 namespace {
 
 std::optional<long> ToInt(std::string_view s) {
-  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
-  long v = 0;
-  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (s.empty() || ec != std::errc() || p != s.data() + s.size()) return std::nullopt;
-  return v;
+  auto v = ParseInteger(s);
+  if (!v || *v < std::numeric_limits<long>::min() || *v > std::numeric_limits<long>::max())
+    return std::nullopt;
+  return static_cast<long>(*v);
 }
 
-std::optional<double> ToDouble(std::string_view s) {
-  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
-  double v = 0;
-  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (s.empty() || ec != std::errc() || p != s.data() + s.size() || !std::isfinite(v))
-    return std::nullopt;
-  return v;
-}
+std::optional<double> ToDouble(std::string_view s) { return ParseNumber(s); }
 
 std::string FormatNumber(double v) {
   char buf[64];
@@ -217,7 +211,7 @@ FilterChain VolumeToFilters(std::string_view args) {
   std::vector<std::string> parts = SplitList(args, ':');
   std::string gain = parts.empty() ? "" : parts[0];
   std::string lowered;
-  for (char ch : gain) lowered += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  lowered += AsciiLower(std::string(gain));
   if (lowered.size() > 2 && lowered.substr(lowered.size() - 2) == "db")
     lowered.resize(lowered.size() - 2);
   auto db = ToDouble(lowered);

@@ -3,6 +3,7 @@
 #include <clocale>
 
 #include "platform/profile_file.h"
+#include "platform/text.h"
 #include "settings/app_settings.h"
 #include "settings/grid_rows.h"
 #include "settings/option_tables.h"
@@ -33,6 +34,16 @@ TEST(TimeText, BadValuesGiveZeroAndParsingIsStrict) {
   EXPECT_FALSE(ParseTime("ab"));
   EXPECT_FALSE(ParseTime(""));
   EXPECT_FALSE(ParseTime("-1"));
+  // One reading for both programs: minutes and seconds stay below 60, only
+  // the last field has a fraction, and numbers ignore the locale.
+  EXPECT_FALSE(ParseTime("1:75"));
+  EXPECT_FALSE(ParseTime("1.5:30"));
+  EXPECT_DOUBLE_EQ(*ParseTime(" 90 "), 90);
+  EXPECT_EQ(ParseInteger("+7"), 7);
+  EXPECT_FALSE(ParseInteger("++7"));
+  EXPECT_FALSE(ParseNumber("nan"));
+  EXPECT_FALSE(ParseNumber("1,5"));
+  EXPECT_EQ(AsciiLower("ÄBC"), "Äbc");
 }
 
 TEST(TimeText, IndependentOfTheCLocale) {
