@@ -284,7 +284,11 @@ void EncodeRun::EncodeStage(Stage& stage) {
       control_.WaitWhilePaused();
       if (!(accepted = stage.path->EncodeFrame(frame->get()))) break;
     }
-    if (accepted && !control_.StopRequested()) stage.path->EncodeFrame(nullptr);
+    // A stop gives up what the encoder still holds, unless it has written
+    // nothing yet: a file stopped that early would have no picture at all
+    // (libx264 holds its first second while the machine is busy).
+    if (accepted && (!control_.StopRequested() || stage.path->EncodedPackets() == 0))
+      stage.path->EncodeFrame(nullptr);
   } catch (const EngineError& e) {
     Fail(e.what());
   }
