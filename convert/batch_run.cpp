@@ -103,8 +103,27 @@ std::string BatchRun::PrepareOutputFolders() {
     }
     if (::access(folder.c_str(), W_OK | X_OK) != 0)
       return "Cannot write to the output folder \"" + folder + "\": " + std::strerror(errno);
+    RemoveStaleTemporaryFiles(folder);
   }
   return {};
+}
+
+void BatchRun::RemoveStaleTemporaryFiles(const std::string& folder) {
+  // ".<name>.part-<pid>" of an engine that is gone (killed by the system, a
+  // logout) is nobody's: an engine of ours that still runs keeps its own.
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    const auto mark = name.rfind(".part-");
+    if (name.empty() || name.front() != '.' || mark == std::string::npos || mark == 0) continue;
+    const std::string digits = name.substr(mark + 6);
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos ||
+        digits.size() > 9)
+      continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(digits));
+    if (pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM)) continue;  // still alive
+    std::filesystem::remove(entry.path(), error);
+  }
 }
 
 void BatchRun::RemoveTemporaryFiles(const std::string& output, int pid) {

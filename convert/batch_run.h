@@ -94,6 +94,8 @@ class BatchRun {
   std::string RunPiece(const std::string& baseCommand, const Piece& piece);
   void ConvertItem(const SourceItem& item, int index);
   static void RemoveTemporaryFiles(const std::string& output, int pid);
+  // Temporary files in the folder whose engine no longer runs.
+  static void RemoveStaleTemporaryFiles(const std::string& folder);
   // Creates missing output folders; the reason when one cannot be written.
   std::string PrepareOutputFolders();
 

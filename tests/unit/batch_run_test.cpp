@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -191,6 +193,18 @@ TEST_F(BatchFixture, TwoItemsWithOneOutputConvertOnlyTheFirst) {
   EXPECT_EQ(lastFailures[0].itemNumber, 2);
   EXPECT_EQ(lastFailures[0].reason, "item 1 writes the same output file " + out / "a.mp4");
   EXPECT_EQ(ReadLines(dir / "fake_log.txt").size(), 2u);  // a and c only
+}
+
+TEST_F(BatchFixture, StaleTemporaryFilesOfGoneEnginesAreRemoved) {
+  Add("a");
+  WriteText(out / ".old.mp4.part-999999999", "left by a killed engine");
+  const std::string mine = out / (".live.mp4.part-" + std::to_string(::getpid()));
+  WriteText(mine, "an engine that still runs");
+  WriteText(out / "notes.part-1", "not ours");
+  RunToEnd(1);
+  EXPECT_FALSE(FileExists(out / ".old.mp4.part-999999999"));
+  EXPECT_TRUE(FileExists(mine));
+  EXPECT_TRUE(FileExists(out / "notes.part-1"));
 }
 
 TEST_F(BatchFixture, EngineWarningsAreListedAtTheEnd) {
