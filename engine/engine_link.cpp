@@ -94,9 +94,13 @@ LaunchResult EngineLink::LaunchLogged(const std::string& commandLine, std::strin
   return result;
 }
 
-std::string LastEngineError(const std::string& messages) {
+namespace {
+
+// Each line of the engine's messages that starts with its program prefix,
+// without the prefix and trailing blanks.
+template <typename Fn>
+void ForEachEngineLine(const std::string& messages, Fn fn) {
   static const std::string kPrefix = "orvantic-engine: ";
-  std::string reason;
   std::size_t start = 0;
   while (start < messages.size()) {
     std::size_t end = messages.find('\n', start);
@@ -104,27 +108,28 @@ std::string LastEngineError(const std::string& messages) {
     std::string line = messages.substr(start, end - start);
     start = end + 1;
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-    if (line.rfind(kPrefix, 0) != 0) continue;
-    line.erase(0, kPrefix.size());
-    if (line.empty() || line.rfind("warning:", 0) == 0) continue;
-    reason = line;
+    if (line.rfind(kPrefix, 0) == 0) fn(line.substr(kPrefix.size()));
   }
+}
+
+constexpr std::string_view kWarning = "warning: ";
+
+}  // namespace
+
+std::string LastEngineError(const std::string& messages) {
+  std::string reason;
+  ForEachEngineLine(messages, [&](const std::string& line) {
+    if (!line.empty() && line.rfind(kWarning, 0) != 0) reason = line;
+  });
   return reason;
 }
 
 std::vector<std::string> EngineWarnings(const std::string& messages) {
-  static const std::string kPrefix = "orvantic-engine: warning: ";
   std::vector<std::string> warnings;
-  std::size_t start = 0;
-  while (start < messages.size()) {
-    std::size_t end = messages.find('\n', start);
-    if (end == std::string::npos) end = messages.size();
-    std::string line = messages.substr(start, end - start);
-    start = end + 1;
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-    if (line.rfind(kPrefix, 0) == 0 && line.size() > kPrefix.size())
-      warnings.push_back(line.substr(kPrefix.size()));
-  }
+  ForEachEngineLine(messages, [&](const std::string& line) {
+    if (line.rfind(kWarning, 0) == 0 && line.size() > kWarning.size())
+      warnings.push_back(line.substr(kWarning.size()));
+  });
   return warnings;
 }
 

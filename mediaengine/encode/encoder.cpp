@@ -392,19 +392,8 @@ EncodeOutcome EncodeRun::run() {
   output_->WriteHeader(&muxerOptions);
   av_dict_free(&muxerOptions);
 
-  if (options_.startSeconds > 0) {
-    auto target = static_cast<int64_t>(origin_ * AV_TIME_BASE);
-    // Land on a keyframe at or before the start; decoded frames before it
-    // are dropped by the graphs.
-    if (avformat_seek_file(input_.get(), -1, INT64_MIN, target, target, 0) < 0)
-      avformat_seek_file(input_.get(), -1, INT64_MIN, target, target, AVSEEK_FLAG_ANY);
-  }
-  demuxer_ = std::make_unique<Demuxer>(input_.get(), control_);
-  if (dvd_) {
-    dvd_->AttachTo(*demuxer_);
-    // Without -ss reading starts at the chapters' first sector.
-    dvd_->PreRollSubtitles(options_.startSeconds > 0 ? avio_tell(input_->pb) : 0);
-  }
+  demuxer_ =
+      StartReading(input_.get(), origin_, options_.startSeconds > 0, control_, dvd_.get());
   for (auto& s : stages_) demuxer_->route(s.path->index(), s.packets.get());
   demuxer_->SetDone([this] {
     return std::all_of(stages_.begin(), stages_.end(),

@@ -278,17 +278,8 @@ PlayOutcome PlayRun::run() {
   if (!videoPath_) frames_.close();
   if (!audioPath_) audioDone_ = true;
 
-  if (options_.startSeconds > 0) {
-    auto target = static_cast<int64_t>(origin_ * AV_TIME_BASE);
-    if (avformat_seek_file(input_.get(), -1, INT64_MIN, target, target, 0) < 0)
-      avformat_seek_file(input_.get(), -1, INT64_MIN, target, target, AVSEEK_FLAG_ANY);
-  }
-  demuxer_ = std::make_unique<Demuxer>(input_.get(), control_);
-  if (dvd_) {
-    dvd_->AttachTo(*demuxer_);
-    // Without -ss reading starts at the chapters' first sector.
-    dvd_->PreRollSubtitles(options_.startSeconds > 0 ? avio_tell(input_->pb) : 0);
-  }
+  demuxer_ =
+      StartReading(input_.get(), origin_, options_.startSeconds > 0, control_, dvd_.get());
   if (videoPath_) demuxer_->route(videoPath_->index(), videoPackets_.get());
   if (audioPath_) demuxer_->route(audioPath_->index(), audioPackets_.get());
   demuxer_->SetDone([this] {

@@ -362,4 +362,22 @@ InputPtr OpenInput(const Options& options, std::unique_ptr<DvdInput>& dvd) {
   return dvd->OpenFormat();
 }
 
+std::unique_ptr<Demuxer> StartReading(AVFormatContext* input, double origin, bool seek,
+                                      RunControl& control, DvdInput* dvd) {
+  if (seek) {
+    auto target = static_cast<int64_t>(origin * AV_TIME_BASE);
+    // Land on a keyframe at or before the start; decoded frames before it
+    // are dropped by the graphs.
+    if (avformat_seek_file(input, -1, INT64_MIN, target, target, 0) < 0)
+      avformat_seek_file(input, -1, INT64_MIN, target, target, AVSEEK_FLAG_ANY);
+  }
+  auto demuxer = std::make_unique<Demuxer>(input, control);
+  if (dvd) {
+    dvd->AttachTo(*demuxer);
+    // Without a start, reading begins at the chapters' first sector.
+    dvd->PreRollSubtitles(seek ? avio_tell(input->pb) : 0);
+  }
+  return demuxer;
+}
+
 }  // namespace orv::engine

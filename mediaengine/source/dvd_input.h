@@ -18,6 +18,7 @@ struct dvd_file_s;
 namespace orv::engine {
 
 class Demuxer;
+class RunControl;
 class StreamPath;
 class SubtitleOverlay;
 
@@ -102,6 +103,12 @@ class DvdInput {
   int badSectors_ = 0;
   std::string error_;
 };
+
+// Seeks to origin (seconds) when the run starts later than the source, and
+// starts reading: a demuxer for the input, with a DVD title's reader (may be
+// null) attached and its subtitles shown before the start read back.
+std::unique_ptr<Demuxer> StartReading(AVFormatContext* input, double origin, bool seek,
+                                      RunControl& control, DvdInput* dvd);
 
 // The run's input: a file through OpenSource, a dvd:// title through a
 // DvdInput left in dvd (which the input reads through, so it must outlive
