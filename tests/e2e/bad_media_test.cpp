@@ -35,18 +35,18 @@ const char* Name(Outcome o) {
   return "?";
 }
 
-struct Run {
+struct EngineRun {
   int status = 0;  // exit status, 128 + signal, -1 after a timeout
   std::string messages;
   double seconds = 0;
 };
 
 // The engine with args, ended (and reported) when it outlives limit.
-Run RunEngine(const std::vector<std::string>& args, const fs::path& folder,
+EngineRun RunEngine(const std::vector<std::string>& args, const fs::path& folder,
               std::chrono::milliseconds limit) {
   const auto begin = std::chrono::steady_clock::now();
   Engine e = start(args, folder);
-  Run r;
+  EngineRun r;
   int status = 0;
   while (waitpid(e.pid, &status, WNOHANG) == 0) {
     if (std::chrono::steady_clock::now() - begin > limit) {
@@ -87,7 +87,7 @@ bool Playable(const fs::path& file) {
   return !str(p, "streams.stream.0.codec_type").empty() && num(p, "format.duration") > 0;
 }
 
-Outcome Classify(const Run& r, bool outputPlayable, bool outputExists) {
+Outcome Classify(const EngineRun& r, bool outputPlayable, bool outputExists) {
   if (r.status == -1) return Outcome::Timeout;
   if (r.status >= 128) return Outcome::Crash;
   if (r.status == 0) return outputPlayable ? Outcome::Ok : Outcome::UncleanFailure;
@@ -115,7 +115,7 @@ TEST_F(BadMediaTest, EveryFileEndsCleanlyInIdentifyAndEveryProfile) {
     const std::string source = media(file.c_str());
     writeCommand(dir_, orv::EngineCommand::Stop);
     fs::remove(dir_ / orv::kMediaInfoFile);
-    Run id = RunEngine(splitCommand(" \"" + source + "\" -vo null -nosound -identify" + folderArg()),
+    EngineRun id = RunEngine(splitCommand(" \"" + source + "\" -vo null -nosound -identify" + folderArg()),
                        dir_, std::chrono::milliseconds(5000 * kSlowdown));
     orv::MediaInfo info;
     const bool answered = id.status == 0 && fs::exists(dir_ / orv::kMediaInfoFile);
@@ -146,7 +146,7 @@ TEST_F(BadMediaTest, EveryFileEndsCleanlyInIdentifyAndEveryProfile) {
       args.erase(args.begin());  // the GUI's engine path; ours is started
       const auto limit = std::chrono::milliseconds(
           static_cast<long>((10000 + 5000 * seconds) * kSlowdown));
-      Run enc = RunEngine(args, dir_, limit);
+      EngineRun enc = RunEngine(args, dir_, limit);
       const bool exists = fs::exists(out);
       Outcome o = Classify(enc, exists && Playable(out), exists);
       EXPECT_TRUE(o == Outcome::Ok || o == Outcome::CleanFailure)
