@@ -22,11 +22,12 @@ TEST(OutputNaming, RepeatedNamesGetSuffixesInOnePass) {
   EXPECT_EQ(*PlanOutputPath(items, "/in/a.avi", "/out", "mp4"), "/out/a_1.mp4");
   items.push_back(Item("/in/a.avi", "/out/a_1.mp4"));
   EXPECT_EQ(*PlanOutputPath(items, "/in/a.mov", "/out/", "mp4"), "/out/a_1_1.mp4");
-  // One pass: an earlier item is not looked at again.
+  // Items in the other order: the pass repeats until no item has the name
+  // (one pass gave a_1.mp4, the first item's output).
   ItemList reversed;
   reversed.push_back(Item("/in/x.avi", "/out/a_1.mp4"));
   reversed.push_back(Item("/in/y.avi", "/out/a.mp4"));
-  EXPECT_EQ(*PlanOutputPath(reversed, "/in/a.mov", "/out", "mp4"), "/out/a_1.mp4");
+  EXPECT_EQ(*PlanOutputPath(reversed, "/in/a.mov", "/out", "mp4"), "/out/a_1_1.mp4");
 }
 
 TEST(OutputNaming, DuplicatesNoDotAndFolderForms) {
