@@ -18,8 +18,12 @@ using namespace orv_engine_test;
 
 #ifdef ORV_SANITIZED_BUILD
 constexpr int kSlowdown = 4;  // an instrumented engine runs several times slower
+// Profile 1 has profile 0's codecs at a larger size: the instrumented run
+// leaves it out to keep its time down.
+constexpr int kProfiles[] = {0, 2, 3};
 #else
 constexpr int kSlowdown = 1;
+constexpr int kProfiles[] = {0, 1, 2, 3};
 #endif
 
 enum class Outcome { Ok, CleanFailure, UncleanFailure, Timeout, Crash };
@@ -131,7 +135,7 @@ TEST_F(BadMediaTest, EveryFileEndsCleanlyInIdentifyAndEveryProfile) {
     table << std::left << std::setw(34) << file << std::setw(15) << Name(idOutcome)
           << std::setw(10) << (answered ? std::to_string(info.durationSeconds).substr(0, 8) : "-");
 
-    for (int profile = 0; profile < 4; ++profile) {
+    for (int profile : kProfiles) {
       SCOPED_TRACE("profile " + std::to_string(profile));
       orv::SourceItem item;
       orv::ApplyNewItemDefaults(profile, item);
@@ -160,7 +164,7 @@ TEST_F(BadMediaTest, EveryFileEndsCleanlyInIdentifyAndEveryProfile) {
     for (const auto& e : fs::directory_iterator(dir_))
       if (e.path().filename().string().find(".part-") != std::string::npos) fs::remove(e.path());
   }
-  std::cout << "\n" << files.size() << " files; identify, then encode with profiles 0-3:\n"
+  std::cout << "\n" << files.size() << " files; identify, then encode with each profile:\n"
             << table.str() << "\n";
   for (const auto& [what, count] : tally) std::cout << "  " << what << ": " << count << "\n";
 }
