@@ -1,5 +1,6 @@
 #include "convert/piece_plan.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "settings/source_list.h"
@@ -13,6 +14,9 @@ bool IsMp3(const SourceItem& item) { return AsciiLower(item.outputFormat) == "mp
 
 // Pieces shorter than this hold no frame worth a file.
 constexpr double kMinPieceSeconds = 0.01;
+// Far above any real split (a day in one-second pieces); a damaged project's
+// duration must not plan billions of runs or overflow the piece number.
+constexpr double kMaxPieces = 100000;
 
 }  // namespace
 
@@ -55,7 +59,7 @@ std::vector<Piece> LaterPieces(const SourceItem& item, double d) {
   if (kind == SplitKind::None || !std::isfinite(d) || d <= 0) return pieces;
   const std::string split = SplitText(item.splitMode);
   if (kind == SplitKind::Untrimmed) {
-    const double n = std::floor(item.duration / d) + 1;
+    const double n = std::min(std::floor(item.duration / d) + 1, kMaxPieces);
     for (int k = 2; k <= n; ++k) {
       // Untrimmed pieces cover the whole source: a clip start stored with the
       // clip switched off (a project can carry one) must not skip its
@@ -67,8 +71,8 @@ std::vector<Piece> LaterPieces(const SourceItem& item, double d) {
     return pieces;
   }
   const double clipLength = item.clipEndSeconds - item.clipStartSeconds;
-  if (d > clipLength) return pieces;  // the first piece holds the whole clip
-  const int n = static_cast<int>(clipLength / d);
+  if (!(d <= clipLength)) return pieces;  // the first piece holds the whole clip
+  const int n = static_cast<int>(std::min(clipLength / d, kMaxPieces));
   for (int k = 2; k <= n; ++k)
     pieces.push_back({RangeSplit((k - 1) * d + item.clipStartSeconds, split), ClipName(item, k)});
   const double lastStart = n * d + item.clipStartSeconds;

@@ -6,7 +6,9 @@ namespace orv {
 
 Identified Identify(EngineLink& link, const std::string& source, bool unquoted) {
   link.PrepareFolder(link.installation().programFolder);
-  DeleteByName(link.mediaInfoPath);
+  // An earlier answer that cannot be removed (a read-only working folder)
+  // would be read back as this source's.
+  if (!DeleteByName(link.mediaInfoPath)) return false;
   link.WriteControl(EngineCommand::Stop);
   if (link.RunIdentify(source, true, unquoted).busy) return Identified::EngineBusy;
   return link.ReadMediaInfo() && link.Duration() != 0.0 ? Identified::Yes : Identified::NoAnswer;

@@ -30,3 +30,6 @@ add_executable(engine_unit_test ${_orv_engine_tests_dir}/../unit/engine_options_
 target_compile_options(engine_unit_test PRIVATE ${ORV_WARNINGS})
 target_link_libraries(engine_unit_test PRIVATE orvantic_engine_lib orvantic_core GTest::gtest GTest::gtest_main)
 add_test(NAME engine_unit_test COMMAND engine_unit_test)
+
+# Damaged and unusual media: every file ends cleanly in every profile.
+orv_engine_e2e_test(bad_media_test bad_media_test.cpp make_bad_media.sh)

@@ -260,8 +260,8 @@ TEST(ProfileFile, DefaultRowsByteForByteAndBack) {
   const std::string clip("\x01\x00\x00\x00\x07no|yes|\x02no\x00\x00\x00\x00\x0A" "Clip video", 30);
   EXPECT_EQ(bytes.substr(0, 30), clip);
   // The second record: an editable text row without options.
-  EXPECT_EQ(bytes.substr(30, 35),
-            std::string("\x00\x00\x00\x00\x00\x0B" "00:00:00.00\x01\x00\x00\x00\x0AStart time", 35));
+  EXPECT_EQ(bytes.substr(30, 32),
+            std::string("\x00\x00\x00\x00\x00\x0B" "00:00:00.00\x01\x00\x00\x00\x0AStart time", 32));
   GridRows back;
   std::string error;
   ASSERT_TRUE(ParseProfile(bytes, "x", &back, &error)) << error;

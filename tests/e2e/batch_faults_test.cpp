@@ -1,0 +1,252 @@
+// Faults from outside during a batch run with the real engine: the engine
+// killed, the output folder taken away, the settings file and the working
+// folder read-only. What must hold each time: the run ends, a failed item is
+// named with a reason and never counted as converted, the run goes on with
+// the next item, no temporary file stays and no earlier output is replaced by
+// a partial one.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <thread>
+
+#include "convert/batch_run.h"
+#include "platform/files.h"
+#include "platform/process_list.h"
+#include "settings/option_tables.h"
+#include "settings/source_list.h"
+#include "tests/support/test_support.h"
+
+namespace orv {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::RunCommand;
+using test::TempDir;
+
+class NullHost : public BatchHost {
+ public:
+  void SelectRow(int) override {}
+  void StartProgressTimer() override {}
+  void StopProgressTimer() override {}
+  void SetProgress(int, int) override {}
+  bool AskOkCancel(const std::string&, const std::string&) override { return true; }
+  void Tell(const std::string& text) override { told = text; }
+  bool ShutDownWhenFinished() override { return false; }
+  void PowerOff() override {}
+  std::string told;
+};
+
+class Media : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    dir = std::make_unique<TempDir>();
+    auto make = [&](const std::string& args, const std::string& name) {
+      int status = 0;
+      RunCommand("ffmpeg -nostdin -loglevel error -y " + args + " '" + dir->path() + name + "'",
+                 &status);
+      ASSERT_EQ(status, 0) << name;
+    };
+    make("-f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i "
+         "sine=frequency=440:duration=3 -shortest -c:v mpeg4 -c:a mp3",
+         "short.avi");
+    // Long enough that a fault lands in the middle of its encode.
+    make("-f lavfi -i testsrc=size=640x480:rate=25:duration=60 -f lavfi -i "
+         "sine=frequency=300:duration=60 -shortest -c:v mpeg4 -c:a mp3",
+         "long.avi");
+  }
+  void TearDown() override { dir.reset(); }
+  static inline std::unique_ptr<TempDir> dir;
+};
+[[maybe_unused]] auto* const kMedia = ::testing::AddGlobalTestEnvironment(new Media);
+
+std::string M(const std::string& name) { return Media::dir->path() + name; }
+
+bool Playable(const std::string& file) {
+  std::string out =
+      RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + file + "'");
+  return !out.empty() && std::atof(out.c_str()) > 0;
+}
+
+std::vector<std::string> TemporaryFiles(const std::string& folder) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(folder, ec))
+    if (e.path().filename().string().find(".part-") != std::string::npos)
+      found.push_back(e.path().string());
+  return found;
+}
+
+// Makes path read-only for this process: a read-only bind mount when running
+// as root (whom permissions do not stop), else its write bits cleared. Undone
+// by the destructor. ok() is false when neither is possible here.
+class ReadOnly {
+ public:
+  explicit ReadOnly(const std::string& path) : path_(path) {
+    if (geteuid() == 0) {
+      mounted_ = mount(path.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) == 0;
+      if (mounted_ && mount(nullptr, path.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY,
+                            nullptr) != 0) {
+        umount(path.c_str());
+        mounted_ = false;
+      }
+      ok_ = mounted_;
+    } else {
+      perms_ = fs::status(path).permissions();
+      fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                      fs::perm_options::remove);
+      ok_ = true;
+    }
+  }
+  ~ReadOnly() {
+    if (mounted_) umount(path_.c_str());
+    else if (ok_) fs::permissions(path_, perms_);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  std::string path_;
+  bool ok_ = false, mounted_ = false;
+  fs::perms perms_{};
+};
+
+struct Faults : ::testing::Test {
+  TempDir work, out;
+  test::ScriptedShell shell;
+  Installation inst;
+  std::unique_ptr<EngineLink> link;
+  NullHost host;
+  ItemList items;
+  std::vector<ItemFailure> failures;
+  int converted = 0;
+
+  void SetUp() override {
+    if (!FileExists(ORV_REAL_ENGINE)) GTEST_SKIP() << "no engine built";
+    inst = test::InstallEngine(work.path(), ORV_REAL_ENGINE);
+    fs::copy_file(ORV_ORVANTIC, work / "orvantic");
+    link = std::make_unique<EngineLink>(inst, shell);
+    link->PrepareFolder(inst.programFolder);
+  }
+  SourceItem& Add(const std::string& path, int profile = 0) {
+    AddContext ctx{out.path(), profile, ProfileExtension(profile), nullptr};
+    EXPECT_EQ(AddFile(items, path, ctx, *link), AddResult::Added) << path;
+    return *items.back();
+  }
+  // Runs the list; `during` is called once the first engine has written a
+  // position past one second, while it still runs.
+  void Run(const std::function<void()>& during = {}) {
+    BatchRun run(items, *link, host);
+    ASSERT_TRUE(run.Convert(1));
+    if (during) {
+      EngineLink progress(inst, shell);
+      progress.PrepareFolder(inst.programFolder);
+      const auto deadline = std::chrono::steady_clock::now() + 60s;
+      while (progress.ReadPosition() < 1.0 && run.ThreadRunning() &&
+             std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+      EXPECT_TRUE(run.ThreadRunning()) << "the first item ended before the fault";
+      during();
+    }
+    run.Join();
+    failures = run.failures();
+    converted = run.convertedCount();
+    std::cout << "The run ends with: " << host.told << "\n";
+  }
+  int EnginePid() const {
+    for (const auto& p : ListProcesses())
+      if (p.path == inst.EngineLocation()) return p.pid;
+    return -1;
+  }
+};
+
+TEST_F(Faults, AKilledEngineFailsItsItemAndTheRunGoesOn) {
+  Add(M("long.avi"), 1);
+  Add(M("short.avi"));
+  // An earlier output of the killed item's name, which must survive.
+  test::WriteText(out / "long.mp4", "earlier output");
+  Run([&] {
+    const int pid = EnginePid();
+    ASSERT_GT(pid, 0);
+    kill(pid, SIGKILL);
+  });
+  ASSERT_EQ(failures.size(), 1u) << host.told;
+  EXPECT_EQ(failures[0].itemNumber, 1);
+  EXPECT_FALSE(failures[0].reason.empty());
+  EXPECT_NE(host.told.find("1: " + M("long.avi")), std::string::npos) << host.told;
+  EXPECT_EQ(converted, 1);
+  EXPECT_EQ(test::ReadText(out / "long.mp4"), "earlier output");
+  EXPECT_TRUE(Playable(out / "short.mp4"));
+  EXPECT_EQ(TemporaryFiles(out.path()), std::vector<std::string>{});
+}
+
+TEST_F(Faults, TheOutputFolderRemovedDuringTheRunFailsTheItemsWithAReason) {
+  Add(M("long.avi"), 1);
+  Add(M("short.avi"));
+  Run([&] { fs::remove_all(out.path()); });
+  EXPECT_EQ(converted + static_cast<int>(failures.size()), 2) << host.told;
+  ASSERT_FALSE(failures.empty()) << host.told;
+  EXPECT_EQ(failures[0].itemNumber, 1);
+  for (const auto& f : failures) EXPECT_FALSE(f.reason.empty()) << f.itemNumber;
+  EXPECT_NE(host.told.find(" - "), std::string::npos) << host.told;  // reasons are listed
+  if (fs::exists(out.path())) {
+    EXPECT_FALSE(fs::exists(out / "long.mp4"));
+    EXPECT_EQ(TemporaryFiles(out.path()), std::vector<std::string>{});
+  }
+  fs::create_directories(out.path());  // for TempDir's clean-up
+}
+
+TEST_F(Faults, AReadOnlySettingsFileStillConvertsAndStaysAsItWas) {
+  const std::string ini = work / "orvantic.ini";
+  const std::string settings = "[GENERAL]\nOverWriteType=1\nOutputPath=" + out.path() + "\n";
+  test::WriteText(ini, settings);
+  ReadOnly locked(ini);
+  if (!locked.ok()) GTEST_SKIP() << "cannot make a file read-only here";
+  int status = -1;
+  const std::string text = RunCommand("cd '" + work.path() + "' && ./orvantic --convert --profile 3 '" +
+                                          M("short.avi") + "' 2>&1",
+                                      &status);
+  std::cout << "The console says:\n" << text;
+  EXPECT_EQ(status, 0) << text;
+  EXPECT_TRUE(Playable(out / "short.mp3")) << text;
+  EXPECT_EQ(test::ReadText(ini), settings);
+}
+
+TEST_F(Faults, AReadOnlyWorkingFolderIsAFailureWithAReasonNotASuccess) {
+  Add(M("short.avi"));
+  {
+    ReadOnly locked(work.path());
+    if (!locked.ok()) GTEST_SKIP() << "cannot make a folder read-only here";
+    Run();
+  }
+  // The engine cannot write its status files there: whatever the run makes of
+  // that, it must not count the item as converted without an output.
+  if (converted == 1) {
+    EXPECT_TRUE(Playable(out / "short.mp4")) << host.told;
+  } else {
+    ASSERT_EQ(failures.size(), 1u) << host.told;
+    EXPECT_FALSE(failures[0].reason.empty());
+  }
+  EXPECT_EQ(TemporaryFiles(out.path()), std::vector<std::string>{});
+
+  // The console adds through the same folder, where the answer of the first
+  // identification is still lying: it must not be taken for this file's, so
+  // the file is refused before any conversion.
+  ReadOnly locked(work.path());
+  int status = -1;
+  const std::string text = RunCommand(
+      "cd '" + work.path() + "' && ./orvantic --convert --output '" + out.path() + "' '" +
+          M("long.avi") + "' 2>&1",
+      &status);
+  std::cout << "The console says (status " << status << "):\n" << text;
+  EXPECT_NE(status, 0) << text;
+  EXPECT_EQ(text.find("Item 1 of 1"), std::string::npos) << text;
+  EXPECT_FALSE(fs::exists(out / "long.mp4")) << text;
+}
+
+}  // namespace
+}  // namespace orv

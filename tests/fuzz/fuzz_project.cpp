@@ -1,0 +1,35 @@
+// The project reader on any bytes: never a crash or a huge allocation; a file
+// that reads writes back to bytes that read the same; its items give command
+// lines and piece plans.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "convert/encode_command.h"
+#include "convert/piece_plan.h"
+#include "settings/project_file.h"
+#include "tests/fuzz/fuzz_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  using namespace orv;
+  const std::string bytes(fuzz::Bytes(data, size));
+  ProjectContents contents;
+  if (ParseProject(bytes, "fuzz.vpt", &contents) != ProjectLoad::Ok) {
+    if (contents.error.empty()) std::abort();
+    return 0;
+  }
+  if (contents.items.size() != static_cast<std::size_t>(contents.storedCount)) std::abort();
+  const std::string written = ProjectBytes(contents.items);
+  ProjectContents again;
+  if (ParseProject(written, "again.vpt", &again) != ProjectLoad::Ok ||
+      ProjectBytes(again.items) != written)
+    std::abort();
+
+  const Installation inst{"/p/", "/p/"};
+  for (const auto& item : contents.items) {
+    BuildEncodeCommand(*item, inst);
+    FirstPiece(*item);
+    LaterPieces(*item, 1.0);
+  }
+  return 0;
+}
