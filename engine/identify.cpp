@@ -8,7 +8,7 @@ Identified Identify(EngineLink& link, const std::string& source, bool unquoted) 
   link.PrepareFolder(link.installation().programFolder);
   // An earlier answer that cannot be removed (a read-only working folder)
   // would be read back as this source's.
-  if (!DeleteByName(link.mediaInfoPath)) return false;
+  if (!DeleteByName(link.mediaInfoPath)) return Identified::NoAnswer;
   link.WriteControl(EngineCommand::Stop);
   if (link.RunIdentify(source, true, unquoted).busy) return Identified::EngineBusy;
   return link.ReadMediaInfo() && link.Duration() != 0.0 ? Identified::Yes : Identified::NoAnswer;
