@@ -256,6 +256,10 @@ void BatchRun::ConvertAll(int overWriteType) {
     DeleteByName(link_.positionPath);
     currentItemNumber = j + 1;
     if (monitorIdle == 1) break;
+    // A folder removed while the run goes on comes back for the next item.
+    std::error_code folderError;
+    std::filesystem::create_directories(std::filesystem::path(item.outputPath).parent_path(),
+                                        folderError);
     const std::size_t failedBefore = failures_.size();
     ConvertItem(item, j);
     if (failures_.size() == failedBefore) ++converted_;
