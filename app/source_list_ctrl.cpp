@@ -1,7 +1,11 @@
 #include "app/source_list_ctrl.h"
 
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QMimeData>
+#include <QUrl>
 #include <QMenu>
 
 #include "skin/skin_menu.h"
@@ -54,7 +58,17 @@ QTableWidgetItem* Cell(const std::string& text, int column) {
   auto* cell = new QTableWidgetItem(QString::fromStdString(text));
   cell->setTextAlignment(kColumns[column].alignment);
   cell->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+  // A path shortened in the middle keeps its file name; the tooltip has it whole.
+  if (column == kColSource || column == kColOutput) cell->setToolTip(cell->text());
   return cell;
+}
+
+std::vector<std::string> LocalPaths(const QMimeData* data) {
+  std::vector<std::string> paths;
+  if (!data || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+  return paths;
 }
 
 }  // namespace
@@ -66,7 +80,13 @@ SourceListCtrl::SourceListCtrl(QWidget* parent) : QTableWidget(0, kColumnCount, 
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setShowGrid(true);
   setWordWrap(false);
-  setTextElideMode(Qt::ElideRight);
+  // Paths show their start and their file name, the middle elided.
+  setTextElideMode(Qt::ElideMiddle);
+  setAccessibleName("Source list");
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
+  setDragDropMode(QAbstractItemView::DropOnly);
+  setDropIndicatorShown(false);
   verticalHeader()->hide();
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   verticalHeader()->setDefaultSectionSize(kListRowHeight);
@@ -159,6 +179,23 @@ QMenu* SourceListCtrl::BuildContextMenu() {
     add(kEmptyMenu);
   }
   return menu;
+}
+
+void SourceListCtrl::dragEnterEvent(QDragEnterEvent* event) {
+  if (LocalPaths(event->mimeData()).empty()) return event->ignore();
+  event->acceptProposedAction();
+}
+
+void SourceListCtrl::dragMoveEvent(QDragMoveEvent* event) {
+  if (LocalPaths(event->mimeData()).empty()) return event->ignore();
+  event->acceptProposedAction();
+}
+
+void SourceListCtrl::dropEvent(QDropEvent* event) {
+  const std::vector<std::string> paths = LocalPaths(event->mimeData());
+  if (paths.empty()) return event->ignore();
+  event->acceptProposedAction();
+  emit filesDropped(paths);
 }
 
 void SourceListCtrl::contextMenuEvent(QContextMenuEvent* event) {

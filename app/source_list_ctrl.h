@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QTableWidget>
+#include <string>
+#include <vector>
 
 #include "settings/source_item.h"
 
@@ -51,9 +53,14 @@ class SourceListCtrl : public QTableWidget {
  signals:
   // Connected queued, so the command runs after the menu has closed.
   void posted(int message);
+  // Local files and folders dropped onto the list, in the drop's order.
+  void filesDropped(const std::vector<std::string>& paths);
 
  protected:
   void contextMenuEvent(QContextMenuEvent*) override;
+  void dragEnterEvent(QDragEnterEvent*) override;
+  void dragMoveEvent(QDragMoveEvent*) override;
+  void dropEvent(QDropEvent*) override;
 
  private:
   QList<int> disabled_;
