@@ -29,6 +29,7 @@ ORVANTIC_INSTANCE_NAME="orvantic-eta-$$" "$work/prog/orvantic" --convert --profi
   --output "$work/out" --overwrite 1 "${order[@]}" 2>/dev/null |
   while IFS= read -r line; do echo "$(date +%s.%N) $line"; done >"$work/lines"
 end=$(date +%s.%N)
+[ -n "${ETA_LINES:-}" ] && cp "$work/lines" "$ETA_LINES"
 python3 - "$work/lines" "$start" "$end" <<'PY'
 import re, sys
 lines, start, end = sys.argv[1], float(sys.argv[2]), float(sys.argv[3])

@@ -7,9 +7,9 @@
 namespace orv {
 namespace {
 
-// Less converting than this gives no estimate: the first second of an
-// engine is mostly its start-up.
-constexpr double kMinimumMeasuredSeconds = 1.0;
+// Less converting than this gives no estimate (unless an item has ended):
+// the first moments of an engine tell little about its pace.
+constexpr double kMinimumMeasuredSeconds = 0.5;
 
 }  // namespace
 
@@ -62,7 +62,8 @@ std::optional<double> RunEstimate::SecondsLeft() const {
   const double running = itemProgressed_ ? now_ - itemStart_ : 0.0;
   const double converting = busyTime_ + running - startupTime_;
   const double done = MediaDone();
-  if (converting < kMinimumMeasuredSeconds || done <= 0) return std::nullopt;
+  if ((converting < kMinimumMeasuredSeconds && finishedMedia_ <= 0) || converting <= 0 || done <= 0)
+    return std::nullopt;
   const double speed = done / converting;  // media seconds per wall second
 
   double media = 0;

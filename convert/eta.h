@@ -25,7 +25,7 @@ class RunEstimate {
   void Update(double now, int current, double position);
 
   // Seconds left for the whole list; nothing until enough has been measured
-  // (a second of converting with a position).
+  // (half a second of converting with a position, or an item ended).
   std::optional<double> SecondsLeft() const;
   int current() const { return current_; }
   int count() const { return static_cast<int>(work_.size()); }

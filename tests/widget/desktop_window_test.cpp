@@ -8,8 +8,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
