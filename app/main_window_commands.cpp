@@ -258,8 +258,8 @@ void MainWindow::ChooseOutputFolder() {
     return;
   }
   // Nothing is selected at first; the tree shows where the output goes now.
-  const std::string shown =
-      QFileInfo(QDir::cleanPath(QString::fromStdString(outputFolderText_))).dir().absolutePath().toStdString();
+  const QString output = QDir::cleanPath(QString::fromStdString(outputFolderText_));
+  const std::string shown = QFileInfo(output).dir().absolutePath().toStdString();
   const std::string folder = shell_.ChooseFolderShowing(ResourceString(kStrFolderTitle), "",
                                                         outputFolderText_.empty() ? "" : shown);
   if (!folder.empty()) {

@@ -34,11 +34,15 @@ deb=$(ls "$work"/pkg/orvantic_*.deb 2>/dev/null | head -1)
 [ -n "$deb" ] || fail "no .deb built"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libqt6widgets6 libavcodec libavformat libavfilter libswscale libswresample libsdl2 \
+# What the two programs link directly (libswscale and libswresample come with
+# libavfilter).
+for lib in libqt6widgets6 libqt6dbus6 libavcodec libavformat libavfilter libavutil libsdl2 \
   libdvdread8 libx11-6; do
   echo "$depends" | grep -q "$lib" || fail "Depends lacks $lib"
 done
-dpkg-deb -c "$deb" | grep -q './usr/libexec/orvantic/orvantic-engine$' || fail "engine not in libexec"
+dpkg-deb -c "$deb" >"$work/contents" || fail "cannot list the package"
+grep -q './usr/libexec/orvantic/orvantic-engine$' "$work/contents" || fail "engine not in libexec"
+grep -q './usr/share/applications/orvantic.desktop$' "$work/contents" || fail "no desktop entry"
 
 DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$deb" \
   >"$work/apt.log" 2>&1 || { tail -20 "$work/apt.log"; fail "apt-get install failed"; }
