@@ -2,6 +2,8 @@
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
+#include <QFontMetrics>
+#include <QStyledItemDelegate>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMimeData>
@@ -63,6 +65,21 @@ QTableWidgetItem* Cell(const std::string& text, int column) {
   return cell;
 }
 
+// Source and output paths: the file name stays whole, the folders give way
+// in the middle ("/home/u/…/Birthday party.mp4"); the tooltip has the path.
+class PathDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    const int room = option->rect.width() - 8;
+    option->text = ElidePath(option->text, option->fontMetrics, room);
+    option->textElideMode = Qt::ElideMiddle;  // a name too long for the cell on its own
+  }
+};
+
 std::vector<std::string> LocalPaths(const QMimeData* data) {
   std::vector<std::string> paths;
   if (!data || !data->hasUrls()) return paths;
@@ -73,6 +90,20 @@ std::vector<std::string> LocalPaths(const QMimeData* data) {
 
 }  // namespace
 
+QString ElidePath(const QString& path, const QFontMetrics& metrics, int width) {
+  if (metrics.horizontalAdvance(path) <= width) return path;
+  const int slash = path.lastIndexOf('/');
+  if (slash < 0) return path;
+  const QString tail = QString(QChar(0x2026)) + path.mid(slash);  // "…/name"
+  const int tailWidth = metrics.horizontalAdvance(tail);
+  // Not even the name fits: the name alone, elided in its middle.
+  if (tailWidth >= width) return metrics.elidedText(path.mid(slash + 1), Qt::ElideMiddle, width);
+  QString head = metrics.elidedText(path.left(slash), Qt::ElideRight, width - tailWidth);
+  // elidedText ends what it cut with its own "…"; one is enough.
+  if (head.endsWith(QChar(0x2026))) head.chop(1);
+  return head + tail;
+}
+
 SourceListCtrl::SourceListCtrl(QWidget* parent) : QTableWidget(0, kColumnCount, parent) {
   setObjectName("sourceList");
   setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -80,8 +111,11 @@ SourceListCtrl::SourceListCtrl(QWidget* parent) : QTableWidget(0, kColumnCount, 
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setShowGrid(true);
   setWordWrap(false);
-  // Paths show their start and their file name, the middle elided.
+  // Paths show their start and their whole file name, the folders between
+  // elided.
   setTextElideMode(Qt::ElideMiddle);
+  setItemDelegateForColumn(kColSource, new PathDelegate(this));
+  setItemDelegateForColumn(kColOutput, new PathDelegate(this));
   setAccessibleName("Source list");
   setAcceptDrops(true);
   viewport()->setAcceptDrops(true);

@@ -8,6 +8,7 @@
 
 #include "settings/source_item.h"
 
+class QFontMetrics;
 class QMenu;
 
 namespace orv {
@@ -28,6 +29,10 @@ inline constexpr int kMenuListEmpty = 239;
 inline constexpr int kListRowHeight = 20;
 
 enum ListColumn { kColId, kColSource, kColBegin, kColEnd, kColOutput, kColFormat, kColumnCount };
+
+// The path as it fits in `width` pixels: whole when it fits, else its start
+// and its whole file name with the folders between elided.
+QString ElidePath(const QString& path, const QFontMetrics& metrics, int width);
 
 class SourceListCtrl : public QTableWidget {
   Q_OBJECT

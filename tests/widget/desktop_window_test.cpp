@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QFontMetrics>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -178,7 +179,16 @@ TEST_F(DesktopWindowTest, DroppedFilesAndFoldersAreAddedAsAddFileAddsThem) {
   EXPECT_EQ(window.items()[3]->sourcePath, dir / "more/d.avi");
 
   // The list shows the file name of a long path, with the whole path as a tooltip.
-  EXPECT_EQ(window.list()->textElideMode(), Qt::ElideMiddle);
+  const QFontMetrics metrics(window.list()->font());
+  const QString longPath = "/home/someone/Videos/from the old camera/2026/Birthday party.mp4";
+  const int room = metrics.horizontalAdvance("/home/so/Birthday party.mp4");
+  const QString shown = ElidePath(longPath, metrics, room);
+  EXPECT_TRUE(shown.endsWith(QString(QChar(0x2026)) + "/Birthday party.mp4")) << shown.toStdString();
+  EXPECT_TRUE(shown.startsWith("/ho")) << shown.toStdString();  // the start of the folders
+  EXPECT_LE(metrics.horizontalAdvance(shown), room);
+  const int narrow = metrics.horizontalAdvance("Birthday");
+  EXPECT_LE(metrics.horizontalAdvance(ElidePath(longPath, metrics, narrow)), narrow);
+  EXPECT_EQ(ElidePath("/tmp/a.avi", metrics, 130), "/tmp/a.avi");
   EXPECT_EQ(window.list()->item(0, kColSource)->toolTip().toStdString(), dir / "a.avi");
   EXPECT_EQ(window.list()->item(0, kColOutput)->toolTip().toStdString(), dir / "out/a.mp4");
 }
