@@ -11,6 +11,7 @@
 
 #include "settings/source_list.h"
 #include "convert/batch_run.h"
+#include "convert/eta.h"
 #include "convert/progress.h"
 #include "platform/instance_lock.h"
 #include "settings/grid_rows.h"
@@ -86,14 +87,17 @@ class ConsoleHost : public BatchHost {
 class ProgressPrinter {
  public:
   ProgressPrinter() : tty_(::isatty(STDOUT_FILENO)) {}
-  void Update(int item, int count, int itemPercent, int listPercent) {
-    if (item == lastItem_ && itemPercent == lastItemPercent_ && listPercent == lastList_) return;
+  void Update(int item, int count, int itemPercent, int listPercent, const std::string& left) {
+    if (item == lastItem_ && itemPercent == lastItemPercent_ && listPercent == lastList_ &&
+        left == lastLeft_)
+      return;
     lastItem_ = item;
     lastItemPercent_ = itemPercent;
     lastList_ = listPercent;
-    std::printf(
-        tty_ ? "\rItem %d of %d: %3d%%   List: %3d%%  " : "Item %d of %d: %d%%, list: %d%%\n", item,
-        count, itemPercent, listPercent);
+    lastLeft_ = left;
+    std::printf(tty_ ? "\rItem %d of %d: %3d%%   List: %3d%%   %-22s"
+                     : "Item %d of %d: %d%%, list: %d%%, %s\n",
+                item, count, itemPercent, listPercent, left.c_str());
     std::fflush(stdout);
     drawn_ = true;
   }
@@ -106,6 +110,7 @@ class ProgressPrinter {
   bool tty_;
   bool drawn_ = false;
   int lastItem_ = -1, lastItemPercent_ = -1, lastList_ = -1;
+  std::string lastLeft_;
 };
 
 bool IsProjectFile(const std::string& path) {
@@ -261,7 +266,7 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
     std::cerr << "orvantic: " << error << "\n\n" << UsageText();
     return 2;
   }
-  InstanceLock lock(InstanceLockName());
+  InstanceLock lock(InstanceLockName(installation.programFolder));
   if (!lock.Held()) {
     std::cerr << "Already running!\n";
     return 1;
@@ -351,8 +356,13 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
   BatchRun run(items, link, host);
   ProgressPrinter printer;
   const int policy = options.overWriteType > 0 ? options.overWriteType : settings.overWriteType;
+  std::vector<double> workSeconds;
+  for (const auto& item : items) workSeconds.push_back(ItemWorkSeconds(*item));
+  RunEstimate estimate(std::move(workSeconds));
+  const auto runStart = std::chrono::steady_clock::now();
   run.Convert(policy);
   int itemPercent = 0, listPercent = 0, shownItem = 0;
+  std::string left;
   bool stopped = false;
   while (run.ThreadRunning()) {
     if (gInterrupted && !stopped) {
@@ -366,17 +376,26 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
         shownItem = current;
         itemPercent = 0;
       }
+      const double position = progressLink.ReadPosition();
+      const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - runStart;
+      estimate.Update(elapsed.count(), current, position);
+      // Whole seconds: the line changes once a second, not on every look.
+      if (const auto seconds = estimate.SecondsLeft())
+        left = "about " + DurationText(*seconds) + " left";
+      else
+        left = "estimating...";
       ProgressUpdate u = ComputeProgress(*items[static_cast<std::size_t>(current - 1)], current,
-                                         count, progressLink.ReadPosition());
+                                         count, position);
       if (u.itemPercent) itemPercent = *u.itemPercent;
       if (u.listPercent) listPercent = *u.listPercent;
-      printer.Update(current, count, itemPercent, listPercent);
+      printer.Update(current, count, itemPercent, listPercent, left);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   run.Join();
   if (!items.empty() && !stopped)
-    printer.Update(static_cast<int>(items.size()), static_cast<int>(items.size()), 100, 100);
+    printer.Update(static_cast<int>(items.size()), static_cast<int>(items.size()), 100, 100,
+                   "done");
   printer.Finish();
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);

@@ -1,5 +1,7 @@
-// The output folder chooser: a modal folder tree with OK, Cancel and a
-// status line that shows the selected folder, shortened to fit.
+// The output folder chooser: a modal folder tree with OK, Cancel, New Folder,
+// a path field, and a status line that shows the selected folder, shortened
+// to fit. It opens with nothing selected (OK waits for a choice), showing a
+// given folder.
 #pragma once
 
 #include <QDialog>
@@ -8,6 +10,8 @@
 #include <string>
 
 class QLabel;
+class QLineEdit;
+class QPushButton;
 class QTreeView;
 class QFileSystemModel;
 
@@ -29,6 +33,8 @@ class FolderChooser {
     if (!open_) flags_ = flags;
   }
   void SetInitialFolder(const std::string& folder) { initialFolder_ = folder; }
+  // Expanded and scrolled to when the chooser opens, not selected.
+  void SetShownFolder(const std::string& folder) { shownFolder_ = folder; }
   bool Run();
   const std::string& ChosenFolder() const { return chosenFolder_; }
   const std::string& Title() const { return title_; }
@@ -38,6 +44,7 @@ class FolderChooser {
   std::string title_;
   uint32_t flags_ = 5;
   std::string initialFolder_;
+  std::string shownFolder_;
   std::string chosenFolder_;
   bool open_ = false;
 };
@@ -46,17 +53,30 @@ class FolderChooser {
 class FolderChooserDialog : public QDialog {
   Q_OBJECT
  public:
-  FolderChooserDialog(QWidget* owner, const QString& title, const QString& initialFolder);
+  FolderChooserDialog(QWidget* owner, const QString& title, const QString& initialFolder,
+                      const QString& shownFolder = {});
+  // The selected folder; empty while nothing is selected.
   QString SelectedPath() const;
   QString StatusText() const;
   void Select(const QString& path);
+  // Makes a folder of that name in the selected folder (else in the shown
+  // one) and selects it; false when it cannot be made.
+  bool MakeFolder(const QString& name);
+  QTreeView* tree() const { return tree_; }
+  QPushButton* okButton() const { return ok_; }
+  QLineEdit* pathField() const { return path_; }
 
  private:
   void SelectionChanged();
+  void PathEntered();
+  void AskNewFolder();
 
   QFileSystemModel* model_;
   QTreeView* tree_;
   QLabel* status_;
+  QLineEdit* path_;
+  QPushButton* ok_;
+  QString shownFolder_;
 };
 
 }  // namespace orv

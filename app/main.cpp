@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include <cstdlib>
 #include <clocale>
 #include <string>
 #include <vector>
@@ -13,6 +14,9 @@
 
 int main(int argc, char** argv) {
   const orv::Installation installation = orv::CurrentInstallation();
+  // The engine reads its drive letters from the same settings file, wherever
+  // this copy keeps it.
+  ::setenv(orv::kSettingsFileVariable, installation.SettingsFilePath().c_str(), 1);
   // Read, then write at once, so the file always holds both keys.
   orv::AppSettings settings = orv::ReadSettings(installation.SettingsFilePath());
   orv::WriteSettings(settings, installation.SettingsFilePath());
@@ -26,7 +30,7 @@ int main(int argc, char** argv) {
   // The colours first, so that even the refusal below looks like our boxes.
   orv::ApplyDialogColours();
   orv::QtShell shell;
-  orv::InstanceLock lock(orv::InstanceLockName());
+  orv::InstanceLock lock(orv::InstanceLockName(installation.programFolder));
   if (!lock.Held()) {
     shell.Message("Already running!", orv::kMessageCaption);
     return 0;
@@ -34,6 +38,16 @@ int main(int argc, char** argv) {
   {
     orv::MainWindow window(installation, settings, shell);
     shell.SetOwner(&window);
+    // Files given on the command line (a file manager's "Open With") are
+    // added as Add File adds them, once the window is up.
+    // Qt has taken its own options (-platform ...) out of these by now.
+    std::vector<std::string> files;
+    const QStringList qtArgs = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < qtArgs.size(); ++i)
+      if (!qtArgs[i].isEmpty() && !qtArgs[i].startsWith('-')) files.push_back(qtArgs[i].toStdString());
+    if (!files.empty())
+      QMetaObject::invokeMethod(&window, [&window, files] { window.AddPaths(files); },
+                                Qt::QueuedConnection);
     window.exec();
   }
   return 0;

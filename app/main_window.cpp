@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QThread>
+#include <QUrl>
 #include <QWindow>
 #include <algorithm>
 #include <cstdlib>
@@ -120,6 +122,35 @@ const std::vector<MenuSpec>& Menus() {
   return menus;
 }
 
+// What a screen reader says for each skinned button (and what tests look for).
+const QHash<int, QString>& ButtonNames() {
+  static const QHash<int, QString> names = {
+      {ids::kExit, "Exit"},
+      {ids::kMinimise, "Minimise"},
+      {ids::kFileMenu, "File menu"},
+      {ids::kEditMenu, "Edit menu"},
+      {ids::kSettingsMenu, "Settings menu"},
+      {ids::kPlayMenu, "Play menu"},
+      {ids::kConvertMenu, "Convert menu"},
+      {ids::kHelpMenu, "Help menu"},
+      {ids::kAdd, "Add File"},
+      {ids::kRemove, "Remove"},
+      {ids::kClear, "Clear"},
+      {ids::kConvert, "Convert"},
+      {ids::kStop, "Stop conversion"},
+      {ids::kDvd, "Add DVD titles"},
+      {ids::kWebsite, "Website"},
+      {ids::kPlayPause, "Play or pause"},
+      {ids::kStopPlaying, "Stop playing"},
+      {ids::kPlayPrevious, "Play previous"},
+      {ids::kPlayNext, "Play next"},
+      {ids::kSaveProfileAs, "Save profile as"},
+      {ids::kBrowse, "Browse for the output folder"},
+      {ids::kCancel, "Cancel conversion"},
+  };
+  return names;
+}
+
 const char* const kProfileNames[kProfileCount] = {
     "Tovix MPEG4 320x240 AAC (*.mp4)", "Tovix MPEG4 640x480 AAC (*.mp4)",
     "Tovix AVC H264 320x240 AAC (*.mp4)", "Save as MP3 format (*.mp3)"};
@@ -209,6 +240,7 @@ void MainWindow::CreateControls() {
   positionSlider_->SetRange(0.0, 100.0, false);
   positionSlider_->SetPos(40.0);
   positionSlider_->SetMargins(1, 1, 0, 0);
+  positionSlider_->setAccessibleName("Playback position");
   controls_.insert(ids::kPositionSlider, positionSlider_);
   connect(positionSlider_, &PositionSlider::positionDragged, this, &MainWindow::OnPositionDragged,
           Qt::QueuedConnection);
@@ -221,6 +253,7 @@ void MainWindow::CreateControls() {
 
   rangeSlider_ = new RangeSlider(this);
   Place(rangeSlider_, ids::kRangeSlider, 520, 236, 705, 251);
+  rangeSlider_->setAccessibleName("Clip range");
   connect(rangeSlider_, &RangeSlider::clipRangeChanged, this, &MainWindow::OnClipRangeChanged,
           Qt::DirectConnection);
 
@@ -231,7 +264,11 @@ void MainWindow::CreateControls() {
       "background: white; }"
       "QComboBox::drop-down { width: 15px; border-left: 1px solid rgb(112, 140, 186); "
       "background: rgb(226, 234, 247); }"
-      "QComboBox::down-arrow { image: url(:/res/icon_down.png); }");
+      "QComboBox::down-arrow { image: url(:/res/icon_down.png); }"
+      // The entry under the pointer in the skin's blue, its text white.
+      "QComboBox QAbstractItemView { background: white; color: black; "
+      "selection-background-color: rgb(72, 124, 200); selection-color: white; }");
+  profileCombo_->setAccessibleName("Profile");
   for (const char* name : kProfileNames) profileCombo_->addItem(name);
   Place(profileCombo_, ids::kProfileCombo, 81, 449, 421, 462);
   CreateButtons();
@@ -239,22 +276,36 @@ void MainWindow::CreateControls() {
 
   videoPanel_ = new VideoPanel(this);
   Place(videoPanel_, ids::kVideoPanel, 520, 48, 706, 186);
+  videoPanel_->setAccessibleName("Preview");
   outputFolderEdit_ = new QLineEdit(this);
   outputFolderEdit_->installEventFilter(this);
   outputFolderEdit_->setStyleSheet(
       "QLineEdit { font-size: 11px; padding: 0px 2px; border: 1px solid rgb(112, 140, 186); }");
   Place(outputFolderEdit_, ids::kOutputFolder, 84, 475, 414, 491);
+  outputFolderEdit_->setAccessibleName("Output folder");
   itemProgress_ = new GradientProgress(this);
   Place(itemProgress_, ids::kItemProgress, 81, 510, 420, 516);
   listProgress_ = new GradientProgress(this);
   Place(listProgress_, ids::kListProgress, 81, 520, 420, 526);
+  itemProgress_->setAccessibleName("Item progress");
+  listProgress_->setAccessibleName("List progress");
   for (GradientProgress* bar : {itemProgress_, listProgress_}) {
     bar->SetRange(0, 100);
     bar->SetPos(100);
   }
+  // Under the bars: which item runs and how long the list still takes.
+  estimateLabel_ = new QLabel(this);
+  estimateLabel_->setObjectName("estimate");
+  estimateLabel_->setAccessibleName("Time left");
+  estimateLabel_->setStyleSheet("QLabel { font-size: 10px; color: rgb(0, 0, 20); }");
+  estimateLabel_->setGeometry(81, 527, 350, 12);
 
   list_ = new SourceListCtrl(this);
   Place(list_, ids::kSourceList, 14, 112, 506, 438);
+  connect(list_, &SourceListCtrl::filesDropped, this, [this](const std::vector<std::string>& paths) {
+    // Queued: the file manager's drag ends before any question is asked.
+    QMetaObject::invokeMethod(this, [this, paths] { AddPaths(paths); }, Qt::QueuedConnection);
+  });
   connect(list_, &SourceListCtrl::posted, this, &MainWindow::OnPosted, Qt::QueuedConnection);
   connect(list_, &QAbstractItemView::pressed, this,
           [this](const QModelIndex& index) { ShowItemSettings(index.row()); });
@@ -265,6 +316,7 @@ void MainWindow::CreateControls() {
 
   grid_ = new SettingsGrid(shell_, this);
   Place(grid_, ids::kSettingsGrid, 518, 267, 708, 506);
+  grid_->setAccessibleName("Conversion settings");
   for (int row : InitialShownRows()) grid_->AddRow(&gridRows_[static_cast<std::size_t>(row)]);
   connect(grid_, &SettingsGrid::posted, this, &MainWindow::OnGridPosted, Qt::QueuedConnection);
   connect(profileCombo_, &QComboBox::activated, this, [this](int) { ApplyProfile(); });
@@ -278,6 +330,7 @@ void MainWindow::CreateButtons() {
   for (const ButtonSpec& spec : kButtons) {
     auto* button = new SkinButton(spec.id, spec.faces, this);
     Place(button, spec.id, spec.left, spec.top, spec.right, spec.bottom);
+    button->setAccessibleName(ButtonNames().value(spec.id));
     if (!button->FacesLoaded())
       QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     const int id = spec.id;
@@ -393,12 +446,24 @@ void MainWindow::SelectRow(int index) {
 }
 
 void MainWindow::StartProgressTimer() {
-  OnGuiThread([&] { progressTimer_.start(); });
+  OnGuiThread([&] {
+    std::vector<double> seconds;
+    for (const auto& item : items_) seconds.push_back(ItemWorkSeconds(*item));
+    estimate_ = std::make_unique<RunEstimate>(std::move(seconds));
+    runClock_.start();
+    progressTimer_.start();
+  });
 }
 
 void MainWindow::StopProgressTimer() {
-  OnGuiThread([&] { progressTimer_.stop(); });
+  OnGuiThread([&] {
+    progressTimer_.stop();
+    estimate_.reset();
+    estimateLabel_->clear();
+  });
 }
+
+QString MainWindow::EstimateShown() const { return estimateLabel_->text(); }
 
 void MainWindow::SetProgress(int itemPercent, int listPercent) {
   OnGuiThread([&] {
@@ -412,7 +477,15 @@ bool MainWindow::AskOkCancel(const std::string& text, const std::string& caption
 }
 
 void MainWindow::Tell(const std::string& text) {
-  OnGuiThread([&] { shell_.Message(text, kMessageCaption); });
+  OnGuiThread([&] {
+    if (text.rfind(kCompleteMessage, 0) != 0) {
+      shell_.Message(text, kMessageCaption);
+      return;
+    }
+    if (shell_.MessageOffering(text, kMessageCaption, kOpenOutputFolder))
+      shell_.OpenUrl(
+          QUrl::fromLocalFile(QString::fromStdString(outputFolderText_)).toString().toStdString());
+  });
 }
 
 bool MainWindow::ShutDownWhenFinished() {
@@ -431,8 +504,13 @@ void MainWindow::OnProgressTick() {
   }
   const int current = batch_->currentItemNumber;
   if (current < 1 || current > count) return;
-  const ProgressUpdate update =
-      ComputeProgress(*items_[current - 1], current, count, progressLink_.ReadPosition());
+  const double position = progressLink_.ReadPosition();
+  if (estimate_ && estimate_->count() == count) {
+    estimate_->Update(static_cast<double>(runClock_.elapsed()) / 1000.0, current, position);
+    estimateLabel_->setText(
+        QString::fromStdString(EstimateText(current, count, estimate_->SecondsLeft())));
+  }
+  const ProgressUpdate update = ComputeProgress(*items_[current - 1], current, count, position);
   if (update.listPercent) listProgress_->SetPos(*update.listPercent);
   if (update.itemPercent) itemProgress_->SetPos(*update.itemPercent);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QPixmap>
 #include <QPoint>
@@ -14,6 +15,7 @@
 #include "platform/shell.h"
 #include "settings/source_item.h"
 #include "convert/batch_run.h"
+#include "convert/eta.h"
 #include "engine/engine_link.h"
 #include "platform/installation.h"
 #include "preview/player.h"
@@ -23,6 +25,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QMenu;
 
@@ -40,6 +43,8 @@ class VideoPanel;
 inline constexpr const char* kExitQuestion = "Exit anyway?";
 inline constexpr const char* kExitCaption = "Video Batch Converter";
 inline constexpr const char* kSkinMissing = "Not enough memory!";
+// The end message's button that opens the output folder.
+inline constexpr const char* kOpenOutputFolder = "Open Output Folder";
 inline constexpr int kWindowWidth = 720;
 inline constexpr int kWindowHeight = 540;
 inline constexpr int kTitleBandHeight = 22;
@@ -61,6 +66,9 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   EngineActivity Activity() const;
 
   void AddFiles();
+  // Adds these files (and the supported files of these folders) as Add File
+  // adds the files chosen in its dialog: command-line files and drops.
+  void AddPaths(const std::vector<std::string>& paths);
   void DeleteSelected();
   // False when refused (converting).
   bool ClearList();
@@ -98,6 +106,9 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   void RunOverwriteDialog();
   void Exit();
 
+  // "Item 2 of 7 - about 4:07 left" while a run goes on, empty otherwise.
+  QString EstimateShown() const;
+
   // Exit ends the process through this; tests put their own in.
   void SetExitHook(std::function<void(int status)> hook) { exitHook_ = std::move(hook); }
 
@@ -113,6 +124,7 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   void StopProgressTimer() override;
   void SetProgress(int itemPercent, int listPercent) override;
   bool AskOkCancel(const std::string& text, const std::string& caption) override;
+  // The end of a run offers to open the output folder.
   void Tell(const std::string& text) override;
   bool ShutDownWhenFinished() override;
   void PowerOff() override;
@@ -190,6 +202,9 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   QPoint dragOffset_;
   bool manualDrag_ = false;
   QTimer progressTimer_;
+  std::unique_ptr<RunEstimate> estimate_;  // of the run going on
+  QElapsedTimer runClock_;
+  QLabel* estimateLabel_ = nullptr;
   std::function<void(int)> exitHook_;
   std::function<void(DvdDialog&)> dvdDialogHook_;
 

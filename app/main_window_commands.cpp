@@ -1,12 +1,15 @@
 // The main window's routing table and the operations it runs.
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QUrl>
 #include <mutex>
 
 #include "app/main_window.h"
 #include "app/main_window_dialogs.h"
+#include "app/file_arguments.h"
 #include "app/main_window_ids.h"
 #include "settings/source_list.h"
 #include "app/source_list_ctrl.h"
@@ -172,7 +175,9 @@ bool MainWindow::ListGuard() {
   return true;
 }
 
-void MainWindow::AddFiles() {
+void MainWindow::AddFiles() { AddPaths({}); }
+
+void MainWindow::AddPaths(const std::vector<std::string>& given) {
   if (!ListGuard()) return;
   outputFolderText_ = outputFolderEdit_->text().toStdString();
   if (outputFolderText_.empty()) {
@@ -187,10 +192,16 @@ void MainWindow::AddFiles() {
   currentExtension_ = profile == kCustomizedProfile ? gridRows_[kRowFormat].value
                                                    : ProfileExtension(profile);
   const ConversionSettings gridTexts = TextsOfRows(gridRows_);
-  FileDialogOptions options;
-  options.filter = kAddFileFilter;
-  options.multiSelect = true;
-  const std::vector<std::string> paths = shell_.OpenFiles(options);
+  std::vector<std::string> paths;
+  if (given.empty()) {
+    FileDialogOptions options;
+    options.filter = kAddFileFilter;
+    options.multiSelect = true;
+    paths = shell_.OpenFiles(options);
+  } else {
+    // Files given on the command line or dropped: folders give their files.
+    paths = ExpandDroppedPaths(given);
+  }
   for (const std::string& path : paths) {
     const AddContext context{outputFolderText_, profileCombo_->currentIndex(), currentExtension_,
                              &gridTexts};
@@ -256,7 +267,11 @@ void MainWindow::ChooseOutputFolder() {
     shell_.Message(kConvertingRefusal, kMessageCaption);
     return;
   }
-  const std::string folder = shell_.ChooseFolder(ResourceString(kStrFolderTitle), "");
+  // Nothing is selected at first; the tree shows where the output goes now.
+  const QString output = QDir::cleanPath(QString::fromStdString(outputFolderText_));
+  const std::string shown = QFileInfo(output).dir().absolutePath().toStdString();
+  const std::string folder = shell_.ChooseFolderShowing(ResourceString(kStrFolderTitle), "",
+                                                        outputFolderText_.empty() ? "" : shown);
   if (!folder.empty()) {
     outputFolderText_ = folder;
     settings_.SetOutputPath(outputFolderText_);
@@ -297,7 +312,7 @@ void MainWindow::RunOverwriteDialog() {
 }
 
 void MainWindow::OpenHelp() {
-  const std::string path = JoinPath(installation_.programFolder, "help.html");
+  const std::string path = installation_.HelpFilePath();
   shell_.OpenUrl(QUrl::fromLocalFile(QString::fromStdString(path)).toString().toStdString());
 }
 

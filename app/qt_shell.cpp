@@ -14,6 +14,7 @@
 
 #include "app/folder_chooser.h"
 #include "app/main_window_dialogs.h"
+#include "app/message_box.h"
 #include "settings/option_tables.h"
 
 namespace orv {
@@ -59,15 +60,24 @@ QString QtFilterText(const std::string& filter) {
 void QtShell::Message(const std::string& text, const std::string& caption) {
   // Plain OK boxes carry no icon; the program's questions are all warnings.
   OnGuiThread([&] {
-    QMessageBox box(QMessageBox::NoIcon, Q(caption), Q(text), QMessageBox::Ok, owner_);
+    MessageDialog box(owner_, Q(caption), Q(text), MessageDialog::Kind::Ok, false);
     box.exec();
+  });
+}
+
+bool QtShell::MessageOffering(const std::string& text, const std::string& caption,
+                              const std::string& button) {
+  return OnGuiThread([&] {
+    MessageDialog box(owner_, Q(caption), Q(text), MessageDialog::Kind::Ok, false, Q(button));
+    box.exec();
+    return box.ChoseExtra();
   });
 }
 
 bool QtShell::AskOkCancel(const std::string& text, const std::string& caption) {
   return OnGuiThread([&] {
-    return QMessageBox::warning(owner_, Q(caption), Q(text), QMessageBox::Ok | QMessageBox::Cancel,
-                                QMessageBox::Ok) == QMessageBox::Ok;
+    MessageDialog box(owner_, Q(caption), Q(text), MessageDialog::Kind::OkCancel, true);
+    return box.exec() == QDialog::Accepted;
   });
 }
 
@@ -108,9 +118,15 @@ bool QtShell::InputText(const std::string& title, const std::string& prompt, std
 }
 
 std::string QtShell::ChooseFolder(const std::string& title, const std::string& start) {
+  return ChooseFolderShowing(title, start, "");
+}
+
+std::string QtShell::ChooseFolderShowing(const std::string& title, const std::string& start,
+                                         const std::string& shown) {
   return OnGuiThread([&] {
     FolderChooser chooser(owner_, title);
     chooser.SetInitialFolder(start);
+    chooser.SetShownFolder(shown);
     return chooser.Run() ? chooser.ChosenFolder() : std::string();
   });
 }
@@ -133,9 +149,43 @@ bool QtShell::ChooseFont(std::string* face) {
   });
 }
 
+QString NoHandlerText(const QString& url) {
+  const QUrl parsed(url);
+  const QString address = parsed.isLocalFile() ? parsed.toLocalFile()
+                          : parsed.scheme() == "mailto" ? parsed.path()
+                                                        : url;
+  return "No program on this desktop opens this address:\n\n" + address +
+         "\n\nPlease open it yourself.";
+}
+
 void QtShell::OpenUrl(const std::string& url) {
   OnGuiThread([&] {
-    if (!QDesktopServices::openUrl(QUrl(Q(url)))) QProcess::startDetached("xdg-open", {Q(url)});
+    // xdg-open says whether a handler took the address (exit status 0); the
+    // answer comes later, so the window does not wait for it.
+    const QString address = Q(url);
+    auto* opener = new QProcess(qApp);
+    opener->setProgram(qEnvironmentVariable("ORVANTIC_URL_OPENER", "xdg-open"));
+    opener->setArguments({address});
+    opener->setStandardOutputFile(QProcess::nullDevice());
+    opener->setStandardErrorFile(QProcess::nullDevice());
+    QWidget* owner = owner_;
+    auto tell = [owner, address] {
+      MessageDialog box(owner, kMessageCaption, NoHandlerText(address), MessageDialog::Kind::Ok,
+                        false);
+      box.exec();
+    };
+    QObject::connect(opener, &QProcess::finished, opener,
+                     [opener, tell](int code, QProcess::ExitStatus status) {
+                       opener->deleteLater();
+                       if (code != 0 || status != QProcess::NormalExit) tell();
+                     });
+    QObject::connect(opener, &QProcess::errorOccurred, opener,
+                     [opener, tell](QProcess::ProcessError error) {
+                       if (error != QProcess::FailedToStart) return;
+                       opener->deleteLater();
+                       tell();
+                     });
+    opener->start();
   });
 }
 

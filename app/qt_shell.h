@@ -21,6 +21,10 @@ class QtShell : public Shell {
   std::string SaveFile(const FileDialogOptions& options) override;
   bool InputText(const std::string& title, const std::string& prompt, std::string* text) override;
   std::string ChooseFolder(const std::string& title, const std::string& start) override;
+  std::string ChooseFolderShowing(const std::string& title, const std::string& start,
+                                  const std::string& shown) override;
+  bool MessageOffering(const std::string& text, const std::string& caption,
+                       const std::string& button) override;
   bool ChooseColour(unsigned* rgb) override;
   bool ChooseFont(std::string* face) override;
   void OpenUrl(const std::string& url) override;
@@ -29,6 +33,9 @@ class QtShell : public Shell {
  private:
   QWidget* owner_;
 };
+
+// The message OpenUrl shows when no program opened the address.
+QString NoHandlerText(const QString& url);
 
 // "desc|pat;pat|desc|pat||" in Qt's "desc (pat pat);;desc (pat)" form.
 QString QtFilterText(const std::string& filter);

@@ -1,7 +1,13 @@
 #include "app/source_list_ctrl.h"
 
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QFontMetrics>
+#include <QStyledItemDelegate>
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QMimeData>
+#include <QUrl>
 #include <QMenu>
 
 #include "skin/skin_menu.h"
@@ -54,10 +60,49 @@ QTableWidgetItem* Cell(const std::string& text, int column) {
   auto* cell = new QTableWidgetItem(QString::fromStdString(text));
   cell->setTextAlignment(kColumns[column].alignment);
   cell->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+  // A path shortened in the middle keeps its file name; the tooltip has it whole.
+  if (column == kColSource || column == kColOutput) cell->setToolTip(cell->text());
   return cell;
 }
 
+// Source and output paths: the file name stays whole, the folders give way
+// in the middle ("/home/u/…/Birthday party.mp4"); the tooltip has the path.
+class PathDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    const int room = option->rect.width() - 8;
+    option->text = ElidePath(option->text, option->fontMetrics, room);
+    option->textElideMode = Qt::ElideMiddle;  // a name too long for the cell on its own
+  }
+};
+
+std::vector<std::string> LocalPaths(const QMimeData* data) {
+  std::vector<std::string> paths;
+  if (!data || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+  return paths;
+}
+
 }  // namespace
+
+QString ElidePath(const QString& path, const QFontMetrics& metrics, int width) {
+  if (metrics.horizontalAdvance(path) <= width) return path;
+  const int slash = path.lastIndexOf('/');
+  if (slash < 0) return path;
+  const QString tail = QString(QChar(0x2026)) + path.mid(slash);  // "…/name"
+  const int tailWidth = metrics.horizontalAdvance(tail);
+  // Not even the name fits: the name alone, elided in its middle.
+  if (tailWidth >= width) return metrics.elidedText(path.mid(slash + 1), Qt::ElideMiddle, width);
+  QString head = metrics.elidedText(path.left(slash), Qt::ElideRight, width - tailWidth);
+  // elidedText ends what it cut with its own "…"; one is enough.
+  if (head.endsWith(QChar(0x2026))) head.chop(1);
+  return head + tail;
+}
 
 SourceListCtrl::SourceListCtrl(QWidget* parent) : QTableWidget(0, kColumnCount, parent) {
   setObjectName("sourceList");
@@ -66,7 +111,16 @@ SourceListCtrl::SourceListCtrl(QWidget* parent) : QTableWidget(0, kColumnCount, 
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setShowGrid(true);
   setWordWrap(false);
-  setTextElideMode(Qt::ElideRight);
+  // Paths show their start and their whole file name, the folders between
+  // elided.
+  setTextElideMode(Qt::ElideMiddle);
+  setItemDelegateForColumn(kColSource, new PathDelegate(this));
+  setItemDelegateForColumn(kColOutput, new PathDelegate(this));
+  setAccessibleName("Source list");
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
+  setDragDropMode(QAbstractItemView::DropOnly);
+  setDropIndicatorShown(false);
   verticalHeader()->hide();
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   verticalHeader()->setDefaultSectionSize(kListRowHeight);
@@ -159,6 +213,23 @@ QMenu* SourceListCtrl::BuildContextMenu() {
     add(kEmptyMenu);
   }
   return menu;
+}
+
+void SourceListCtrl::dragEnterEvent(QDragEnterEvent* event) {
+  if (LocalPaths(event->mimeData()).empty()) return event->ignore();
+  event->acceptProposedAction();
+}
+
+void SourceListCtrl::dragMoveEvent(QDragMoveEvent* event) {
+  if (LocalPaths(event->mimeData()).empty()) return event->ignore();
+  event->acceptProposedAction();
+}
+
+void SourceListCtrl::dropEvent(QDropEvent* event) {
+  const std::vector<std::string> paths = LocalPaths(event->mimeData());
+  if (paths.empty()) return event->ignore();
+  event->acceptProposedAction();
+  emit filesDropped(paths);
 }
 
 void SourceListCtrl::contextMenuEvent(QContextMenuEvent* event) {

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <QTableWidget>
+#include <string>
+#include <vector>
 
 #include "settings/source_item.h"
 
+class QFontMetrics;
 class QMenu;
 
 namespace orv {
@@ -26,6 +29,10 @@ inline constexpr int kMenuListEmpty = 239;
 inline constexpr int kListRowHeight = 20;
 
 enum ListColumn { kColId, kColSource, kColBegin, kColEnd, kColOutput, kColFormat, kColumnCount };
+
+// The path as it fits in `width` pixels: whole when it fits, else its start
+// and its whole file name with the folders between elided.
+QString ElidePath(const QString& path, const QFontMetrics& metrics, int width);
 
 class SourceListCtrl : public QTableWidget {
   Q_OBJECT
@@ -51,9 +58,14 @@ class SourceListCtrl : public QTableWidget {
  signals:
   // Connected queued, so the command runs after the menu has closed.
   void posted(int message);
+  // Local files and folders dropped onto the list, in the drop's order.
+  void filesDropped(const std::vector<std::string>& paths);
 
  protected:
   void contextMenuEvent(QContextMenuEvent*) override;
+  void dragEnterEvent(QDragEnterEvent*) override;
+  void dragMoveEvent(QDragMoveEvent*) override;
+  void dropEvent(QDropEvent*) override;
 
  private:
   QList<int> disabled_;

@@ -1,5 +1,6 @@
-// A machine-wide single-instance lock that the system releases when the
-// holding process ends, however it ends.
+// A single-instance lock that the system releases when the holding process
+// ends, however it ends. One lock per engine working folder: two users each
+// run their own copy, a second start by the same user is refused.
 #pragma once
 
 #include <string>
@@ -22,8 +23,9 @@ class InstanceLock {
   int fd_ = -1;
 };
 
-// kInstanceName, unless ORVANTIC_INSTANCE_NAME names another lock (tests use
-// that so they do not collide with a copy the user is running).
-std::string InstanceLockName();
+// kInstanceName and the working folder it guards, unless
+// ORVANTIC_INSTANCE_NAME names another lock (tests use that so they do not
+// collide with a copy the user is running).
+std::string InstanceLockName(const std::string& workingFolder);
 
 }  // namespace orv

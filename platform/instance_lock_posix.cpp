@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 namespace orv {
@@ -32,9 +34,18 @@ InstanceLock::~InstanceLock() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-std::string InstanceLockName() {
+std::string InstanceLockName(const std::string& workingFolder) {
   if (const char* n = std::getenv("ORVANTIC_INSTANCE_NAME"); n && *n) return n;
-  return kInstanceName;
+  std::string name = std::string(kInstanceName) + ":" + workingFolder;
+  // The socket name holds 107 bytes; a longer folder is named by a hash.
+  if (name.size() > 100) {
+    std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+    for (unsigned char c : workingFolder) h = (h ^ c) * 1099511628211ull;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));
+    name = std::string(kInstanceName) + ":#" + hex;
+  }
+  return name;
 }
 
 }  // namespace orv

@@ -14,8 +14,9 @@ struct ProcessEntry {
 
 std::vector<ProcessEntry> ListProcesses();
 
-// True when a process runs whose executable path equals engineLocation byte
-// for byte. Another copy of the engine, or a path differing in case, is not it.
+// True when a process of this user runs whose executable path equals
+// engineLocation byte for byte. Another copy of the engine, a path differing
+// in case, or the same engine run by another user is not it.
 bool IsEngineRunning(const std::string& engineLocation);
 
 }  // namespace orv

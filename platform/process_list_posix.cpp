@@ -1,6 +1,7 @@
 #include "platform/process_list.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -28,6 +29,13 @@ std::string ExePath(const char* pidName) {
   return std::string(buf, static_cast<std::size_t>(len));
 }
 
+// The user a process runs as (the owner of its /proc entry); -1 when gone.
+uid_t OwnerOf(const char* pidName) {
+  const std::string entry = std::string("/proc/") + pidName;
+  struct stat st {};
+  return ::stat(entry.c_str(), &st) == 0 ? st.st_uid : static_cast<uid_t>(-1);
+}
+
 template <typename Fn>
 void ForEachProcess(Fn&& fn) {
   std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir("/proc"), ::closedir);
@@ -51,9 +59,10 @@ std::vector<ProcessEntry> ListProcesses() {
 
 bool IsEngineRunning(const std::string& engineLocation) {
   if (engineLocation.empty()) return false;
+  const uid_t user = ::getuid();
   bool found = false;
   ForEachProcess([&](const char* name) {
-    found = ExePath(name) == engineLocation;
+    found = OwnerOf(name) == user && ExePath(name) == engineLocation;
     return found;
   });
   return found;

@@ -35,10 +35,27 @@ class Shell {
                          std::string* text) = 0;
   // Folder chooser; empty means Cancel.
   virtual std::string ChooseFolder(const std::string& title, const std::string& start) = 0;
+  // The same chooser showing the folder `shown` (expanded and scrolled to,
+  // not selected) when it opens.
+  virtual std::string ChooseFolderShowing(const std::string& title, const std::string& start,
+                                          const std::string& shown) {
+    (void)shown;
+    return ChooseFolder(title, start);
+  }
+  // A message with OK and one more button named `button`; true when that
+  // button closed it.
+  virtual bool MessageOffering(const std::string& text, const std::string& caption,
+                               const std::string& button) {
+    (void)button;
+    Message(text, caption);
+    return false;
+  }
   // Colour chooser starting at *rgb (0xRRGGBB); false means Cancel.
   virtual bool ChooseColour(unsigned* rgb) = 0;
   // Font chooser; *face gets the chosen family. False means Cancel.
   virtual bool ChooseFont(std::string* face) = 0;
+  // Opens a web, mail or file address with the desktop's handler; when none
+  // opens it, says so with the address.
   virtual void OpenUrl(const std::string& url) = 0;
   // Asks the system to power the machine off.
   virtual void PowerOff() = 0;

@@ -169,11 +169,12 @@ convert -size 169x11 "xc:$BASE" -fill 'rgb(250,252,255)' -stroke "$EDGE" \
   -draw "roundrectangle 0,3 168,8 2,2" PNG32:131.png
 convert -size 169x11 "xc:$BASE" -fill 'rgb(72,124,200)' -stroke "$DEEP" \
   -draw "roundrectangle 0,3 168,8 2,2" PNG32:132.png
-# Pixel (0, 0) is the key colour.
-convert -size 9x10 xc:'rgb(255,0,255)' -fill 'rgb(250,252,255)' -stroke "$DEEP" \
+# Pixel (0, 0) is the key colour. Drawn without anti-aliasing: a corner pixel
+# blended with the key colour would stay as a magenta fringe once keyed out.
+convert -size 9x10 xc:'rgb(255,0,255)' +antialias -fill 'rgb(250,252,255)' -stroke "$DEEP" \
   -draw "roundrectangle 0,0 8,9 3,3" -stroke none -fill 'rgb(255,0,255)' -draw "point 0,0" \
   PNG24:133.png
-convert -size 9x10 xc:'rgb(255,0,255)' -fill 'rgb(120,168,236)' -stroke "$DEEP" \
+convert -size 9x10 xc:'rgb(255,0,255)' +antialias -fill 'rgb(120,168,236)' -stroke "$DEEP" \
   -draw "roundrectangle 0,0 8,9 3,3" -stroke none -fill 'rgb(255,0,255)' -draw "point 0,0" \
   PNG24:130.png
 
@@ -207,6 +208,18 @@ icon web -fill 'rgb(120,176,230)' -stroke "$DEEP" -draw "circle 8,8 8,1" -fill n
 icon mail -fill white -stroke "$DEEP" -draw "rectangle 1,3 14,12" -draw "line 1,3 8,8" -draw "line 14,3 8,8"
 # The profile combo box's drop-down arrow.
 convert -size 9x5 xc:none -fill "$DEEP" -draw "polygon 0,0 8,0 4,4" PNG32:icon_down.png
+
+# ---- the desktop icon: window icon 128 drawn again at each hicolor size ----------
+# The same rounded plate and play triangle as 128.png, on a 32-unit grid scaled
+# to the size, so that no size is a blurred enlargement.
+for size in 16 24 32 48 64 128 256; do
+  s() { echo "$1 * $size / 32" | bc -l | xargs printf '%.2f'; }
+  mkdir -p "icons/${size}x${size}"
+  convert -size "${size}x${size}" xc:none -fill "$DEEP" -stroke none \
+    -draw "roundrectangle $(s 1),$(s 1) $(s 30),$(s 30) $(s 6),$(s 6)" \
+    -fill white -draw "polygon $(s 11),$(s 8) $(s 24),$(s 16) $(s 11),$(s 24)" \
+    -strip -define png:exclude-chunk=date,time,tIME "PNG32:icons/${size}x${size}/orvantic.png"
+done
 
 rm -f /tmp/orv_face.png /tmp/orv_plate.png
 # No time stamps, so an unchanged face gives an unchanged file.

@@ -333,7 +333,7 @@ TEST_F(E2E, ConsoleUsageErrorsAndSecondInstance) {
   EXPECT_EQ(status, 0);
   EXPECT_NE(help.find("--convert"), std::string::npos);
 
-  InstanceLock held(InstanceLockName());
+  InstanceLock held(InstanceLockName(""));  // the test's ORVANTIC_INSTANCE_NAME
   ASSERT_TRUE(held.Held());
   std::string text = Console("'" + M("seven.avi") + "'", &status);
   EXPECT_NE(status, 0);
