@@ -175,6 +175,9 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   void StopPlayTimer() override;
   unsigned long PanelWindowId() override;
   void ShowOutputPaths();
+  // The save dialog, then save(path); "Project saved!" or "Failed!" after it.
+  void SaveThroughDialog(const char* filter, const char* extension,
+                         const std::function<bool(const std::string&)>& save);
   std::vector<std::string> DvdDriveRoots() const;
   void OpenHelp();
   // Runs fn on the GUI thread and waits for it.

@@ -11,20 +11,23 @@
 
 namespace orv {
 
-void MainWindow::SaveProject() {
+void MainWindow::SaveThroughDialog(const char* filter, const char* extension,
+                                   const std::function<bool(const std::string&)>& save) {
   setFocus(Qt::OtherFocusReason);
   FileDialogOptions options;
-  options.filter = kProjectSaveFilter;
-  options.defaultExtension = kProjectExtension;
+  options.filter = filter;
+  options.defaultExtension = extension;
   const std::string path = shell_.SaveFile(options);
   if (path.empty()) return;
-  bool saved;
-  {
+  shell_.Message(save(path) ? kFileSaved : kFileFailed, kMessageCaption);
+}
+
+void MainWindow::SaveProject() {
+  SaveThroughDialog(kProjectSaveFilter, kProjectExtension, [this](const std::string& path) {
     // Saving is allowed during a run, which may be writing an item.
     std::lock_guard lock(batch_->itemsMutex());
-    saved = SaveProjectFile(path, items_);
-  }
-  shell_.Message(saved ? kFileSaved : kFileFailed, kMessageCaption);
+    return SaveProjectFile(path, items_);
+  });
 }
 
 void MainWindow::OpenProject() {

@@ -76,17 +76,8 @@ void MainWindow::ApplyProfile() {
 }
 
 void MainWindow::SaveProfileAs() {
-  setFocus(Qt::OtherFocusReason);
-  FileDialogOptions options;
-  options.filter = kProfileFilter;
-  options.defaultExtension = kProfileExtension;
-  const std::string path = shell_.SaveFile(options);
-  if (path.empty()) return;
-  if (!SaveProfileFile(path, gridRows_)) {
-    shell_.Message(kFileFailed, kMessageCaption);
-    return;
-  }
-  shell_.Message(kFileSaved, kMessageCaption);
+  SaveThroughDialog(kProfileFilter, kProfileExtension,
+                    [this](const std::string& path) { return SaveProfileFile(path, gridRows_); });
 }
 
 void MainWindow::LoadProfile() {

@@ -25,21 +25,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::RunCommand;
+using test::NullHost;
 using test::TempDir;
 using test::WriteText;
-
-class NullHost : public BatchHost {
- public:
-  void SelectRow(int) override {}
-  void StartProgressTimer() override {}
-  void StopProgressTimer() override {}
-  void SetProgress(int, int) override {}
-  bool AskOkCancel(const std::string&, const std::string&) override { return true; }
-  void Tell(const std::string& text) override { told = text; }
-  bool ShutDownWhenFinished() override { return false; }
-  void PowerOff() override {}
-  std::string told;
-};
 
 // Media shared by all tests, made once.
 class Media : public ::testing::Environment {

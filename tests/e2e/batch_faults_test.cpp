@@ -27,20 +27,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::RunCommand;
+using test::NullHost;
 using test::TempDir;
-
-class NullHost : public BatchHost {
- public:
-  void SelectRow(int) override {}
-  void StartProgressTimer() override {}
-  void StopProgressTimer() override {}
-  void SetProgress(int, int) override {}
-  bool AskOkCancel(const std::string&, const std::string&) override { return true; }
-  void Tell(const std::string& text) override { told = text; }
-  bool ShutDownWhenFinished() override { return false; }
-  void PowerOff() override {}
-  std::string told;
-};
 
 class Media : public ::testing::Environment {
  public:

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/batch_run.h"
 #include "platform/shell.h"
 #include "platform/installation.h"
 
@@ -34,6 +35,20 @@ std::vector<std::string> ReadLines(const std::string& path);
 
 // Runs a shell command, returns its stdout; *status gets the exit status.
 std::string RunCommand(const std::string& command, int* status = nullptr);
+
+// A batch host that answers OK, keeps the end text and shows nothing.
+class NullHost : public BatchHost {
+ public:
+  void SelectRow(int) override {}
+  void StartProgressTimer() override {}
+  void StopProgressTimer() override {}
+  void SetProgress(int, int) override {}
+  bool AskOkCancel(const std::string&, const std::string&) override { return true; }
+  void Tell(const std::string& text) override { told = text; }
+  bool ShutDownWhenFinished() override { return false; }
+  void PowerOff() override {}
+  std::string told;
+};
 
 class ScriptedShell : public Shell {
  public:
