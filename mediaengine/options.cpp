@@ -210,7 +210,16 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
   return result;
 }
 
-std::optional<double> ParseTimeValue(std::string_view text) { return ParseTimeText(text); }
+// Times and sizes beyond these are no real clip; keeping them bounded keeps
+// every later conversion to stream ticks and byte counts in range.
+constexpr double kLongestSeconds = 1e9;
+constexpr double kLargestBytes = 4e18;
+
+std::optional<double> ParseTimeValue(std::string_view text) {
+  auto t = ParseTimeText(text);
+  if (!t || *t > kLongestSeconds) return std::nullopt;
+  return t;
+}
 
 std::optional<EndPosition> ParseEndPosition(std::string_view text) {
   std::string t = lower(text);
@@ -220,7 +229,7 @@ std::optional<EndPosition> ParseEndPosition(std::string_view text) {
     if (!EndsWith(t, suffix)) continue;
     auto number = ParseDouble(
         std::string_view(t).substr(0, t.size() - std::char_traits<char>::length(suffix)));
-    if (!number || *number <= 0) return std::nullopt;
+    if (!number || *number <= 0 || *number * factor > kLargestBytes) return std::nullopt;
     EndPosition end;
     end.kind = EndKind::Size;
     end.bytes = static_cast<uint64_t>(std::floor(*number * factor));

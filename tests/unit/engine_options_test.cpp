@@ -160,6 +160,11 @@ TEST(EngineValues, TimesAndSizes) {
   EXPECT_FALSE(ParseEndPosition("0mb"));
   EXPECT_FALSE(ParseEndPosition("mb"));
   EXPECT_FALSE(ParseEndPosition("0"));
+  // Values whose byte count or tick count would not fit are refused, not wrapped.
+  EXPECT_FALSE(ParseEndPosition("6E49mb"));
+  EXPECT_FALSE(ParseEndPosition("1e300"));
+  EXPECT_FALSE(ParseTimeValue("1e300"));
+  EXPECT_TRUE(ParseEndPosition("3000gb"));
 }
 
 TEST(EngineValues, YuvSizeFromName) {
