@@ -5,6 +5,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
 #include <libavutil/frame.h>
 }
 
@@ -44,6 +45,24 @@ inline const int* EncoderSampleRates(const AVCodec* codec) {
   return static_cast<const int*>(list);
 #else
   return codec->supported_samplerates;
+#endif
+}
+
+// The display matrix of a stream (a telephone's recording held upright is
+// stored sideways with one), or null.
+inline const int32_t* StreamDisplayMatrix(const AVStream* stream) {
+  constexpr size_t kMatrixBytes = 9 * sizeof(int32_t);
+#if LIBAVCODEC_VERSION_INT >= AV_VERSION_INT(60, 30, 100)
+  const AVPacketSideData* side =
+      av_packet_side_data_get(stream->codecpar->coded_side_data,
+                              stream->codecpar->nb_coded_side_data, AV_PKT_DATA_DISPLAYMATRIX);
+  if (!side || side->size < kMatrixBytes) return nullptr;
+  return reinterpret_cast<const int32_t*>(side->data);
+#else
+  size_t size = 0;
+  const uint8_t* data = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+  if (!data || size < kMatrixBytes) return nullptr;
+  return reinterpret_cast<const int32_t*>(data);
 #endif
 }
 

@@ -265,6 +265,19 @@ FilterChain TranslateAudioFilters(std::string_view af, int inputChannels) {
   return result;
 }
 
+std::string UprightFilters(double degrees) {
+  if (!std::isfinite(degrees)) return {};
+  // Clockwise turn in [0, 360), with values just below a quarter rounded up.
+  double theta = -std::round(degrees);
+  theta -= 360 * std::floor(theta / 360 + 0.9 / 360);
+  if (std::fabs(theta - 90) < 1.0) return "transpose=clock";
+  if (std::fabs(theta - 180) < 1.0) return "hflip,vflip";
+  if (std::fabs(theta - 270) < 1.0) return "transpose=cclock";
+  if (std::fabs(theta) > 1.0 && std::fabs(theta - 360) > 1.0)
+    return "rotate=" + FormatNumber(theta) + "*PI/180";
+  return {};
+}
+
 std::string VideoGraph(const std::string& userChain, int fpsNum, int fpsDen, double endSeconds) {
   // start_time=0 makes the first output frame the picture showing at the
   // (rebased) start position, so a seek is frame-accurate. The rate stays a

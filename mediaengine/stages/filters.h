@@ -28,6 +28,11 @@ FilterChain PanToPan(std::string_view args, int inputChannels);
 // volume=N[db][:sc] as volume (+ limiter when the gain could clip).
 FilterChain VolumeToFilters(std::string_view args);
 
+// The filters that show a picture upright whose display matrix turns it by
+// `degrees` (counter-clockwise, as libavutil reads the matrix); "" when it
+// needs none.
+std::string UprightFilters(double degrees);
+
 // The video graph run for every encode: rebased timestamps go in, constant
 // frame rate (fpsNum/fpsDen) yuv420p comes out. endSeconds <= 0 means no end
 // trim.

@@ -8,11 +8,14 @@ extern "C" {
 #include <libavfilter/buffersink.h>
 #include <libavfilter/buffersrc.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/display.h>
 #include <libavutil/pixdesc.h>
 #include <libavutil/samplefmt.h>
 
 #include "mediaengine/av_compat.h"
 }
+
+#include "mediaengine/stages/filters.h"
 
 namespace orv::engine {
 
@@ -91,7 +94,15 @@ void StreamPath::ConfigureGraph(const std::string& description) {
   outputs->filter_ctx = source_;
   inputs->name = av_strdup("out");
   inputs->filter_ctx = sink_;
-  int rc = avfilter_graph_parse_ptr(graph_.get(), description.c_str(), &inputs, &outputs, nullptr);
+  // A picture stored sideways is turned upright first, as players show it.
+  std::string chain = description;
+  if (video) {
+    if (const int32_t* matrix = StreamDisplayMatrix(input_)) {
+      std::string upright = UprightFilters(av_display_rotation_get(matrix));
+      if (!upright.empty()) chain = chain.empty() ? upright : upright + "," + chain;
+    }
+  }
+  int rc = avfilter_graph_parse_ptr(graph_.get(), chain.c_str(), &inputs, &outputs, nullptr);
   avfilter_inout_free(&outputs);
   avfilter_inout_free(&inputs);
   check(rc, "invalid filter chain '" + description + "'");

@@ -144,6 +144,21 @@ TEST_F(RealWorldTest, ShortSoundTracks) {
   EXPECT_EQ(lastError_, "");
 }
 
+TEST_F(RealWorldTest, PortraitRecordingComesOutUpright) {
+  // Stored 320x180 and sideways; upright it is 180x320 with the white band
+  // along its bottom, so in the 320x240 box it stands between black pillars.
+  auto p = convert("portrait.mp4", kProfile0);
+  EXPECT_EQ(num(p, "streams.stream.0.width"), 320);
+  EXPECT_EQ(num(p, "streams.stream.0.height"), 240);
+  const std::string y = lumaOfFrame(dir_ / "out.mp4", 10);
+  ASSERT_EQ(y.size(), 320u * 240u);
+  auto at = [&](int x, int row) { return static_cast<unsigned char>(y[row * 320 + x]); };
+  EXPECT_LT(at(20, 120), 40) << "left of the picture is a pillar";
+  EXPECT_LT(at(300, 120), 40) << "right of the picture is a pillar";
+  EXPECT_GT(at(160, 232), 200) << "the band lies along the bottom";
+  EXPECT_LT(at(160, 10), 40) << "the top is dark";
+}
+
 TEST_F(RealWorldTest, OutputNameAtTheFileSystemLimit) {
   const fs::path out = dir_ / (std::string(251, 'n') + ".mp4");
   ASSERT_EQ(encode(media("ntsc30.mp4"), kProfile0, out), 0) << lastError_;

@@ -177,6 +177,20 @@ TEST(EngineValues, YuvSizeFromName) {
   EXPECT_FALSE(IsRawYuvName("/a/yuv.avi"));
 }
 
+TEST(EngineFilters, SidewaysPicturesAreTurnedUpright) {
+  // libavutil reads a telephone's portrait recording as -90 or 90 degrees.
+  EXPECT_EQ(UprightFilters(-90), "transpose=clock");
+  EXPECT_EQ(UprightFilters(90), "transpose=cclock");
+  EXPECT_EQ(UprightFilters(-89.6), "transpose=clock");
+  EXPECT_EQ(UprightFilters(180), "hflip,vflip");
+  EXPECT_EQ(UprightFilters(-180), "hflip,vflip");
+  EXPECT_EQ(UprightFilters(0), "");
+  EXPECT_EQ(UprightFilters(-0.4), "");
+  EXPECT_EQ(UprightFilters(360), "");
+  EXPECT_EQ(UprightFilters(-45), "rotate=45*PI/180");
+  EXPECT_EQ(UprightFilters(std::nan("")), "");
+}
+
 TEST(EngineFilters, ChannelRoutesBecomePan) {
   EXPECT_EQ(ChannelsToPan("2:2:0:0:0:1", 2).description, "pan=stereo|c0=c0|c1=c0");
   EXPECT_EQ(ChannelsToPan("2:2:1:0:1:1", 2).description, "pan=stereo|c0=c1|c1=c1");
