@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <iterator>
+#include <thread>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -196,9 +197,18 @@ CodecPtr OpenVideoEncoder(const OutputPlan& plan, const Options& options, int wi
   if (l.bitExact) enc->flags |= AV_CODEC_FLAG_BITEXACT;
   if (globalHeader) enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   // MPEG-4 Part 2 encodes in slices, libx264 with its own threads; both give
-  // the same stream for the same machine every time.
+  // the same stream for the same machine every time. Slices are the MPEG-4
+  // encoder's only threads: twice as many as cores keep every core busy while
+  // decoding and sound take their turns (one per core left one idle at each
+  // picture's end).
   enc->thread_count = 0;
   enc->thread_type = FF_THREAD_SLICE | FF_THREAD_FRAME;
+  if (plan.videoEncoder == "mpeg4") {
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int rows = (height + 15) / 16;
+    enc->thread_count = std::min(2 * cores, std::clamp(rows / 2, 1, 16));
+    enc->thread_type = FF_THREAD_SLICE;
+  }
   if (plan.videoEncoder == "mpeg4")
     ConfigureMpeg4(enc.get(), l);
   else if (plan.videoEncoder == "libx264")

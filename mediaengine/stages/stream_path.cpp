@@ -29,6 +29,23 @@ AVRational StreamPath::PixelAspect(int width, int height, AVRational stated) con
   return stated.num > 0 && stated.den > 0 ? stated : AVRational{1, 1};
 }
 
+bool CheapToDecode(const AVCodecContext* decoder) {
+  switch (decoder->codec_id) {
+    case AV_CODEC_ID_MPEG4:
+    case AV_CODEC_ID_MSMPEG4V1:
+    case AV_CODEC_ID_MSMPEG4V2:
+    case AV_CODEC_ID_MSMPEG4V3:
+    case AV_CODEC_ID_H263:
+    case AV_CODEC_ID_H263P:
+    case AV_CODEC_ID_FLV1:
+    case AV_CODEC_ID_WMV1:
+    case AV_CODEC_ID_WMV2:
+      return static_cast<long>(decoder->width) * decoder->height <= 720L * 576;
+    default:
+      return false;
+  }
+}
+
 StreamPath::StreamPath(AVStream* input, double originSeconds, double endSeconds)
     : input_(input),
       endSeconds_(endSeconds),
@@ -46,8 +63,11 @@ void StreamPath::OpenDecoder() {
   decoder_->pkt_timebase = input_->time_base;
   if (type() == AVMEDIA_TYPE_VIDEO) {
     decoder_->framerate = input_->avg_frame_rate;
-    // Both cores decode: frame threads where the codec has them.
-    decoder_->thread_count = 0;
+    // Frame threads where decoding is heavy work (H.264, HEVC, VP9, large
+    // pictures). A standard-definition MPEG-4 Part 2 picture decodes many
+    // times faster than any of our encoders takes one; there the hand-offs
+    // between frame threads cost more than they save.
+    decoder_->thread_count = CheapToDecode(decoder_.get()) ? 1 : 0;
     decoder_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
   }
   check(avcodec_open2(decoder_.get(), codec, nullptr),

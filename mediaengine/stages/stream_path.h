@@ -12,6 +12,10 @@
 
 namespace orv::engine {
 
+// Whether a video decoder's pictures are so quick to decode that one thread
+// keeps ahead of every encoder (codec and picture size as opened).
+bool CheapToDecode(const AVCodecContext* decoder);
+
 class StreamPath {
  public:
   // Receives each encoded packet in the output stream's time base. Returns
