@@ -63,6 +63,8 @@ class EncodeRun {
   static constexpr size_t kPacketQueue = 32;
   static constexpr size_t kFrameQueue = 6;
   static constexpr size_t kMuxQueue = 64;
+  // Packets are small and many: their queues wake a waiting stage per batch.
+  static constexpr size_t kPacketBatch = 8;
   static constexpr double kMaxLeadSeconds = 0.2;
 
   // One stream's stages: its packets, its decode-and-filter thread, and for
@@ -98,7 +100,7 @@ class EncodeRun {
   std::vector<std::thread> threads_;
   std::unique_ptr<Demuxer> demuxer_;
   std::unique_ptr<EndBarrier> barrier_;
-  BoundedQueue<PacketPtr> muxQueue_{kMuxQueue};
+  BoundedQueue<PacketPtr> muxQueue_{kMuxQueue, kPacketBatch};
   std::atomic<int> producers_{0};
   FirstError error_;
   std::atomic<double> commonEnd_{0};
@@ -165,7 +167,7 @@ void EncodeRun::SetUpAudio(int index) {
 void EncodeRun::AddStage(std::unique_ptr<StreamPath> path, bool ownEncoderThread) {
   Stage stage;
   stage.path = std::move(path);
-  stage.packets = std::make_unique<PacketQueue>(kPacketQueue);
+  stage.packets = std::make_unique<PacketQueue>(kPacketQueue, kPacketBatch);
   if (ownEncoderThread) {
     stage.frames = std::make_unique<BoundedQueue<FramePtr>>(kFrameQueue);
     BoundedQueue<FramePtr>* frames = stage.frames.get();

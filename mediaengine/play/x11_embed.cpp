@@ -3,6 +3,9 @@
 #include <X11/Xlib.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
 
 namespace orv::engine {
 namespace {
@@ -31,7 +34,14 @@ bool Checked(Display* display, Request request) {
 }  // namespace
 
 std::unique_ptr<X11Embed> X11Embed::Open(unsigned long parentId, std::string& error) {
+  // A busy server may turn a connection away for a moment; without any
+  // display named there is nothing to wait for.
+  const char* name = std::getenv("DISPLAY");
   Display* display = XOpenDisplay(nullptr);
+  for (int i = 0; !display && name && *name && i < 10; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    display = XOpenDisplay(nullptr);
+  }
   if (!display) {
     error = "cannot open the X display";
     return nullptr;
