@@ -7,7 +7,7 @@ identification against ffprobe.
 With HandBrakeCLI installed (Debian's handbrake-cli), the video jobs are also
 timed against it (engine/HandBrake, pairs as above).
 
-Usage: bench/engine_speed.py ENGINE [--seconds N] [--pairs N] [--media DIR]
+Usage: bench/engine_speed.py ENGINE [--seconds N] [--pairs N] [--media DIR] [--no-handbrake]
 """
 import argparse
 import os
@@ -95,11 +95,12 @@ def main():
     parser.add_argument("--seconds", type=int, default=60)
     parser.add_argument("--pairs", type=int, default=5)
     parser.add_argument("--media", default=os.path.join(tempfile.gettempdir(), "orvantic-bench-media"))
+    parser.add_argument("--no-handbrake", action="store_true", help="time against ffmpeg only")
     a = parser.parse_args()
     os.makedirs(a.media, exist_ok=True)
     work = tempfile.mkdtemp()
     sources = make_sources(a.media, a.seconds)
-    handbrake = shutil.which("HandBrakeCLI")
+    handbrake = None if a.no_handbrake else shutil.which("HandBrakeCLI")
     print(f"{'source':20} {'profile':18} {'engine s':>9} {'ffmpeg s':>9} {'ratio':>6} {'peak MiB':>9} {'kbit/s':>7}"
           + ("  HandBrake s  ratio" if handbrake else ""))
     for sname, src in sources:
