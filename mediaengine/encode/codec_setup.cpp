@@ -201,13 +201,14 @@ CodecPtr OpenVideoEncoder(const OutputPlan& plan, const Options& options, int wi
   // encoder's only threads: twice as many as cores keep every core busy while
   // decoding and sound take their turns (one per core left one idle at each
   // picture's end).
-  enc->thread_count = 0;
-  enc->thread_type = FF_THREAD_SLICE | FF_THREAD_FRAME;
   if (plan.videoEncoder == "mpeg4") {
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     const int rows = (height + 15) / 16;
     enc->thread_count = std::min(2 * cores, std::clamp(rows / 2, 1, 16));
     enc->thread_type = FF_THREAD_SLICE;
+  } else {
+    enc->thread_count = 0;
+    enc->thread_type = FF_THREAD_SLICE | FF_THREAD_FRAME;
   }
   if (plan.videoEncoder == "mpeg4")
     ConfigureMpeg4(enc.get(), l);
