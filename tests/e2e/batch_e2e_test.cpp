@@ -18,6 +18,7 @@
 #include "settings/option_tables.h"
 #include "settings/profile_file.h"
 #include "settings/project_file.h"
+#include "tests/e2e/real_engine_batch.h"
 #include "tests/support/test_support.h"
 
 namespace orv {
@@ -74,26 +75,7 @@ std::string ProbeStreams(const std::string& file) {
                     file + "'");
 }
 
-struct E2E : ::testing::Test {
-  TempDir work, out;
-  test::ScriptedShell shell;
-  Installation inst;
-  std::unique_ptr<EngineLink> link;
-  NullHost host;
-  ItemList items;
-
-  void SetUp() override {
-    if (!FileExists(ORV_REAL_ENGINE)) GTEST_SKIP() << "no engine built";
-    inst = test::InstallEngine(work.path(), ORV_REAL_ENGINE);
-    fs::copy_file(ORV_ORVANTIC, work / "orvantic");
-    link = std::make_unique<EngineLink>(inst, shell);
-    link->PrepareFolder(inst.programFolder);
-  }
-  SourceItem& Add(const std::string& path, int profile = 0) {
-    AddContext ctx{out.path(), profile, ProfileExtension(profile), nullptr};
-    EXPECT_EQ(AddFile(items, path, ctx, *link), AddResult::Added) << path;
-    return *items.back();
-  }
+struct E2E : test::RealEngineBatch {
   void Run() {
     BatchRun run(items, *link, host);
     run.Convert(1);
@@ -103,7 +85,6 @@ struct E2E : ::testing::Test {
   std::string Console(const std::string& args, int* status) {
     return RunCommand("cd '" + work.path() + "' && ./orvantic --convert " + args + " 2>&1", status);
   }
-  std::vector<ItemFailure> failures;
 };
 
 TEST_F(E2E, AddingIdentifiesAndConvertingAMixedListWorks) {

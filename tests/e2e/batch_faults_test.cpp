@@ -19,6 +19,7 @@
 #include "platform/process_list.h"
 #include "settings/option_tables.h"
 #include "settings/source_list.h"
+#include "tests/e2e/real_engine_batch.h"
 #include "tests/support/test_support.h"
 
 namespace orv {
@@ -103,28 +104,9 @@ class ReadOnly {
   fs::perms perms_{};
 };
 
-struct Faults : ::testing::Test {
-  TempDir work, out;
-  test::ScriptedShell shell;
-  Installation inst;
-  std::unique_ptr<EngineLink> link;
-  NullHost host;
-  ItemList items;
-  std::vector<ItemFailure> failures;
+struct Faults : test::RealEngineBatch {
   int converted = 0;
 
-  void SetUp() override {
-    if (!FileExists(ORV_REAL_ENGINE)) GTEST_SKIP() << "no engine built";
-    inst = test::InstallEngine(work.path(), ORV_REAL_ENGINE);
-    fs::copy_file(ORV_ORVANTIC, work / "orvantic");
-    link = std::make_unique<EngineLink>(inst, shell);
-    link->PrepareFolder(inst.programFolder);
-  }
-  SourceItem& Add(const std::string& path, int profile = 0) {
-    AddContext ctx{out.path(), profile, ProfileExtension(profile), nullptr};
-    EXPECT_EQ(AddFile(items, path, ctx, *link), AddResult::Added) << path;
-    return *items.back();
-  }
   // Runs the list; `during` is called once the first engine has written a
   // position past one second, while it still runs.
   void Run(const std::function<void()>& during = {}) {
