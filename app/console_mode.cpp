@@ -1,6 +1,9 @@
 #include "app/console_mode.h"
 
+#include <poll.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <atomic>
 #include <chrono>
@@ -28,6 +31,25 @@ std::atomic<bool> gInterrupted{false};
 
 void OnInterrupt(int) { gInterrupted = true; }
 
+// One line from the terminal; false at its end or on Ctrl-C, which must end
+// the run at once rather than wait for Enter.
+bool ReadAnswer(std::string* answer) {
+  answer->clear();
+  while (!gInterrupted) {
+    pollfd in{STDIN_FILENO, POLLIN, 0};
+    const int ready = ::poll(&in, 1, 50);
+    if (ready < 0 && errno != EINTR) return false;
+    if (ready <= 0) continue;
+    char c;
+    const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    if (c == '\n') return true;
+    *answer += c;
+  }
+  return false;
+}
+
 bool ParseInt(const std::string& s, int lo, int hi, int* out) {
   const auto v = ParseInteger(s);
   if (!v || *v < lo || *v > hi) return false;
@@ -49,7 +71,10 @@ class ConsoleShell : public Shell {
     }
     std::cerr << text << " [y/N] " << std::flush;
     std::string answer;
-    if (!std::getline(std::cin, answer)) return false;
+    if (!ReadAnswer(&answer)) {
+      std::cerr << "\n";
+      return false;
+    }
     return answer == "y" || answer == "Y" || answer == "yes";
   }
   std::vector<std::string> OpenFiles(const FileDialogOptions&) override { return {}; }

@@ -217,12 +217,7 @@ MainWindow::MainWindow(const Installation& installation, AppSettings& settings, 
 
 MainWindow::~MainWindow() {
   qApp->removeEventFilter(this);
-  // The run calls back into this window and waits; let those calls through
-  // until its thread has ended.
-  if (batch_->ThreadRunning()) {
-    batch_->Stop();
-    while (batch_->ThreadRunning()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
+  EndRun();
   batch_.reset();
 }
 
@@ -422,9 +417,20 @@ void MainWindow::showEvent(QShowEvent* event) {
   setFocus(Qt::OtherFocusReason);
 }
 
+void MainWindow::EndRun() {
+  // The run calls back into this window and waits; let those calls through
+  // until its thread has ended.
+  if (!batch_->ThreadRunning()) return;
+  batch_->Stop();
+  while (batch_->ThreadRunning()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  batch_->Join();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
   event->ignore();
   if (!shell_.AskOkCancel(kExitQuestion, kExitCaption)) return;
+  EndRun();
+  StopPlaying();
   items_.clear();
   list_->setRowCount(0);
   done(QDialog::Accepted);
@@ -478,7 +484,7 @@ bool MainWindow::AskOkCancel(const std::string& text, const std::string& caption
 
 void MainWindow::Tell(const std::string& text) {
   OnGuiThread([&] {
-    if (text.rfind(kCompleteMessage, 0) != 0) {
+    if (text.rfind(kCompleteMessage, 0) != 0 && text.rfind(kStoppedMessage, 0) != 0) {
       shell_.Message(text, kMessageCaption);
       return;
     }
@@ -490,6 +496,10 @@ void MainWindow::Tell(const std::string& text) {
 
 bool MainWindow::ShutDownWhenFinished() {
   return OnGuiThread([&] { return shutDown_->isChecked(); });
+}
+
+bool MainWindow::ConfirmPowerOff(const std::string& endText) {
+  return OnGuiThread([&] { return shell_.CountDownToPowerOff(endText, kPowerOffCountdownSeconds); });
 }
 
 void MainWindow::PowerOff() {

@@ -127,6 +127,7 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   // The end of a run offers to open the output folder.
   void Tell(const std::string& text) override;
   bool ShutDownWhenFinished() override;
+  bool ConfirmPowerOff(const std::string& endText) override;
   void PowerOff() override;
 
  protected:
@@ -159,6 +160,11 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   bool SettingsGuard();
   // A run is on: its thread is alive, between engines too.
   bool Converting() const;
+  // Refuses with the message while a run is on; true when the handler may go on.
+  bool RefuseWhileConverting();
+  // Stops a run and waits for its thread, serving the calls it makes into
+  // this window meanwhile; then the items may be dropped.
+  void EndRun();
   void OnProgressTick();
   void OnClipRangeChanged(int wParam);
   void OnPositionDragged(int id, int position);

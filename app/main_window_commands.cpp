@@ -233,8 +233,15 @@ bool MainWindow::ClearList() {
   return true;
 }
 
+bool MainWindow::RefuseWhileConverting() {
+  if (!Converting()) return true;
+  shell_.Message(kConvertingRefusal, kMessageCaption);
+  return false;
+}
+
 void MainWindow::SetOutputFileName() {
   setFocus(Qt::OtherFocusReason);
+  if (!RefuseWhileConverting()) return;
   const int row = list_->SelectedRow();
   if (row < 0 || row >= static_cast<int>(items_.size())) return;
   StopPlaying();
@@ -263,10 +270,7 @@ void MainWindow::StopPlaying() { player_->StopPlaying(); }
 
 void MainWindow::ChooseOutputFolder() {
   setFocus(Qt::OtherFocusReason);
-  if (Activity() == EngineActivity::Converting) {
-    shell_.Message(kConvertingRefusal, kMessageCaption);
-    return;
-  }
+  if (!RefuseWhileConverting()) return;
   // Nothing is selected at first; the tree shows where the output goes now.
   const QString output = QDir::cleanPath(QString::fromStdString(outputFolderText_));
   const std::string shown = QFileInfo(output).dir().absolutePath().toStdString();
@@ -283,7 +287,14 @@ void MainWindow::ChooseOutputFolder() {
 }
 
 void MainWindow::CommitOutputFolder() {
-  outputFolderText_ = outputFolderEdit_->text().toStdString();
+  const std::string typed = outputFolderEdit_->text().toStdString();
+  if (typed == outputFolderText_) return;
+  // The run has checked its outputs against each other and the sources.
+  if (!RefuseWhileConverting()) {
+    outputFolderEdit_->setText(QString::fromStdString(outputFolderText_));
+    return;
+  }
+  outputFolderText_ = typed;
   settings_.SetOutputPath(outputFolderText_);
   WriteSettings(settings_, installation_.SettingsFilePath());
   {
@@ -301,10 +312,7 @@ void MainWindow::ShowOutputPaths() {
 
 void MainWindow::RunOverwriteDialog() {
   setFocus(Qt::OtherFocusReason);
-  if (Activity() == EngineActivity::Converting) {
-    shell_.Message(kConvertingRefusal, kMessageCaption);
-    return;
-  }
+  if (!RefuseWhileConverting()) return;
   OverwriteDialog dialog(settings_.overWriteType, this);
   if (dialog.exec() != QDialog::Accepted) return;
   settings_.overWriteType = dialog.Choice();
@@ -318,6 +326,9 @@ void MainWindow::OpenHelp() {
 
 void MainWindow::Exit() {
   if (!shell_.AskOkCancel(kExitQuestion, kExitCaption)) return;
+  // No engine is left converting as an orphan, nor playing.
+  EndRun();
+  StopPlaying();
   items_.clear();
   list_->setRowCount(0);
   exitHook_(1);

@@ -15,6 +15,7 @@
 #include "app/folder_chooser.h"
 #include "app/main_window_dialogs.h"
 #include "app/message_box.h"
+#include "app/power_off_countdown.h"
 #include "settings/option_tables.h"
 
 namespace orv {
@@ -186,6 +187,13 @@ void QtShell::OpenUrl(const std::string& url) {
                        tell();
                      });
     opener->start();
+  });
+}
+
+bool QtShell::CountDownToPowerOff(const std::string& endText, int seconds) {
+  return OnGuiThread([&] {
+    PowerOffCountdown countdown(owner_, Q(endText), seconds);
+    return countdown.exec() == QDialog::Accepted;
   });
 }
 

@@ -28,6 +28,7 @@ class QtShell : public Shell {
   bool ChooseColour(unsigned* rgb) override;
   bool ChooseFont(std::string* face) override;
   void OpenUrl(const std::string& url) override;
+  bool CountDownToPowerOff(const std::string& endText, int seconds) override;
   void PowerOff() override;
 
  private:

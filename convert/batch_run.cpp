@@ -10,6 +10,8 @@
 #include <filesystem>
 
 #include "convert/encode_command.h"
+#include "convert/output_guard.h"
+#include "engine/engine_stop.h"
 #include "platform/files.h"
 #include "platform/process_list.h"
 #include "settings/app_settings.h"
@@ -52,6 +54,7 @@ EngineActivity BatchRun::Activity() const {
 bool BatchRun::Convert(int overWriteType) {
   if (threadRunning_) return false;
   Join();
+  stopRequested_ = false;
   threadRunning_ = true;
   thread_ = std::thread([this, overWriteType] {
     monitorIdle = 0;
@@ -66,21 +69,14 @@ void BatchRun::Stop() {
   if (Activity() != EngineActivity::Converting && !threadRunning_) return;
   {
     std::lock_guard lock(launchMutex_);
+    stopRequested_ = true;
     monitorIdle = 1;
   }
-  const std::string engine = link_.installation().EngineLocation();
-  const auto deadline = std::chrono::steady_clock::now() + kEngineStopPatience;
-  bool killed = false;
-  while (IsEngineRunning(engine)) {
-    link_.WriteControl(EngineCommand::Stop);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    const int pid = enginePid_;
-    if (!killed && pid > 0 && std::chrono::steady_clock::now() > deadline) {
-      ::kill(-pid, SIGKILL);  // its own process group
-      killed = true;
-      link_.shell().Message(kEngineKilled);
-    }
-  }
+  const EngineStopOutcome outcome = StopEngines(link_, kEngineStopPatience, kEngineStopGiveUp);
+  if (outcome.gaveUp)
+    link_.shell().Message(kEngineNotEnded);
+  else if (outcome.killed)
+    link_.shell().Message(kEngineKilled);
 }
 
 std::string BatchRun::PrepareOutputFolders() {
@@ -140,7 +136,11 @@ void BatchRun::RemoveTemporaryFiles(const std::string& output, int pid) {
   }
 }
 
-std::string BatchRun::RunPiece(const std::string& baseCommand, const Piece& piece) {
+BatchRun::PieceOutcome BatchRun::RunPiece(const std::string& baseCommand, const Piece& piece) {
+  // Checked before each start: an output named after the list was planned
+  // (by hand, by a folder change) must still never replace a source.
+  if (std::string conflict = SourceConflict(sources_, piece.output); !conflict.empty())
+    return {conflict};
   const std::string command =
       baseCommand + PieceTail(piece.range, piece.output, link_.FolderOption());
   LaunchResult result;
@@ -148,22 +148,29 @@ std::string BatchRun::RunPiece(const std::string& baseCommand, const Piece& piec
   int pid = -1;
   {
     std::unique_lock lock(launchMutex_);
-    if (monitorIdle == 1) return {};
+    if (monitorIdle == 1) return {{}, true, false};
     link_.WriteControl(EngineCommand::Run);
     result = link_.LaunchLogged(command, messages, [&](int started) {
-      pid = enginePid_ = started;
+      pid = started;
       lock.unlock();
     });
-    enginePid_ = -1;
   }
+  const bool stopped = stopRequested_;
   // An engine ended by a signal it could not catch (ours after a stop that
   // went unheard, or the system's) leaves its temporary file behind.
   if (result.started && result.exitStatus >= 128 && pid > 0)
     RemoveTemporaryFiles(piece.output, pid);
-  if (!result.started || result.exitStatus != 0) return ExitReason(result, messages);
-  if (!FileExists(piece.output)) return "the engine wrote no file " + piece.output;
+  if (!result.started || result.exitStatus != 0) return {ExitReason(result, messages), stopped};
+  if (!FileExists(piece.output)) return {"the engine wrote no file " + piece.output, stopped};
   pieceWarnings_ = EngineWarnings(messages);
-  return {};
+  return {{}, stopped};
+}
+
+void BatchRun::NoteStoppedPiece(const SourceItem& item, int index, const Piece& piece) {
+  stopPoint_.itemNumber = index + 1;
+  stopPoint_.sourcePath = item.sourcePath;
+  stopPoint_.position = link_.ReadPosition();
+  if (FileExists(piece.output)) stopPoint_.partialOutput = SetPartialAside(piece.output);
 }
 
 void BatchRun::ConvertItem(const SourceItem& item, int index) {
@@ -179,32 +186,54 @@ void BatchRun::ConvertItem(const SourceItem& item, int index) {
   auto end = [&] {
     for (const std::string& w : notes) warnings_.push_back({index + 1, item.sourcePath, WarningNote(w)});
   };
+  // A piece Stop cut short is not the item's output: it goes aside, and the
+  // item is not converted.
   const std::string base = BuildEncodeCommand(item, link_.installation());
+  auto run = [&](const Piece& piece) {
+    PieceOutcome outcome = RunPiece(base, piece);
+    if (outcome.stopped) {
+      if (outcome.ran) NoteStoppedPiece(item, index, piece);
+      outcome.failure = kStoppedReason;
+    }
+    return outcome;
+  };
   const Piece first = FirstPiece(item);
-  if (std::string reason = RunPiece(base, first); !reason.empty()) return fail(reason);
+  if (PieceOutcome o = run(first); !o.failure.empty()) return o.stopped ? end() : fail(o.failure);
   note();
-  if (SplitKindOf(item) == SplitKind::None || monitorIdle == 1) return end();
+  if (SplitKindOf(item) == SplitKind::None || stopRequested_) return end();
 
   // The later pieces are planned from the first one's length; without it
   // the item is only partly converted, and must not count as converted.
   if (!IdentifyAndWait(link_, first.output, false)) {
     end();
-    return fail(kOnlyFirstPiece);
+    return stopRequested_ ? void() : fail(kOnlyFirstPiece);
   }
   for (const Piece& piece : LaterPieces(item, link_.Duration())) {
-    if (monitorIdle == 1) break;
-    if (std::string reason = RunPiece(base, piece); !reason.empty()) {
+    if (stopRequested_) break;
+    if (PieceOutcome o = run(piece); !o.failure.empty()) {
       end();
-      return fail(reason);
+      return o.stopped ? void() : fail(o.failure);
     }
     note();
   }
   end();
 }
 
+bool BatchRun::MayWrite(const SourceItem& item, int policy) {
+  const std::vector<std::string> existing = ExistingOutputs(item);
+  if (existing.empty()) return true;
+  if (policy == kAskBeforeOverwrite)
+    return host_.AskOkCancel("File \"" + existing.front() + "\" already exists.Overwrite?",
+                             kOverwriteCaption);
+  return policy != kSkipExisting;
+}
+
 void BatchRun::ConvertAll(int overWriteType) {
+  if (!threadRunning_) stopRequested_ = false;  // run on the caller's thread
   failures_.clear();
   warnings_.clear();
+  stopPoint_ = {};
+  endText_.clear();
   skipped_ = converted_ = 0;
   const std::string engine = link_.installation().EngineLocation();
   if (IsEngineRunning(engine)) {
@@ -217,78 +246,74 @@ void BatchRun::ConvertAll(int overWriteType) {
   }
   // Two items writing one file would silently replace the first one's
   // output: the later ones fail before any engine starts.
-  std::vector<std::string> sharing(items_.size());
+  std::vector<std::string> sharing;
+  std::size_t count = 0;
   {
     std::lock_guard lock(itemsMutex_);
-    for (std::size_t j = 0; j < items_.size(); ++j)
-      for (std::size_t k = 0; k < j; ++k)
-        if (items_[k]->outputPath == items_[j]->outputPath && sharing[j].empty())
-          sharing[j] = "item " + std::to_string(k + 1) + " writes the same output file " +
-                       items_[j]->outputPath;
+    sharing = SharedOutputReasons(items_);
+    sources_ = SourcePaths(items_);
+    count = items_.size();
   }
   link_.WriteControl(EngineCommand::Run);
   host_.StartProgressTimer();
   const int policy = EffectiveOverwritePolicy(overWriteType);
-  for (int j = 0; j < static_cast<int>(items_.size()); ++j) {
+  for (std::size_t j = 0; j < count; ++j) {
     SourceItem item;
     {
       std::lock_guard lock(itemsMutex_);
-      item = *items_[static_cast<std::size_t>(j)];
+      if (j >= items_.size()) break;
+      item = *items_[j];
     }
-    if (!sharing[static_cast<std::size_t>(j)].empty()) {
-      failures_.push_back({j + 1, item.sourcePath, sharing[static_cast<std::size_t>(j)]});
+    const int index = static_cast<int>(j);
+    if (!sharing[j].empty()) {
+      failures_.push_back({index + 1, item.sourcePath, sharing[j]});
       continue;
     }
-    if (FileExists(item.outputPath)) {
-      if (policy == kAskBeforeOverwrite &&
-          !host_.AskOkCancel("File \"" + item.outputPath + "\" already exists.Overwrite?",
-                             kOverwriteCaption)) {
-        ++skipped_;
-        continue;
-      }
-      if (policy == kSkipExisting) {
-        ++skipped_;
-        continue;
-      }
+    if (!MayWrite(item, policy)) {
+      ++skipped_;
+      continue;
     }
-    host_.SelectRow(j);
+    host_.SelectRow(index);
     // The progress of this item must not start from the last one's position.
     DeleteByName(link_.positionPath);
-    currentItemNumber = j + 1;
-    if (monitorIdle == 1) break;
+    currentItemNumber = index + 1;
+    if (stopRequested_) {
+      stopPoint_.itemNumber = index + 1;
+      stopPoint_.sourcePath = item.sourcePath;
+      stopPoint_.notStarted = static_cast<int>(count - j - 1);
+      break;
+    }
     // A folder removed while the run goes on comes back for the next item.
     std::error_code folderError;
     std::filesystem::create_directories(std::filesystem::path(item.outputPath).parent_path(),
                                         folderError);
     const std::size_t failedBefore = failures_.size();
-    ConvertItem(item, j);
+    ConvertItem(item, index);
+    if (stopRequested_) {
+      if (stopPoint_.itemNumber == 0) stopPoint_ = {index + 1, item.sourcePath, {}, -1, 0};
+      stopPoint_.notStarted = static_cast<int>(count - j - 1);
+      break;
+    }
     if (failures_.size() == failedBefore) ++converted_;
   }
+  Finish();
+}
+
+void BatchRun::Finish() {
   host_.StopProgressTimer();
   currentItemNumber = 0;
   host_.SetProgress(100, 100);
-  if (host_.ShutDownWhenFinished()) {
-    host_.PowerOff();
+  const bool stopped = stopRequested_;
+  endText_ = stopped ? StoppedText(stopPoint_, failures_, warnings_)
+                     : CompleteText(failures_, warnings_);
+  // A run the user stopped, or ended by closing the window, never powers off.
+  if (!stopped && host_.ShutDownWhenFinished()) {
+    AppendRunLog(link_.folder, endText_);
+    // The countdown shows the end text; cancelling it is the end of the run.
+    if (host_.ConfirmPowerOff(endText_)) host_.PowerOff();
     return;
   }
-  host_.Tell(EndMessage(failures_, warnings_));
-}
-
-std::string BatchRun::EndMessage(const std::vector<ItemFailure>& failures,
-                                 const std::vector<ItemWarning>& warnings) {
-  std::string text = kCompleteMessage;
-  if (!failures.empty()) {
-    text += "\n\n" + std::to_string(failures.size()) +
-            (failures.size() == 1 ? " item was" : " items were") + " not converted:";
-    for (const auto& f : failures)
-      text += "\n" + std::to_string(f.itemNumber) + ": " + f.sourcePath + " - " + f.reason;
-  }
-  if (!warnings.empty()) {
-    text += "\n\nConverted with warnings:";
-    for (const auto& w : warnings)
-      text += "\n" + std::to_string(w.itemNumber) + ": " + w.sourcePath + " - " + w.reason;
-  }
-  return text;
+  host_.Tell(endText_);
 }
 
 }  // namespace orv

@@ -12,16 +12,18 @@
 
 #include "settings/source_item.h"
 #include "convert/piece_plan.h"
+#include "convert/run_end.h"
 #include "engine/engine_link.h"
 #include "engine/identify.h"
 
 namespace orv {
 
-inline constexpr const char* kCompleteMessage = "Complete!";
 inline constexpr const char* kOverwriteCaption = "Warning";
 inline constexpr const char* kEngineKilled = "The engine did not stop when asked and was ended.";
-// How long Stop keeps asking before it ends the engine itself.
+// How long Stop keeps asking before it ends the engine itself, and how long
+// it waits in all before it gives up on an engine that cannot be ended.
 inline constexpr std::chrono::milliseconds kEngineStopPatience{2000};
+inline constexpr std::chrono::milliseconds kEngineStopGiveUp{6000};
 
 // What the run asks of its host. Called on the conversion thread; a GUI host
 // forwards each call to its own thread and waits for it.
@@ -35,22 +37,19 @@ class BatchHost {
   virtual bool AskOkCancel(const std::string& text, const std::string& caption) = 0;
   virtual void Tell(const std::string& text) = 0;
   virtual bool ShutDownWhenFinished() = 0;
+  // Shows the end text with a countdown before the power-off; false when
+  // the user cancelled it.
+  virtual bool ConfirmPowerOff(const std::string& endText) {
+    (void)endText;
+    return true;
+  }
   virtual void PowerOff() = 0;
   // Something the user may like to know that needs no answer (the console
   // prints it; the window has no place for it).
   virtual void Note(const std::string&) {}
 };
 
-struct ItemFailure {
-  int itemNumber = 0;  // 1-based
-  std::string sourcePath;
-  std::string reason;
-};
-
-// An item converted with something the user should know (the same fields:
-// reason says what happened).
-using ItemWarning = ItemFailure;
-
+inline constexpr const char* kStoppedReason = "stopped";
 inline constexpr const char* kOnlyFirstPiece = "only the first piece was written";
 
 class BatchRun {
@@ -62,8 +61,8 @@ class BatchRun {
   bool Convert(int overWriteType);
   // Ends a run: no further piece or item starts, the running engine is told
   // to stop until no engine is left; one that does not listen within
-  // kEngineStopPatience is ended, and the user told. Does nothing unless
-  // Converting.
+  // kEngineStopPatience is ended, and the user told. A run ended so never
+  // powers the computer off. Does nothing unless Converting.
   void Stop();
   // Waits for the conversion thread to end.
   void Join();
@@ -77,7 +76,9 @@ class BatchRun {
   // The end-of-run text: "Complete!", followed by the failed items and the
   // items converted with warnings, if any.
   static std::string EndMessage(const std::vector<ItemFailure>& failures,
-                                const std::vector<ItemWarning>& warnings = {});
+                                const std::vector<ItemWarning>& warnings = {}) {
+    return CompleteText(failures, warnings);
+  }
 
   std::atomic<int> monitorIdle{1};
   std::atomic<int> currentItemNumber{0};
@@ -88,11 +89,25 @@ class BatchRun {
   std::mutex& itemsMutex() { return itemsMutex_; }
   int skippedCount() const { return skipped_; }
   int convertedCount() const { return converted_; }
+  // Set when the last run was ended by Stop (or the window closing).
+  bool WasStopped() const { return stopRequested_.load(); }
+  const StopPoint& stopPoint() const { return stopPoint_; }
+  // The end text of the last run.
+  const std::string& endText() const { return endText_; }
 
  private:
-  // One engine run; empty reason on success.
-  std::string RunPiece(const std::string& baseCommand, const Piece& piece);
+  struct PieceOutcome {
+    std::string failure;   // empty on success
+    bool stopped = false;  // Stop came before or while its engine ran
+    bool ran = true;       // its engine was started
+  };
+  PieceOutcome RunPiece(const std::string& baseCommand, const Piece& piece);
   void ConvertItem(const SourceItem& item, int index);
+  // The overwrite policy on the files the item would write; false: skip it.
+  bool MayWrite(const SourceItem& item, int policy);
+  // The stopped piece's output goes aside; the run remembers where.
+  void NoteStoppedPiece(const SourceItem& item, int index, const Piece& piece);
+  void Finish();
   static void RemoveTemporaryFiles(const std::string& output, int pid);
   // Temporary files in the folder whose engine no longer runs.
   static void RemoveStaleTemporaryFiles(const std::string& folder);
@@ -108,7 +123,10 @@ class BatchRun {
   // Stop either keeps the launch from happening or finds the new engine.
   std::mutex launchMutex_;
   std::mutex itemsMutex_;
-  std::atomic<int> enginePid_{-1};  // the piece's engine while it runs
+  std::atomic<bool> stopRequested_{false};
+  std::vector<std::string> sources_;  // the list's file sources, for this run
+  StopPoint stopPoint_;
+  std::string endText_;
   std::vector<ItemFailure> failures_;
   std::vector<ItemWarning> warnings_;
   // The engine's warnings of the piece that ran last.

@@ -77,7 +77,9 @@ LaunchResult EngineLink::LaunchLogged(const std::string& commandLine, std::strin
                                       const std::function<void(int pid)>& onStarted) const {
   if (onLaunch) onLaunch(commandLine);
   const std::string logPath = folder + kEngineLogFile;
-  LaunchResult result = LaunchEngine(commandLine, true, onStarted, folder.empty() ? "" : logPath);
+  LaunchResult result =
+      LaunchEngine(commandLine, true, Tracking(onStarted), folder.empty() ? "" : logPath);
+  trackedPid_ = -1;
   messages.clear();
   if (std::FILE* f = std::fopen(logPath.c_str(), "rb")) {
     constexpr long kTail = 16 * 1024;
@@ -152,7 +154,16 @@ LaunchResult EngineLink::RunIdentify(const std::string& source, bool wait, bool 
 LaunchResult EngineLink::Launch(const std::string& commandLine, bool wait,
                                 const std::function<void(int pid)>& onStarted) const {
   if (onLaunch) onLaunch(commandLine);
-  return LaunchEngine(commandLine, wait, onStarted);
+  LaunchResult result = LaunchEngine(commandLine, wait, Tracking(onStarted));
+  if (wait) trackedPid_ = -1;
+  return result;
+}
+
+std::function<void(int)> EngineLink::Tracking(const std::function<void(int)>& onStarted) const {
+  return [this, onStarted](int pid) {
+    trackedPid_ = pid;
+    if (onStarted) onStarted(pid);
+  };
 }
 
 std::string NameText(const char (&field)[kNameBytes]) {

@@ -2,6 +2,7 @@
 // identify launch.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -65,6 +66,11 @@ class EngineLink {
   const Installation& installation() const { return installation_; }
   Shell& shell() const { return shell_; }
 
+  // The engine this link started last while it may still run: the one a
+  // waiting launch waits for (-1 once it ended), or the last one started
+  // without waiting. Read from other threads to end it.
+  int TrackedPid() const { return trackedPid_.load(); }
+
   // Called with each command line just before the engine starts (may be empty).
   std::function<void(const std::string&)> onLaunch;
   // Called with the engine's own messages after each logged run (may be empty).
@@ -80,8 +86,12 @@ class EngineLink {
   static constexpr int kControlWriteAttempts = 200;
 
  private:
+  // onStarted, after the pid is recorded.
+  std::function<void(int)> Tracking(const std::function<void(int)>& onStarted) const;
+
   Installation installation_;
   Shell& shell_;
+  mutable std::atomic<int> trackedPid_{-1};
 };
 
 // The text of a fixed-width name field: up to its first zero byte, never

@@ -1,4 +1,9 @@
 // orvantic-engine: identify and encode media for the Orvantic GUI.
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -43,8 +48,24 @@ int identify(const orv::engine::Options& options) {
   return error.empty() ? 0 : FailWith(error);
 }
 
+// The output written over a source would destroy it while it is read: the
+// same file under any name (a link, "./", "..") is refused.
+std::string OutputIsInput(const orv::engine::Options& options) {
+  struct stat out {};
+  if (::stat(options.output.c_str(), &out) != 0) return {};
+  for (const std::string& input : {options.source, options.dvdDevice}) {
+    struct stat in {};
+    if (!input.empty() && ::stat(input.c_str(), &in) == 0 && in.st_dev == out.st_dev &&
+        in.st_ino == out.st_ino)
+      return "the output '" + options.output + "' is the source '" + input +
+             "'; it would be destroyed";
+  }
+  return {};
+}
+
 int encode(const orv::engine::Options& options) {
   using namespace orv::engine;
+  if (std::string refusal = OutputIsInput(options); !refusal.empty()) return FailWith(refusal, 2);
   OutputPlan plan;
   std::string error = PlanOutput(options, plan);
   if (!error.empty()) return FailWith(error, 2);
@@ -68,12 +89,26 @@ int play(const orv::engine::Options& options) {
 
 }  // namespace
 
+namespace {
+
+// An engine whose program has gone (a window that crashed or was killed)
+// must not go on converting or playing for nobody: it ends with it, removing
+// its temporary output as on any SIGTERM.
+void EndWithParent() {
+  const pid_t parent = ::getppid();
+  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+  if (::getppid() != parent) ::raise(SIGTERM);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace orv::engine;
   // The GUI reads our status files, not our console; library chatter is
   // only wanted when debugging.
   av_log_set_level(std::getenv("ORVANTIC_ENGINE_DEBUG") ? AV_LOG_INFO : AV_LOG_QUIET);
   InstallCleanupHandlers();
+  EndWithParent();
 
   std::vector<std::string> args(argv + 1, argv + argc);
   ParseResult parsed = ParseCommandLine(args);

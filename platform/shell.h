@@ -57,6 +57,13 @@ class Shell {
   // Opens a web, mail or file address with the desktop's handler; when none
   // opens it, says so with the address.
   virtual void OpenUrl(const std::string& url) = 0;
+  // Shows endText with a countdown of `seconds` and a Cancel button before
+  // a power-off; true when it ran out, false when the user cancelled.
+  virtual bool CountDownToPowerOff(const std::string& endText, int seconds) {
+    (void)endText;
+    (void)seconds;
+    return true;
+  }
   // Asks the system to power the machine off.
   virtual void PowerOff() = 0;
 };

@@ -6,6 +6,7 @@
 
 #include <thread>
 
+#include "engine/engine_stop.h"
 #include "settings/source_list.h"
 #include "platform/command_line.h"
 #include "platform/files.h"
@@ -129,17 +130,14 @@ void Player::Halt() {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   SetRunning(false);
   // An engine that does not listen must not hang the window: after a while
-  // its process group is ended, and the user told once.
-  const auto deadline = std::chrono::steady_clock::now() + kStopPatience;
-  bool killed = false;
-  do {
-    link_.WriteControl(EngineCommand::Stop);
-    if (!killed && enginePid_ > 0 && std::chrono::steady_clock::now() > deadline) {
-      ::kill(-enginePid_, SIGKILL);
-      killed = true;
-      shell_.Message(kPlayerKilled);
-    }
-  } while (EngineRunning());
+  // its process group is ended, and the user told once; one that cannot be
+  // ended is given up on.
+  const EngineStopOutcome outcome =
+      StopEngines(link_, kStopPatience, kStopGiveUp, [this] { return enginePid_; });
+  if (outcome.gaveUp)
+    shell_.Message(kEngineNotEnded);
+  else if (outcome.killed)
+    shell_.Message(kPlayerKilled);
   playerStarted_ = 0;
   view_.SetPauseScreen(false);
 }

@@ -19,6 +19,7 @@ inline constexpr const char* kPlayerKilled = "The player did not stop when asked
 inline constexpr int kPlayTimerMs = 41;
 // How long Stop keeps asking before it ends the engine itself.
 inline constexpr std::chrono::milliseconds kStopPatience{2000};
+inline constexpr std::chrono::milliseconds kStopGiveUp{6000};
 
 // What the player needs from its window.
 class PlayerView {

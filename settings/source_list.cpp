@@ -1,6 +1,7 @@
 #include "settings/source_list.h"
 
 #include "engine/identify.h"
+#include "platform/files.h"
 #include "platform/installation.h"
 #include "settings/option_tables.h"
 #include "settings/time_text.h"
@@ -19,19 +20,24 @@ std::string OutputPathIn(const std::string& folder, const std::string& name) {
   return JoinPath(folder, name);
 }
 
-std::string UniqueOutputPath(const ItemList& items, const std::string& folder, std::string base,
-                             const std::string& extension) {
-  // One pass in list order gives a_1 and a_1_1 as names grow; passes repeat
-  // until no item has the name, so an earlier item never shares it.
-  for (bool taken = true; taken;) {
-    taken = false;
-    for (const auto& item : items) {
-      if (OutputPathIn(folder, base + "." + extension) == item->outputPath) {
-        base += "_1";
-        taken = true;
-      }
-    }
+bool OutputNameTaken(const ItemList& items, const std::string& candidate,
+                     const std::string& newSource) {
+  // Files are compared, not texts: "./", "..", a symbolic link or a hard link
+  // may name a source the user would lose.
+  if (SameFile(candidate, newSource)) return true;
+  for (const auto& item : items) {
+    if (candidate == item->outputPath || SameFile(candidate, item->outputPath)) return true;
+    if (!item->isDvdTitle && SameFile(candidate, item->sourcePath)) return true;
   }
+  return false;
+}
+
+std::string UniqueOutputPath(const ItemList& items, const std::string& folder, std::string base,
+                             const std::string& extension, const std::string& newSource) {
+  // Each taken name grows by "_1" (a_1, then a_1_1) until no item's output
+  // nor any source is that file.
+  while (OutputNameTaken(items, OutputPathIn(folder, base + "." + extension), newSource))
+    base += "_1";
   return OutputPathIn(folder, base + "." + extension);
 }
 
@@ -43,7 +49,7 @@ std::optional<std::string> PlanOutputPath(const ItemList& items, const std::stri
   std::string base = FileNamePart(sourcePath);
   auto dot = base.rfind('.');
   base = dot == std::string::npos ? std::string() : base.substr(0, dot);
-  return UniqueOutputPath(items, folder, base, extension);
+  return UniqueOutputPath(items, folder, base, extension, sourcePath);
 }
 
 void InitFileItem(SourceItem& item, const AddContext& context, const MediaInfo& info) {

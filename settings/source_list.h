@@ -27,9 +27,14 @@ inline constexpr const char* kNoSelection = "Please select a video in the list f
 // folder + '/' (unless it ends with one) + name.
 std::string OutputPathIn(const std::string& folder, const std::string& name);
 
-// folder/base.extension, with "_1" added until no item has that output.
+// True when candidate is an item's output, a file item's source, or the
+// source being added (compared as files, whatever the spelling).
+bool OutputNameTaken(const ItemList& items, const std::string& candidate,
+                     const std::string& newSource = {});
+
+// folder/base.extension, with "_1" added while OutputNameTaken says so.
 std::string UniqueOutputPath(const ItemList& items, const std::string& folder, std::string base,
-                             const std::string& extension);
+                             const std::string& extension, const std::string& newSource = {});
 
 // The output path a new file item gets, or nothing when the path is already
 // in the list: the source's name made unique as UniqueOutputPath does.

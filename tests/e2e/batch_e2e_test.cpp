@@ -2,6 +2,9 @@
 // made here with the ffmpeg tool, outputs checked with ffprobe.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstring>
 #include <cstdlib>
@@ -142,8 +145,11 @@ TEST_F(E2E, StopDuringASplitEndsAfterTheRunningPieceWithAPlayableFile) {
   run.Stop();
   run.Join();
   EXPECT_FALSE(IsEngineRunning(inst.EngineLocation()));
-  EXPECT_EQ(host.told, "Complete!");
-  EXPECT_GT(ProbeDuration(out / "long_clip_1.mp4"), 0);
+  EXPECT_EQ(host.told.rfind(kStoppedMessage, 0), 0u) << host.told;
+  // What the stopped engine wrote plays, under a name no later run takes for
+  // a finished piece.
+  EXPECT_GT(ProbeDuration(out / "long_clip_1.partial.mp4"), 0);
+  EXPECT_FALSE(FileExists(out / "long_clip_1.mp4"));
   EXPECT_FALSE(FileExists(out / "long_clip_2.mp4"));
   EXPECT_FALSE(FileExists(out / "seven.mp4"));
 }
@@ -319,9 +325,13 @@ TEST_F(E2E, ConsoleCtrlCStopsTheRunLikeStop) {
                  &status);
   EXPECT_EQ(status, 130) << text;
   EXPECT_FALSE(IsEngineRunning(inst.EngineLocation()));
-  // The stopped item was finalised up to where it got; the next never started.
-  EXPECT_GT(ProbeDuration(out / "long.mp4"), 0);
+  // The stopped item was finalised up to where it got, aside; the next never
+  // started.
+  EXPECT_GT(ProbeDuration(out / "long.partial.mp4"), 0);
+  EXPECT_FALSE(FileExists(out / "long.mp4"));
   EXPECT_FALSE(FileExists(out / "seven.mp4"));
+  EXPECT_NE(text.find("Stopped"), std::string::npos) << text;
+  EXPECT_NE(text.find(out / "long.partial.mp4"), std::string::npos) << text;
 }
 
 TEST_F(E2E, FirstRunWritesTheSettingsFileBesideTheProgram) {
@@ -397,6 +407,84 @@ TEST_F(E2E, ConsoleListsReasonsAndVerboseShowsEngineMessages) {
   double length = ProbeDuration(out / "cut.mp4");
   EXPECT_GT(length, 2.0);
   EXPECT_LT(length, 5.0);
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+// The user's own files: a source in the output folder keeps its film.
+TEST_F(E2E, ConsoleNeverWritesOverTheSource) {
+  fs::copy_file(M("seven.avi"), out / "holiday.mp4");
+  fs::create_directory_symlink(out.path(), work / "videos");
+  const std::string before = test::ReadText(out / "holiday.mp4");
+  int status = -1;
+  const std::string text =
+      Console("--output '" + work / "videos/." + "' '" + out / "holiday.mp4" + "'", &status);
+  EXPECT_EQ(status, 0) << text;
+  EXPECT_EQ(test::ReadText(out / "holiday.mp4"), before);
+  EXPECT_NEAR(ProbeDuration(out / "holiday_1.mp4"), 7.0, 0.3) << text;
+
+  // The engine itself refuses to write over what it reads.
+  const std::string line = "'" + work / "orvantic-engine" + "' '" + out / "holiday.mp4" +
+                           "' -ovc lavc -oac lavc -of lavf -o '" + work / "videos/holiday.mp4" +
+                           "' -currentfolder '" + work.path() + "' 2>&1";
+  const std::string said = RunCommand(line, &status);
+  EXPECT_NE(status, 0);
+  EXPECT_NE(said.find("is the source"), std::string::npos) << said;
+  EXPECT_EQ(test::ReadText(out / "holiday.mp4"), before);
+}
+
+// Started under a terminal of its own (script), asked the overwrite
+// question, interrupted: it ends at once instead of waiting for Enter.
+TEST_F(E2E, ConsoleCtrlCAtTheOverwriteQuestionEndsTheRun) {
+  fs::copy_file(M("seven.avi"), out / "seven.mp4");
+  const std::string pidFile = work / "console.pid", said = work / "said.txt";
+  const std::string inner = "echo $$ > '" + pidFile + "'; exec ./orvantic --convert --overwrite 2 " +
+                            "--output '" + out.path() + "' '" + M("seven.avi") + "'";
+  RunCommand("cd '" + work.path() + "' && (script -qec \"" + inner + "\" /dev/null > '" + said +
+             "' 2>&1 &)");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (test::ReadText(said).find("Overwrite?") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_NE(test::ReadText(said).find("Overwrite?"), std::string::npos) << test::ReadText(said);
+  const pid_t pid = std::atoi(test::ReadText(pidFile).c_str());
+  ASSERT_GT(pid, 0);
+  ::kill(pid, SIGINT);
+  bool ended = false;
+  for (int i = 0; i < 200 && !ended; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ended = ::kill(pid, 0) != 0;
+  }
+  if (!ended) ::kill(pid, SIGKILL);
+  EXPECT_TRUE(ended) << "still waiting for Enter after Ctrl-C";
+  EXPECT_EQ(test::ReadText(out / "seven.mp4"), test::ReadText(M("seven.avi")));
+}
+
+// A window or console killed during a run leaves no engine converting.
+TEST_F(E2E, NoEngineOutlivesAKilledProgram) {
+  const std::string pidFile = work / "console.pid";
+  RunCommand("cd '" + work.path() + "' && (./orvantic --convert --profile 1 --output '" +
+             out.path() + "' '" + M("long.avi") + "' > /dev/null 2>&1 & echo $! > '" + pidFile +
+             "')");
+  const pid_t pid = std::atoi(test::ReadText(pidFile).c_str());
+  ASSERT_GT(pid, 0);
+  EngineLink progress(inst, shell);
+  progress.PrepareFolder(inst.programFolder);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (progress.ReadPosition() < 1.0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(IsEngineRunning(inst.EngineLocation()));
+  ::kill(pid, SIGKILL);
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  EXPECT_FALSE(IsEngineRunning(inst.EngineLocation()));
+  // Its temporary file went with it; no output claims to be finished.
+  EXPECT_FALSE(FileExists(out / "long.mp4"));
+  for (const auto& entry : fs::directory_iterator(out.path()))
+    EXPECT_EQ(entry.path().filename().string().find(".part-"), std::string::npos);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 //   audio                    DVD audio streams, "id/name/language" separated by ","
 //   subs                     DVD subtitles, names separated by ","
 //   warn                     an encode run says this warning on stderr
+//   identify_ms              an identification hangs this long, deaf to Stop
 // Every start appends its arguments to <folder>/fake_log.txt, one line per
 // start, the arguments separated by '|'.
 #include <unistd.h>
@@ -81,6 +82,7 @@ int main(int argc, char** argv) {
   const int exitStatus = static_cast<int>(num("exit", 0));
 
   if (identify) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(num("identify_ms", 0))));
     if (cfg.count("duration")) {
       auto info = std::make_unique<orv::MediaInfo>();
       info->durationSeconds = num("duration", 0);

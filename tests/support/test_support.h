@@ -61,8 +61,16 @@ class ScriptedShell : public Shell {
   bool ChooseColour(unsigned* rgb) override;
   bool ChooseFont(std::string* face) override;
   void OpenUrl(const std::string& url) override;
+  bool CountDownToPowerOff(const std::string& endText, int seconds) override {
+    countdowns.push_back(endText);
+    countdownSeconds = seconds;
+    return !cancelCountdown;
+  }
   void PowerOff() override;
 
+  std::vector<std::string> countdowns;  // end texts shown before a power-off
+  int countdownSeconds = 0;
+  bool cancelCountdown = false;
   std::vector<std::string> messages;   // texts shown, in order
   std::vector<std::string> questions;  // OK/Cancel questions asked
   std::deque<bool> answers;            // answers to give; none left: Cancel

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "settings/source_list.h"
+#include "platform/files.h"
+#include "platform/installation.h"
 #include "settings/grid_rows.h"
 #include "settings/option_tables.h"
 #include "tests/support/test_support.h"
@@ -39,6 +44,31 @@ TEST(OutputNaming, DuplicatesNoDotAndFolderForms) {
   EXPECT_EQ(*PlanOutputPath({}, "/in/name.avi", "/d/out/", "mp3"), "/d/out/name.mp3");
   EXPECT_EQ(*PlanOutputPath({}, "/in/name.avi", "/d/out", "mp3"), "/d/out/name.mp3");
   EXPECT_EQ(*PlanOutputPath({}, "/in/my.film.avi", "/o", "mp4"), "/o/my.film.mp4");
+}
+
+// A source is a taken name, compared as a file whatever spelling names its
+// folder: the output never replaces the film it is made from.
+TEST(OutputNaming, SourcesAreTakenWhateverTheSpelling) {
+  test::TempDir videos, other;
+  test::WriteText(videos / "holiday.mp4", "film");
+  std::filesystem::create_directory_symlink(videos.path(), other / "link");
+  const std::string source = videos / "holiday.mp4";
+  const std::string up =
+      "../" + std::filesystem::path(videos.path()).parent_path().filename().string() + "/";
+  for (const std::string& folder : {videos.path(), videos / ".", other / "link", videos / up})
+    EXPECT_EQ(*PlanOutputPath({}, source, folder, "mp4"), JoinPath(folder, "holiday_1.mp4"))
+        << folder;
+  // Another item's source: the new item named after it moves aside.
+  ItemList items;
+  items.push_back(Item(videos / "a.mp4", other / "a.mp4"));
+  test::WriteText(videos / "a.mp4", "film");
+  EXPECT_EQ(*PlanOutputPath(items, "/in/a.avi", videos.path(), "mp4"), videos / "a_1.mp4");
+  // A hard link to the source is the source.
+  ASSERT_EQ(::link(source.c_str(), (other / "same.mp4").c_str()), 0);
+  EXPECT_TRUE(SameFile(source, other / "same.mp4"));
+  EXPECT_TRUE(OutputNameTaken({}, other / "same.mp4", source));
+  EXPECT_FALSE(SameFile(source, other / "absent.mp4"));
+  EXPECT_TRUE(SameFile(other / "x/../absent.mp4", other / "absent.mp4"));
 }
 
 TEST(OutputNaming, SetOutputFileNameRule) {
