@@ -287,18 +287,12 @@ void MainWindow::ChooseOutputFolder() {
 }
 
 void MainWindow::CommitOutputFolder() {
-  const std::string typed = outputFolderEdit_->text().toStdString();
-  if (typed == outputFolderText_) return;
-  // The run has checked its outputs against each other and the sources.
-  if (!RefuseWhileConverting()) {
-    outputFolderEdit_->setText(QString::fromStdString(outputFolderText_));
-    return;
-  }
-  outputFolderText_ = typed;
+  // Taken while a run goes on too: the run reads each item under the lock and
+  // checks every piece against the sources and what it has written.
+  outputFolderText_ = outputFolderEdit_->text().toStdString();
   settings_.SetOutputPath(outputFolderText_);
   WriteSettings(settings_, installation_.SettingsFilePath());
   {
-    // A run may be reading the items this moment.
     std::lock_guard lock(batch_->itemsMutex());
     RebaseOutputPaths(items_, outputFolderText_);
   }

@@ -232,6 +232,7 @@ void BatchRun::ConvertAll(int overWriteType) {
   if (!threadRunning_) stopRequested_ = false;  // run on the caller's thread
   failures_.clear();
   warnings_.clear();
+  written_.clear();
   stopPoint_ = {};
   endText_.clear();
   skipped_ = converted_ = 0;
@@ -264,39 +265,54 @@ void BatchRun::ConvertAll(int overWriteType) {
       if (j >= items_.size()) break;
       item = *items_[j];
     }
-    const int index = static_cast<int>(j);
-    if (!sharing[j].empty()) {
-      failures_.push_back({index + 1, item.sourcePath, sharing[j]});
-      continue;
-    }
-    if (!MayWrite(item, policy)) {
-      ++skipped_;
-      continue;
-    }
-    host_.SelectRow(index);
-    // The progress of this item must not start from the last one's position.
-    DeleteByName(link_.positionPath);
-    currentItemNumber = index + 1;
-    if (stopRequested_) {
-      stopPoint_.itemNumber = index + 1;
-      stopPoint_.sourcePath = item.sourcePath;
-      stopPoint_.notStarted = static_cast<int>(count - j - 1);
-      break;
-    }
-    // A folder removed while the run goes on comes back for the next item.
-    std::error_code folderError;
-    std::filesystem::create_directories(std::filesystem::path(item.outputPath).parent_path(),
-                                        folderError);
-    const std::size_t failedBefore = failures_.size();
-    ConvertItem(item, index);
-    if (stopRequested_) {
-      if (stopPoint_.itemNumber == 0) stopPoint_ = {index + 1, item.sourcePath, {}, -1, 0};
-      stopPoint_.notStarted = static_cast<int>(count - j - 1);
-      break;
-    }
-    if (failures_.size() == failedBefore) ++converted_;
+    if (!RunItem(item, static_cast<int>(j), static_cast<int>(count), policy, sharing[j])) break;
   }
   Finish();
+}
+
+std::string BatchRun::WrittenBefore(const SourceItem& item) const {
+  // The item as it is now: the folder may have been re-based since the run
+  // began, onto a file an earlier item of this run has written.
+  const ItemOutputs outputs = OutputsOf(item);
+  for (const auto& [number, files] : written_)
+    if (OutputsOverlap(files, outputs))
+      return "item " + std::to_string(number) + " wrote the same output file";
+  return {};
+}
+
+bool BatchRun::RunItem(const SourceItem& item, int index, int count, int policy,
+                       std::string shared) {
+  if (shared.empty()) shared = WrittenBefore(item);
+  if (!shared.empty()) {
+    failures_.push_back({index + 1, item.sourcePath, shared});
+    return true;
+  }
+  if (!MayWrite(item, policy)) {
+    ++skipped_;
+    return true;
+  }
+  host_.SelectRow(index);
+  // The progress of this item must not start from the last one's position.
+  DeleteByName(link_.positionPath);
+  currentItemNumber = index + 1;
+  if (stopRequested_) {
+    stopPoint_ = {index + 1, item.sourcePath, {}, -1, count - index - 1};
+    return false;
+  }
+  written_.emplace_back(index + 1, OutputsOf(item));
+  // A folder removed while the run goes on comes back for the next item.
+  std::error_code folderError;
+  std::filesystem::create_directories(std::filesystem::path(item.outputPath).parent_path(),
+                                      folderError);
+  const std::size_t failedBefore = failures_.size();
+  ConvertItem(item, index);
+  if (stopRequested_) {
+    if (stopPoint_.itemNumber == 0) stopPoint_ = {index + 1, item.sourcePath, {}, -1, 0};
+    stopPoint_.notStarted = count - index - 1;
+    return false;
+  }
+  if (failures_.size() == failedBefore) ++converted_;
+  return true;
 }
 
 void BatchRun::Finish() {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "settings/source_item.h"
+#include "convert/output_guard.h"
 #include "convert/piece_plan.h"
 #include "convert/run_end.h"
 #include "engine/engine_link.h"
@@ -107,6 +108,10 @@ class BatchRun {
   bool MayWrite(const SourceItem& item, int policy);
   // The stopped piece's output goes aside; the run remembers where.
   void NoteStoppedPiece(const SourceItem& item, int index, const Piece& piece);
+  // One item of the run; false when the run ends here (Stop).
+  bool RunItem(const SourceItem& item, int index, int count, int policy, std::string shared);
+  // Why the item must not run: an earlier item of this run wrote its file.
+  std::string WrittenBefore(const SourceItem& item) const;
   void Finish();
   static void RemoveTemporaryFiles(const std::string& output, int pid);
   // Temporary files in the folder whose engine no longer runs.
@@ -126,6 +131,7 @@ class BatchRun {
   std::atomic<bool> stopRequested_{false};
   std::vector<std::string> sources_;  // the list's file sources, for this run
   StopPoint stopPoint_;
+  std::vector<std::pair<int, ItemOutputs>> written_;  // item number, its files
   std::string endText_;
   std::vector<ItemFailure> failures_;
   std::vector<ItemWarning> warnings_;

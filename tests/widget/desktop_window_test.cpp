@@ -24,6 +24,7 @@
 #include "app/main_window.h"
 #include "app/main_window_ids.h"
 #include "app/message_box.h"
+#include "app/power_off_countdown.h"
 #include "app/qt_shell.h"
 #include "app/source_list_ctrl.h"
 #include "convert/batch_run.h"
@@ -267,6 +268,34 @@ TEST_F(DesktopWindowTest, BrowseStartsAtTheOutputFoldersParentWithNothingSelecte
   ASSERT_EQ(shell.shownFolders.size(), 1u);
   EXPECT_EQ(shell.shownFolders[0] + "/", dir.path());
   EXPECT_EQ(shell.starts[0], "");
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+// The last word before a power-off: the end text, a countdown, and Cancel
+// (or closing the window) keeps the computer on.
+TEST(PowerOffCountdownTest, RunsOutOrIsCancelled) {
+  PowerOffCountdown running(nullptr, "Complete!\n\n1 item was not converted:", 2);
+  EXPECT_EQ(running.CountdownText(), "The computer will be powered off in 2 seconds.");
+  QList<QLabel*> labels = running.findChildren<QLabel*>();
+  ASSERT_FALSE(labels.empty());
+  EXPECT_TRUE(labels[0]->text().contains("1 item was not converted"));
+  QTimer::singleShot(1100, [&] {
+    EXPECT_EQ(running.CountdownText(), "The computer will be powered off in 1 second.");
+  });
+  EXPECT_EQ(running.exec(), QDialog::Accepted);
+
+  PowerOffCountdown cancelled(nullptr, "Complete!", 60);
+  QTimer::singleShot(50, [&] { cancelled.cancelButton()->click(); });
+  EXPECT_EQ(cancelled.exec(), QDialog::Rejected);
+
+  PowerOffCountdown closed(nullptr, "Complete!", 60);
+  QTimer::singleShot(50, [&] { closed.close(); });
+  EXPECT_EQ(closed.exec(), QDialog::Rejected);
 }
 
 }  // namespace

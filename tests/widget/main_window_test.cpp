@@ -369,7 +369,8 @@ TEST_F(MainWindowTest, PlayMenuStopEndsThePlayer) {
 TEST_F(MainWindowTest, ConvertingRefusesListCommandsButTakesATypedFolder) {
   StartConverting();
   const int refusing[] = {ids::kAdd,    ids::kRemove,           ids::kClear,
-                          ids::kBrowse, ids::kCmdSetOutputPath, ids::kCmdOverwrite};
+                          ids::kBrowse, ids::kCmdSetOutputPath, ids::kCmdOverwrite,
+                          ids::kCmdSetOutputName};
   for (int id : refusing) {
     shell.messages.clear();
     window.OnCommand(id);
@@ -391,7 +392,7 @@ TEST_F(MainWindowTest, ConvertingRefusesListCommandsButTakesATypedFolder) {
   ASSERT_TRUE(WaitFor([&] { return !window.batchRun().ThreadRunning(); }));
   QCoreApplication::processEvents();
   ASSERT_EQ(shell.messages.size(), 1u);
-  EXPECT_EQ(shell.messages[0].substr(0, 9), "Complete!");
+  EXPECT_EQ(shell.messages[0].rfind(kStoppedMessage, 0), 0u) << shell.messages[0];
   EXPECT_EQ(static_cast<GradientProgress*>(window.Control(ids::kListProgress))->GetPos(), 100);
 }
 
@@ -403,6 +404,39 @@ TEST_F(MainWindowTest, ShutDownBoxPowersOffInsteadOfTheMessage) {
   ASSERT_TRUE(WaitFor([&] { return shell.powerOffRequests == 1; }));
   ASSERT_TRUE(WaitFor([&] { return !window.batchRun().ThreadRunning(); }));
   EXPECT_TRUE(shell.messages.empty());
+  EXPECT_EQ(shell.countdowns, std::vector<std::string>{"Complete!"});
+}
+
+// Stop, and closing the window, end a run without powering off, and leave
+// no engine converting behind.
+TEST_F(MainWindowTest, StopOrCloseWithTheShutDownBoxTickedNeverPowersOff) {
+  static_cast<QCheckBox*>(window.Control(ids::kShutDown))->setChecked(true);
+  StartConverting();
+  window.OnCommand(ids::kStop);
+  ASSERT_TRUE(WaitFor([&] { return !window.batchRun().ThreadRunning(); }));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(shell.powerOffRequests, 0);
+  EXPECT_TRUE(shell.countdowns.empty());
+  ASSERT_EQ(shell.messages.size(), 1u);
+  EXPECT_EQ(shell.messages[0].rfind(kStoppedMessage, 0), 0u);
+
+  window.OnCommand(ids::kConvert);
+  ASSERT_TRUE(WaitFor([&] { return window.Activity() == EngineActivity::Converting; }));
+  shell.answers = {true};
+  window.close();
+  EXPECT_FALSE(window.batchRun().ThreadRunning());
+  EXPECT_FALSE(IsEngineRunning(installation.EngineLocation()));
+  EXPECT_TRUE(window.items().empty());
+  EXPECT_EQ(shell.powerOffRequests, 0);
+}
+
+TEST_F(MainWindowTest, ExitDuringARunEndsTheRunFirst) {
+  StartConverting();
+  shell.answers = {true};
+  window.OnCommand(ids::kExit);
+  EXPECT_EQ(exitStatus, 1);
+  EXPECT_FALSE(window.batchRun().ThreadRunning());
+  EXPECT_FALSE(IsEngineRunning(installation.EngineLocation()));
 }
 
 }  // namespace
