@@ -262,7 +262,8 @@ void MainWindow::Convert() {
 
 void MainWindow::StopConversion() {
   setFocus(Qt::OtherFocusReason);
-  if (Activity() != EngineActivity::Converting) return;
+  // Between two engines of a run too: the next one must not start.
+  if (!Converting()) return;
   batch_->Stop();
 }
 

@@ -15,6 +15,7 @@
 #include "platform/process_list.h"
 #include "settings/app_settings.h"
 #include "settings/option_tables.h"
+#include "settings/source_list.h"
 #include "tests/support/test_support.h"
 
 namespace orv {
@@ -489,6 +490,41 @@ TEST_F(BatchFixture, StopEndsAHungIdentificationBetweenPieces) {
   EXPECT_FALSE(IsEngineRunning(inst.EngineLocation()));
   EXPECT_EQ(shell.messages, std::vector<std::string>{kEngineKilled});
   run.Join();
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+// The window's commands against a real conversion thread, without a window:
+// the folder re-based (under the list lock) and Stop from another thread
+// while the run reads the items. Run under ThreadSanitizer too.
+TEST_F(BatchFixture, CommandsDuringARunTakeTheListLock) {
+  for (int i = 0; i < 6; ++i) Add("item" + std::to_string(i));
+  WriteText(dir / "fake.cfg", "write_output=1\nrun_ms=100\nstep=1\n");
+  BatchRun run(items, link, host);
+  ASSERT_TRUE(run.Convert(1));
+  int rebases = 0;
+  while (run.currentItemNumber < 3 && run.ThreadRunning()) {
+    std::lock_guard lock(run.itemsMutex());
+    RebaseOutputPaths(items, rebases++ % 2 ? out.path() : out / "sub");
+  }
+  {
+    std::lock_guard lock(run.itemsMutex());
+    RebaseOutputPaths(items, out.path());
+  }
+  run.Stop();
+  run.Join();
+  EXPECT_GT(rebases, 0);
+  EXPECT_TRUE(run.WasStopped());
+  EXPECT_FALSE(IsEngineRunning(inst.EngineLocation()));
+  // Every engine wrote where its item pointed when it started, each file once.
+  const std::vector<std::string> outputs = Outputs();
+  EXPECT_GE(outputs.size(), 3u);
+  for (std::size_t i = 0; i < outputs.size(); ++i)
+    for (std::size_t k = 0; k < i; ++k) EXPECT_NE(outputs[i], outputs[k]);
 }
 
 }  // namespace
