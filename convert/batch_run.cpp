@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/process_list.h"
 #include "settings/app_settings.h"
+#include "settings/settings_check.h"
 
 namespace orv {
 namespace {
@@ -163,14 +164,17 @@ BatchRun::PieceOutcome BatchRun::RunPiece(const std::string& baseCommand, const 
   if (!result.started || result.exitStatus != 0) return {ExitReason(result, messages), stopped};
   if (!FileExists(piece.output)) return {"the engine wrote no file " + piece.output, stopped};
   pieceWarnings_ = EngineWarnings(messages);
-  return {{}, stopped};
+  return {{}, stopped, true, true};
 }
 
-void BatchRun::NoteStoppedPiece(const SourceItem& item, int index, const Piece& piece) {
+void BatchRun::NoteStoppedPiece(const SourceItem& item, int index, const Piece& piece,
+                                bool wrote) {
   stopPoint_.itemNumber = index + 1;
   stopPoint_.sourcePath = item.sourcePath;
   stopPoint_.position = link_.ReadPosition();
-  if (FileExists(piece.output)) stopPoint_.partialOutput = SetPartialAside(piece.output);
+  // Only what the stopped engine finalised is moved: an engine ended by force
+  // wrote nothing under the name, which may hold an earlier finished output.
+  if (wrote && FileExists(piece.output)) stopPoint_.partialOutput = SetPartialAside(piece.output);
 }
 
 void BatchRun::ConvertItem(const SourceItem& item, int index) {
@@ -192,7 +196,7 @@ void BatchRun::ConvertItem(const SourceItem& item, int index) {
   auto run = [&](const Piece& piece) {
     PieceOutcome outcome = RunPiece(base, piece);
     if (outcome.stopped) {
-      if (outcome.ran) NoteStoppedPiece(item, index, piece);
+      if (outcome.ran) NoteStoppedPiece(item, index, piece, outcome.wrote);
       outcome.failure = kStoppedReason;
     }
     return outcome;
@@ -283,6 +287,10 @@ std::string BatchRun::WrittenBefore(const SourceItem& item) const {
 bool BatchRun::RunItem(const SourceItem& item, int index, int count, int policy,
                        std::string shared) {
   if (shared.empty()) shared = WrittenBefore(item);
+  // The last guard: a settings text that is not a value never reaches the
+  // engine's command line, wherever the item came from.
+  if (const auto problem = CheckSettings(item, item.duration); problem && shared.empty())
+    shared = problem->Text();
   if (!shared.empty()) {
     failures_.push_back({index + 1, item.sourcePath, shared});
     return true;

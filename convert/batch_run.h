@@ -101,13 +101,14 @@ class BatchRun {
     std::string failure;   // empty on success
     bool stopped = false;  // Stop came before or while its engine ran
     bool ran = true;       // its engine was started
+    bool wrote = false;    // and ended well, with its output finalised
   };
   PieceOutcome RunPiece(const std::string& baseCommand, const Piece& piece);
   void ConvertItem(const SourceItem& item, int index);
   // The overwrite policy on the files the item would write; false: skip it.
   bool MayWrite(const SourceItem& item, int policy);
   // The stopped piece's output goes aside; the run remembers where.
-  void NoteStoppedPiece(const SourceItem& item, int index, const Piece& piece);
+  void NoteStoppedPiece(const SourceItem& item, int index, const Piece& piece, bool wrote);
   // One item of the run; false when the run ends here (Stop).
   bool RunItem(const SourceItem& item, int index, int count, int policy, std::string shared);
   // Why the item must not run: an earlier item of this run wrote its file.

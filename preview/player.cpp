@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "engine/engine_stop.h"
+#include "settings/settings_check.h"
 #include "settings/source_list.h"
 #include "platform/command_line.h"
 #include "platform/files.h"
@@ -104,6 +105,10 @@ void Player::Play(const SourceItem* selected) {
   }
   if (!selected) {
     shell_.Message(kNoSelection);
+    return;
+  }
+  if (const auto problem = CheckSettings(*selected, selected->duration)) {
+    shell_.Message(problem->Text());
     return;
   }
   link_.PrepareFolder(link_.folder);

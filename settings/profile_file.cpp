@@ -1,6 +1,7 @@
 #include "settings/profile_file.h"
 
 #include "settings/archive.h"
+#include "settings/settings_check.h"
 
 namespace orv {
 
@@ -31,8 +32,26 @@ bool ParseProfile(const std::string& bytes, const std::string& fileName, GridRow
     *error = ArchiveErrorText(in.error(), fileName);
     return false;
   }
+  if (std::string problem = ProfileRowsProblem(read); !problem.empty()) {
+    *error = fileName + ": " + problem;
+    return false;
+  }
   *rows = std::move(read);
   return true;
+}
+
+std::string ProfileRowsProblem(const GridRows& rows) {
+  // The grid's reactions (format, clip, codec) hang on the captions: a file
+  // with other rows, or in another order, is no profile of ours.
+  const GridRows expected = BuildGridRows();
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (rows[r].caption != expected[r].caption)
+      return "row " + std::to_string(r + 1) + " is \"" + rows[r].caption + "\" where \"" +
+             expected[r].caption + "\" belongs; this is not a profile of this program.";
+    if (std::string reason = FieldValueProblem(rows[r].caption, rows[r].value); !reason.empty())
+      return FieldProblem{rows[r].caption, rows[r].value, reason}.Text() + ".";
+  }
+  return {};
 }
 
 ProfileLoad LoadProfileFile(const std::string& path, GridRows* rows, std::string* error) {

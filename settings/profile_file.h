@@ -20,6 +20,9 @@ bool ParseProfile(const std::string& bytes, const std::string& fileName, GridRow
                   std::string* error);
 
 enum class ProfileLoad { Ok, OpenFailed, Damaged };
+// Why these rows read from a file are no usable profile: rows other than the
+// grid's, or a value a row cannot hold ("" when they are usable).
+std::string ProfileRowsProblem(const GridRows& rows);
 // Reads the file; on Damaged *error holds the message to show.
 ProfileLoad LoadProfileFile(const std::string& path, GridRows* rows, std::string* error);
 bool SaveProfileFile(const std::string& path, const GridRows& rows);

@@ -9,11 +9,13 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QToolTip>
 #include <algorithm>
 #include <cstdio>
 
 #include "platform/text.h"
 #include "settings/option_tables.h"
+#include "settings/settings_check.h"
 #include "settings/time_text.h"
 
 namespace orv {
@@ -273,6 +275,7 @@ void SettingsGrid::OpenCombo(GridRow& row, QRect cell) {
   connect(combo_, &QComboBox::activated, this, &SettingsGrid::OnComboActivated);
   if (combo_->isEditable())
     connect(combo_->lineEdit(), &QLineEdit::textEdited, this, &SettingsGrid::OnComboTyped);
+  ShowEditorProblem({});
   combo_->show();
   combo_->setFocus(Qt::OtherFocusReason);
   editorKind_ = 0;
@@ -323,7 +326,13 @@ void SettingsGrid::OnComboActivated(int index) {
 void SettingsGrid::OnComboTyped(const QString& text) {
   GridRow* row = EditedRow();
   if (!row) return;
-  row->value = text.toStdString();
+  // A text that is no value is refused here, with its reason; the row (and
+  // the item) keeps the last value that was one.
+  const std::string typed = text.toStdString();
+  const std::string reason = FieldValueProblem(row->caption, typed);
+  ShowEditorProblem(reason.empty() ? QString() : Q(FieldProblem{row->caption, typed, reason}.Text()));
+  if (!reason.empty()) return;
+  row->value = typed;
   viewport()->update();
   emit posted(kMsgGridValueChanged);
 }
@@ -376,6 +385,7 @@ void SettingsGrid::OnFocusChanged(QWidget*, QWidget* now) {
   };
   bool changed = false;
   if (combo_ && combo_->isVisible() && !inside(combo_)) {
+    ShowEditorProblem({});
     combo_->hide();
     changed = true;
   }
@@ -386,7 +396,20 @@ void SettingsGrid::OnFocusChanged(QWidget*, QWidget* now) {
   if (changed) viewport()->update();
 }
 
+void SettingsGrid::ShowEditorProblem(const QString& problem) {
+  editorProblem_ = problem;
+  if (!combo_) return;
+  combo_->setToolTip(problem);
+  combo_->setAccessibleDescription(problem);
+  combo_->setStyleSheet(problem.isEmpty() ? QString() : QString("QComboBox { color: #b00000; }"));
+  if (problem.isEmpty())
+    QToolTip::hideText();
+  else
+    QToolTip::showText(combo_->mapToGlobal(QPoint(0, combo_->height())), problem, combo_);
+}
+
 void SettingsGrid::HideEditors() {
+  ShowEditorProblem({});
   if (combo_) combo_->hide();
   if (textBox_) textBox_->hide();
   if (button_) button_->hide();

@@ -56,6 +56,8 @@ class SettingsGrid : public QAbstractScrollArea {
   QComboBox* ComboBox() const { return combo_; }
   QLineEdit* TextBox() const { return textBox_; }
   QPushButton* Button() const { return button_; }
+  // Why the text typed in the open editor is not taken ("" when it is).
+  QString EditorProblem() const { return editorProblem_; }
 
  signals:
   // Connected queued: handled after the notification that posted it.
@@ -84,6 +86,8 @@ class SettingsGrid : public QAbstractScrollArea {
   void OnButtonPressed();
   void OnFocusChanged(QWidget* old, QWidget* now);
   void HideEditors();
+  // Shows (or clears) why the typed text is not taken, at the editor.
+  void ShowEditorProblem(const QString& problem);
   GridRow* EditedRow() const;
 
   Shell& shell_;
@@ -97,6 +101,7 @@ class SettingsGrid : public QAbstractScrollArea {
   QLineEdit* textBox_ = nullptr;
   QPushButton* button_ = nullptr;
   QFont editorFont_;
+  QString editorProblem_;
 };
 
 }  // namespace orv

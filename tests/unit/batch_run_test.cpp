@@ -278,6 +278,7 @@ TEST_F(BatchFixture, AnEngineThatIgnoresStopIsEndedAfterAWhile) {
   Add("film");
   Add("next");
   WriteText(dir / "fake.cfg", "write_output=1\nrun_ms=60000\nignore_stop=1\nwrite_temp=1\n");
+  WriteText(out / "film.mp4", "an earlier finished output");
   BatchRun run(items, link, host);
   ASSERT_TRUE(run.Convert(1));
   while (run.Activity() != EngineActivity::Converting) std::this_thread::yield();
@@ -295,8 +296,11 @@ TEST_F(BatchFixture, AnEngineThatIgnoresStopIsEndedAfterAWhile) {
   EXPECT_NE(run.endText().find("Item 1 (/in/film.avi) was not converted."), std::string::npos)
       << run.endText();
   EXPECT_EQ(Outputs(), std::vector<std::string>{out / "film.mp4"});
-  // Its temporary file went with it.
-  EXPECT_TRUE(std::filesystem::is_empty(out.path())) << "a .part file was left";
+  // Its temporary file went with it; the file under the name was not its
+  // work and is left as it was, not taken for a partial output.
+  EXPECT_EQ(test::ReadText(out / "film.mp4"), "an earlier finished output");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out.path()), {}), 1)
+      << "a .part file was left";
 }
 
 }  // namespace
