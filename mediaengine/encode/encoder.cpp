@@ -252,6 +252,10 @@ void EncodeRun::DecodeStage(Stage& stage) {
     if (accepted && end >= 0 && !control_.StopRequested()) {
       commonEnd_ = end;
       path.finish(end);
+    } else if (!stage.frames && control_.StopRequested() && path.EncodedPackets() == 0) {
+      // Stopped before the sound encoder wrote anything: as for the picture
+      // (EncodeStage), what it holds is kept so the file has a sound track.
+      path.EncodeFrame(nullptr);
     }
   } catch (const EngineError& e) {
     Fail(e.what());
@@ -288,7 +292,8 @@ void EncodeRun::EncodeStage(Stage& stage) {
     }
     // A stop gives up what the encoder still holds, unless it has written
     // nothing yet: a file stopped that early would have no picture at all
-    // (libx264 holds its first second while the machine is busy).
+    // (libx264 holds its first second while the machine is busy). That the
+    // stop refused the decode thread its last frame does not prevent it.
     if (accepted && (!control_.StopRequested() || stage.path->EncodedPackets() == 0))
       stage.path->EncodeFrame(nullptr);
   } catch (const EngineError& e) {

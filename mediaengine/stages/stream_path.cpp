@@ -141,7 +141,7 @@ void StreamPath::AttachEncoder(CodecPtr encoder, AVStream* output, PacketSink si
 }
 
 bool StreamPath::send(const AVPacket* packet) {
-  if (refused_) return false;
+  if (framesRefused_) return false;
   if (pastEnd_) return true;
   int rc = avcodec_send_packet(decoder_.get(), packet);
   if (rc == AVERROR_INVALIDDATA || (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_EOF)) {
@@ -209,14 +209,14 @@ bool StreamPath::PullFiltered() {
     if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
     check(rc, "filtering failed");
     bool ok = handoff_ ? handoff_(filtered_.get()) : encode(filtered_.get());
-    if (!ok) refused_ = true;
+    if (!ok) framesRefused_ = true;
     av_frame_unref(filtered_.get());
     if (!ok) return false;
   }
 }
 
 bool StreamPath::encode(AVFrame* frame) {
-  if (refused_) return false;
+  if (packetsRefused_) return false;
   if (frame) {
     AVRational sinkTb = av_buffersink_get_time_base(sink_);
     frame->pict_type = AV_PICTURE_TYPE_NONE;
@@ -247,7 +247,7 @@ bool StreamPath::encode(AVFrame* frame) {
     ++encodedPackets_;
     if (!packetSink_(packet_.get())) {
       av_packet_unref(packet_.get());
-      refused_ = true;
+      packetsRefused_ = true;
       return false;
     }
     av_packet_unref(packet_.get());
@@ -260,7 +260,7 @@ double StreamPath::DecodedEnd() const {
 }
 
 bool StreamPath::DrainDecoder() {
-  if (refused_) return false;
+  if (framesRefused_) return false;
   if (decoderFlushed_) return true;
   decoderFlushed_ = true;
   if (avcodec_send_packet(decoder_.get(), nullptr) < 0) return true;

@@ -47,11 +47,13 @@ class StreamPath {
   // Filtered frames go to handoff instead of the encoder; it returns false to
   // refuse further frames. Encoding then happens through EncodeFrame().
   void SetFrameHandoff(std::function<bool(AVFrame*)> handoff) { handoff_ = std::move(handoff); }
-  // Encodes one filtered frame (nullptr: flush). False once the sink refused.
+  // Encodes one filtered frame (nullptr: flush). False once the sink refused;
+  // a refused handoff does not count, so a stop can still flush the encoder.
   bool EncodeFrame(AVFrame* frame) { return encode(frame); }
 
   // Decode one packet and push everything it yields through to the sink.
-  // Returns false once the sink has refused a packet.
+  // Returns false once a frame was refused (by the handoff, or without one
+  // because the sink refused a packet).
   bool send(const AVPacket* packet);
   // Drains the decoder. Call on every path before finish() so each knows
   // how far the source's decoded streams reach.
@@ -104,7 +106,11 @@ class StreamPath {
   std::atomic<double> position_{0};
   double encodedEnd_ = 0;
   std::atomic<bool> pastEnd_{false};
-  std::atomic<bool> refused_{false};
+  // One refusal per side: with a handoff, decoding and encoding run on
+  // different threads, and a frame the handoff turned away (a stop closed
+  // its queue) must not keep the encoder from its flush.
+  bool framesRefused_ = false;   // decoding side: no more frames are taken
+  bool packetsRefused_ = false;  // encoding side: the sink took no more packets
   bool decoderFlushed_ = false;
   long long decodedFrames_ = 0;
   long long decodeErrors_ = 0;

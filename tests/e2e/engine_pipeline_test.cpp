@@ -68,6 +68,38 @@ TEST_F(PipelineTest, StopAtAnyMomentEndsPromptlyWithAPlayableFile) {
   RecordProperty("stop_ms", figures);
 }
 
+// An H.264 job stopped before libx264 wrote anything (it looks 40 frames
+// ahead), mostly while the decode thread waits to hand a picture over (without
+// sound nothing else holds it up): the encoder is still flushed, so the file
+// keeps its picture. The stop comes after more pictures were decoded than the
+// stages between decoding and encoding hold, so some were encoded whenever
+// it lands; the outcome does not depend on the machine's speed.
+TEST_F(PipelineTest, EarlyStopOfAnH264JobKeepsThePictureAndSound) {
+  const std::string vga = " -vf scale=640:-2,harddup,expand=640:480:-1:-1:1 ";
+  for (const bool sound : {false, true}) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      const std::string label =
+          (sound ? "with sound, attempt " : "picture only, attempt ") + std::to_string(attempt);
+      const fs::path out = dir_ / "early.mp4";
+      writeCommand(dir_, orv::EngineCommand::Run);
+      fs::remove(dir_ / orv::kPositionFile);
+      Engine e = startLine(
+          line("long.avi", sound ? " -srate 44100" + vga + kH264Aac : " -nosound" + vga + kH264Only,
+               out));
+      ASSERT_TRUE(waitUntilPosition(0.4)) << e.stderrText();
+      writeCommand(dir_, orv::EngineCommand::Stop);
+      ASSERT_EQ(e.wait(20s), 0) << label << ": " << e.stderrText();
+      const auto p = probe(out);
+      EXPECT_EQ(str(p, "streams.stream.0.codec_type"), "video") << label;
+      EXPECT_GT(num(p, "streams.stream.0.nb_frames"), 0) << label;
+      if (sound) {
+        EXPECT_EQ(str(p, "streams.stream.1.codec_type"), "audio") << label;
+      }
+      EXPECT_TRUE(decodesCleanly(out)) << label;
+    }
+  }
+}
+
 // Threads in every stage, yet an MPEG-4 job gives the same file each time
 // (its slices are fixed for the machine). libx264's threaded rate control
 // under a peak-rate cap is not repeatable to the byte, with the ffmpeg tool

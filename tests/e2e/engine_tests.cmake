@@ -27,7 +27,8 @@ orv_engine_e2e_test(engine_dvd_test engine_dvd_test.cpp make_dvd.sh)
 target_link_libraries(engine_dvd_test PRIVATE PkgConfig::ORV_TEST_X11)
 
 add_executable(engine_unit_test ${_orv_engine_tests_dir}/../unit/engine_options_test.cpp
-  ${_orv_engine_tests_dir}/../unit/bounded_queue_test.cpp)
+  ${_orv_engine_tests_dir}/../unit/bounded_queue_test.cpp
+  ${_orv_engine_tests_dir}/../unit/stream_path_test.cpp)
 target_compile_options(engine_unit_test PRIVATE ${ORV_WARNINGS})
 target_link_libraries(engine_unit_test PRIVATE orvantic_engine_lib orvantic_core GTest::gtest GTest::gtest_main)
 add_test(NAME engine_unit_test COMMAND engine_unit_test)
