@@ -348,6 +348,7 @@ void SettingsGrid::OnTextEdited(const QString& text) {
 void SettingsGrid::OnButtonPressed() {
   GridRow* row = EditedRow();
   if (!row) return;
+  const std::string before = row->value;
   bool chosen = false;
   if (row->kind == kEditorColour) {
     int r = 0, g = 0, b = 0;
@@ -369,6 +370,11 @@ void SettingsGrid::OnButtonPressed() {
     if ((chosen = !files.empty())) row->value = files.front();
   }
   if (!chosen) return;
+  if (std::string reason = FieldValueProblem(row->caption, row->value); !reason.empty()) {
+    shell_.Message(FieldProblem{row->caption, row->value, reason}.Text());
+    row->value = before;
+    return;
+  }
   if (button_) button_->hide();
   viewport()->update();
 }

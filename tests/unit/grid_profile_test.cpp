@@ -266,11 +266,17 @@ TEST(ProfileFile, DefaultRowsByteForByteAndBack) {
   std::string error;
   ASSERT_TRUE(ParseProfile(bytes, "x", &back, &error)) << error;
   EXPECT_EQ(back, rows);
-  // Texts are not checked: any caption, kind and value comes back.
+  // Rows of another program, and values that are none, are refused whole.
   GridRows odd = rows;
   odd[kRowVideoSize] = GridRow{"Bildgröße", std::string(300, 'v'), kEditorFile, "", 0};
-  ASSERT_TRUE(ParseProfile(ProfileBytes(odd), "x", &back, &error));
-  EXPECT_EQ(back, odd);
+  EXPECT_FALSE(ParseProfile(ProfileBytes(odd), "x", &back, &error));
+  EXPECT_EQ(error, "x: row 7 is \"Bildgröße\" where \"Video size\" belongs; this is not a "
+                   "profile of this program.");
+  EXPECT_EQ(back, rows);
+  odd = rows;
+  odd[kRowVideoBitrate].value = "12 00";
+  EXPECT_FALSE(ParseProfile(ProfileBytes(odd), "x", &back, &error));
+  EXPECT_EQ(error, "x: Video bitrate '12 00' is not a number.");
 }
 
 TEST(ProfileFile, DamagedFilesChangeNoRow) {

@@ -361,26 +361,61 @@ TEST_F(SettingsGridTest, SavedRightAfterStartAndLoadedTwice) {
 }
 
 TEST_F(SettingsGridTest, ChooserRowsFromAProfileFile) {
+  // A chooser on a row whose value reaches the command line would give it a
+  // colour or a file name: such a profile is refused, naming the value.
   GridRows custom = BuildGridRows();
   custom[kRowVideoSize] = GridRow{"Video size", "RGB(1,2,3)", kEditorColour, "", 0};
-  custom[kRowFrameRate] = GridRow{"Video frame rate", "/tmp/a.gif", kEditorFile, "", 0};
+  ASSERT_TRUE(SaveProfileFile(dir / "refused.profile", custom));
+  shell.openFiles.push_back({dir / "refused.profile"});
+  window.OnCommand(ids::kCmdLoadProfile);
+  EXPECT_EQ(shell.messages.back(),
+            dir / "refused.profile" +
+                ": Video size 'RGB(1,2,3)' is not a size WIDTHxHEIGHT with even sides from 2 to "
+                "16384.");
+
+  custom = BuildGridRows();
+  custom[kRowVideoDisabled] = GridRow{"Video disabled", "RGB(1,2,3)", kEditorColour, "", 0};
+  custom[kRowAudioDisabled] = GridRow{"Audio disabled", "/tmp/a.gif", kEditorFile, "", 0};
   ASSERT_TRUE(SaveProfileFile(dir / "choosers.profile", custom));
   shell.openFiles.push_back({dir / "choosers.profile"});
   window.OnCommand(ids::kCmdLoadProfile);
-  ClickGridRow("Video size");
+  ClickGridRow("Video disabled");
   ASSERT_NE(grid->Button(), nullptr);
   EXPECT_TRUE(grid->Button()->isVisible());
   EXPECT_EQ(grid->Button()->width(), 25);
   shell.colours.push_back(0x0A0B0C);
   QTest::mouseClick(grid->Button(), Qt::LeftButton);
-  EXPECT_EQ(window.gridRows()[kRowVideoSize].value, "RGB(10,11,12)");
+  EXPECT_EQ(window.gridRows()[kRowVideoDisabled].value, "RGB(10,11,12)");
   EXPECT_FALSE(grid->Button()->isVisible());
-  ClickGridRow("Video frame rate");
+  ClickGridRow("Audio disabled");
   shell.openFiles.push_back({"/tmp/b.gif"});
   QTest::mouseClick(grid->Button(), Qt::LeftButton);
-  EXPECT_EQ(window.gridRows()[kRowFrameRate].value, "/tmp/b.gif");
+  EXPECT_EQ(window.gridRows()[kRowAudioDisabled].value, "/tmp/b.gif");
   EXPECT_EQ(shell.dialogs.back().title, "Select file");
   EXPECT_EQ(shell.dialogs.back().startFolder, "/tmp/");
+}
+
+// A typed text that is no value stays in the editor with its reason; the
+// item keeps the value it had.
+TEST_F(SettingsGridTest, ATypedTextThatIsNoValueIsRefusedInTheEditor) {
+  Add({"a.avi"});
+  ClickListRow(0);
+  ClickGridRow("Video bitrate");
+  ASSERT_NE(grid->ComboBox(), nullptr);
+  QLineEdit* edit = grid->ComboBox()->lineEdit();
+  ASSERT_NE(edit, nullptr);
+  edit->clear();
+  QTest::keyClicks(edit, "12 00");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(grid->EditorProblem(), "Video bitrate '12 00' is not a number");
+  EXPECT_EQ(Item(0).videoBitrate, "12");  // the last text that was a value
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  QTest::keyClicks(edit, "300");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(grid->EditorProblem(), "");
+  EXPECT_EQ(Item(0).videoBitrate, "12300");
 }
 
 }  // namespace
