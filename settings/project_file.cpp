@@ -1,5 +1,7 @@
 #include "settings/project_file.h"
 
+#include "settings/settings_check.h"
+
 namespace orv {
 namespace {
 
@@ -97,6 +99,7 @@ ProjectLoad ParseProject(const std::string& bytes, const std::string& fileName,
                          ProjectContents* contents) {
   ArchiveReader in(bytes);
   contents->items.clear();
+  contents->leftOut.clear();
   if (!in.Int32(&contents->storedCount)) {
     contents->error = ArchiveErrorText(in.error(), fileName);
     return ProjectLoad::Damaged;
@@ -111,12 +114,19 @@ ProjectLoad ParseProject(const std::string& bytes, const std::string& fileName,
   for (int32_t i = 0; i < contents->storedCount; ++i) {
     auto item = std::make_unique<SourceItem>();
     if (!ReadItemRecord(in, item.get())) {
-      const std::size_t read = contents->items.size();
+      const auto read = static_cast<std::size_t>(i);
       contents->error = ArchiveErrorText(in.error(), fileName) + " " + std::to_string(read) +
                         " of the " + std::to_string(contents->storedCount) +
                         (contents->storedCount == 1 ? " item it lists was" : " items it lists were") +
                         " read.";
       return ProjectLoad::Damaged;
+    }
+    // A stored text that is no value never reaches a command line: the item
+    // stays out, named, and the others open.
+    NormaliseSettings(*item);
+    if (const auto problem = CheckSettings(*item, item->duration)) {
+      contents->leftOut.push_back("item " + std::to_string(i + 1) + ": " + problem->Text());
+      continue;
     }
     contents->items.push_back(std::move(item));
   }

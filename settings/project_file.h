@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "settings/archive.h"
 #include "settings/source_item.h"
@@ -26,6 +27,9 @@ struct ProjectContents {
   ItemList items;          // every record read, in file order
   int32_t storedCount = 0;  // the count the file gives
   std::string error;       // for Damaged: the message to show
+  // Items read but left out, each with why: "item 3: Video bitrate '12 00'
+  // is not a number".
+  std::vector<std::string> leftOut;
 };
 
 // Reads every record; on damage the records before it stay in `items` and

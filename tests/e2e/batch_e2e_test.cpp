@@ -211,7 +211,15 @@ TEST_F(E2E, ConsoleTakesASavedProfile) {
   ASSERT_TRUE(SaveProfileFile(work / "avi.profile", rows));
   text = Console("--profile-file '" + work / "avi.profile" + "' '" + M("seven.avi") + "'", &status);
   EXPECT_EQ(status, 2);
-  EXPECT_NE(text.find("neither mp4 nor mp3"), std::string::npos) << text;
+  EXPECT_NE(text.find("Output format 'avi' is not one of mp4, mp3"), std::string::npos) << text;
+  // A value slipped in to become an engine option is refused before any work.
+  rows[kRowFormat].value = "mp4";
+  rows[kRowAudioSample].value = "44100 -endpos 1";
+  ASSERT_TRUE(SaveProfileFile(work / "sly.profile", rows));
+  text = Console("--profile-file '" + work / "sly.profile" + "' '" + M("seven.avi") + "'", &status);
+  EXPECT_EQ(status, 2);
+  EXPECT_NE(text.find("Audio sample '44100 -endpos 1' is not a number"), std::string::npos)
+      << text;
   text = Console("--profile-file '" + work / "none.profile" + "' '" + M("seven.avi") + "'", &status);
   EXPECT_EQ(status, 2);
 }

@@ -2,6 +2,9 @@
 // the texts of the video information dialog.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <iterator>
+
 #include <cstring>
 
 #include "preview/video_info.h"
@@ -63,6 +66,43 @@ void ExpectSameItem(const SourceItem& a, const SourceItem& b) {
   EXPECT_EQ(a.dvdSubtitleId, b.dvdSubtitleId);
 }
 
+// A stored settings text with an engine option slipped in (or no value at
+// all) leaves its item out, named; the other items open.
+TEST(ProjectFile, ItemsWhoseTextsAreNoValuesAreLeftOutAndNamed) {
+  const std::pair<const char*, std::string SourceItem::*> fields[] = {
+      {"Video bitrate", &SourceItem::videoBitrate},   {"Video frame rate", &SourceItem::videoFrameRate},
+      {"Video size", &SourceItem::videoSize},         {"Video codec", &SourceItem::videoCodec},
+      {"Audio volume", &SourceItem::audioVolume},     {"Audio channel", &SourceItem::audioChannel},
+      {"Audio bitrate", &SourceItem::audioBitrate},   {"Audio sample", &SourceItem::audioSampleRate},
+      {"Audio codec", &SourceItem::audioCodec},       {"quantizer min", &SourceItem::quantizerMin},
+      {"quantizer max", &SourceItem::quantizerMax},   {"Output format", &SourceItem::outputFormat},
+      {"Split", &SourceItem::splitMode},
+  };
+  ItemList items;
+  items.push_back(FullItem("/v/good.avi"));
+  for (const auto& [caption, field] : fields) {
+    items.push_back(FullItem("/v/bad.avi"));
+    (*items.back()).*field += " -endpos 1 -o /tmp/x.mp4";
+  }
+  items.push_back(FullItem("/v/nan.avi"));
+  items.back()->clipStartSeconds = std::nan("");
+  ProjectContents contents;
+  ASSERT_EQ(ParseProject(ProjectBytes(items), "p.vpt", &contents), ProjectLoad::Ok);
+  ASSERT_EQ(contents.items.size(), 1u);
+  EXPECT_EQ(contents.items[0]->sourcePath, "/v/good.avi");
+  ASSERT_EQ(contents.leftOut.size(), std::size(fields) + 1);
+  for (std::size_t i = 0; i < std::size(fields); ++i) {
+    const std::string value = (*items[i + 1]).*fields[i].second;
+    EXPECT_EQ(contents.leftOut[i].rfind("item " + std::to_string(i + 2) + ": " + fields[i].first +
+                                            " '" + value + "' ",
+                                        0),
+              0u)
+        << contents.leftOut[i];
+  }
+  EXPECT_EQ(contents.leftOut.back(),
+            "item 15: Start time 'nan' is not a time from the start of the source");
+}
+
 TEST(ProjectFile, EmptyListIsFourZeroBytes) {
   EXPECT_EQ(ProjectBytes({}), std::string(4, '\0'));
   ProjectContents contents;
@@ -105,7 +145,7 @@ TEST(ProjectFile, EveryFieldComesBack) {
   items.push_back(FullItem("/v/Überraschung \"quoted\" -o x.avi"));
   items.push_back(FullItem(std::string(300, 'a')));
   items.push_back(FullItem("/v/" + std::string(70000, 'b')));
-  items.back()->splitMode = std::string(65534, 's');
+  items.back()->clipEndText = std::string(65534, 's');
   items.back()->profileIndex = 4;
   ProjectContents contents;
   ASSERT_EQ(ParseProject(ProjectBytes(items), "p.vpt", &contents), ProjectLoad::Ok);
@@ -113,7 +153,7 @@ TEST(ProjectFile, EveryFieldComesBack) {
   EXPECT_EQ(contents.storedCount, 3);
   for (std::size_t i = 0; i < 3; ++i) ExpectSameItem(*contents.items[i], *items[i]);
   EXPECT_EQ(contents.items[2]->profileIndex, 4);
-  EXPECT_EQ(contents.items[2]->splitMode.size(), 65534u);
+  EXPECT_EQ(contents.items[2]->clipEndText.size(), 65534u);
 
   test::TempDir dir;
   ASSERT_TRUE(SaveProjectFile(dir / "p.vpt", items));
