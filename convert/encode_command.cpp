@@ -48,11 +48,6 @@ std::string CodecTemplate(const SourceItem& s, bool audioKept) {
 
 }  // namespace
 
-bool IsDvdSource(const std::string& sourcePath) {
-  return sourcePath.size() == 11 && AsciiLower(sourcePath.substr(0, 10)) == "dvd_drive_" &&
-         std::isalpha(static_cast<unsigned char>(sourcePath[10]));
-}
-
 std::string SourcePart(const SourceItem& item) {
   if (!IsDvdSource(item.sourcePath)) {
     // Passed as it is: this file system tells letter cases apart.

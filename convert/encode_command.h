@@ -17,9 +17,6 @@ std::string AudioFilterPart(const ConversionSettings& s);
 std::string StreamPart(const SourceItem& item);
 std::string ScaleFilter(const std::string& videoSize, int sourceWidth, int sourceHeight);
 
-// True for a DVD source text ("DVD_DRIVE_" + letter, any case).
-bool IsDvdSource(const std::string& sourcePath);
-
 // range + " -o " + quoted output + the working-folder option.
 std::string PieceTail(const std::string& range, const std::string& output,
                       const std::string& folderOption);

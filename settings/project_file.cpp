@@ -12,6 +12,16 @@ std::string Replace1(std::string text, const std::string& value) {
   return text.replace(text.find("%1"), 2, value);
 }
 
+// A source or output that is not a full path could be read as an option (a
+// file named "-o") or land wherever the program runs.
+std::string StoredPathsProblem(const SourceItem& item) {
+  if (!IsDvdSource(item.sourcePath) && (item.sourcePath.empty() || item.sourcePath.front() != '/'))
+    return "Source '" + item.sourcePath + "' is neither a full path nor a DVD drive";
+  if (item.outputPath.empty() || item.outputPath.front() != '/')
+    return "Output '" + item.outputPath + "' is not a full path";
+  return {};
+}
+
 }  // namespace
 
 void WriteItemRecord(ArchiveWriter& out, const SourceItem& item) {
@@ -124,8 +134,11 @@ ProjectLoad ParseProject(const std::string& bytes, const std::string& fileName,
     // A stored text that is no value never reaches a command line: the item
     // stays out, named, and the others open.
     NormaliseSettings(*item);
-    if (const auto problem = CheckSettings(*item, item->duration)) {
-      contents->leftOut.push_back("item " + std::to_string(i + 1) + ": " + problem->Text());
+    std::string problem = StoredPathsProblem(*item);
+    if (const auto settings = CheckSettings(*item, item->duration); problem.empty() && settings)
+      problem = settings->Text();
+    if (!problem.empty()) {
+      contents->leftOut.push_back("item " + std::to_string(i + 1) + ": " + problem);
       continue;
     }
     contents->items.push_back(std::move(item));

@@ -30,6 +30,18 @@ struct SourceItem : ConversionSettings {
   int32_t profileIndex = 0;
 };
 
+// True for a DVD source text ("DVD_DRIVE_" + letter, any case).
+inline bool IsDvdSource(const std::string& sourcePath) {
+  if (sourcePath.size() != 11) return false;
+  for (int i = 0; i < 10; ++i) {
+    char c = sourcePath[static_cast<std::size_t>(i)];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != "DVD_DRIVE_"[i]) return false;
+  }
+  const char letter = sourcePath[10];
+  return (letter >= 'a' && letter <= 'z') || (letter >= 'A' && letter <= 'Z');
+}
+
 // Row i of the list control shows items[i].
 using ItemList = std::vector<std::unique_ptr<SourceItem>>;
 

@@ -9,6 +9,7 @@
 #include "settings/grid_rows.h"
 #include "settings/profile_file.h"
 #include "settings/source_item.h"
+#include "tests/fuzz/command_oracle.h"
 #include "tests/fuzz/fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -32,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   item.videoWidth = 640;
   item.videoHeight = 480;
   ApplyLoadedProfileToItem(rows, item);
-  BuildEncodeCommand(item, Installation{"/p/", "/p/"});
+  fuzz::CheckEncodeLine(item, Installation{"/p/", "/p/"});
   GridRows shown = kBuilt;
   ShownRowsAfterLoad(shown, rows);
   ApplyProfileToRows(shown, 4, &item, item.duration, rows);

@@ -84,13 +84,14 @@ TEST(ProjectFile, ItemsWhoseTextsAreNoValuesAreLeftOutAndNamed) {
     items.push_back(FullItem("/v/bad.avi"));
     (*items.back()).*field += " -endpos 1 -o /tmp/x.mp4";
   }
+  items.push_back(FullItem("-o"));  // a source that would be read as an option
   items.push_back(FullItem("/v/nan.avi"));
   items.back()->clipStartSeconds = std::nan("");
   ProjectContents contents;
   ASSERT_EQ(ParseProject(ProjectBytes(items), "p.vpt", &contents), ProjectLoad::Ok);
   ASSERT_EQ(contents.items.size(), 1u);
   EXPECT_EQ(contents.items[0]->sourcePath, "/v/good.avi");
-  ASSERT_EQ(contents.leftOut.size(), std::size(fields) + 1);
+  ASSERT_EQ(contents.leftOut.size(), std::size(fields) + 2);
   for (std::size_t i = 0; i < std::size(fields); ++i) {
     const std::string value = (*items[i + 1]).*fields[i].second;
     EXPECT_EQ(contents.leftOut[i].rfind("item " + std::to_string(i + 2) + ": " + fields[i].first +
@@ -99,8 +100,10 @@ TEST(ProjectFile, ItemsWhoseTextsAreNoValuesAreLeftOutAndNamed) {
               0u)
         << contents.leftOut[i];
   }
+  EXPECT_EQ(contents.leftOut[std::size(fields)],
+            "item 15: Source '-o' is neither a full path nor a DVD drive");
   EXPECT_EQ(contents.leftOut.back(),
-            "item 15: Start time 'nan' is not a time from the start of the source");
+            "item 16: Start time 'nan' is not a time from the start of the source");
 }
 
 TEST(ProjectFile, EmptyListIsFourZeroBytes) {
@@ -143,7 +146,7 @@ TEST(ProjectFile, RecordInItsStoredOrder) {
 TEST(ProjectFile, EveryFieldComesBack) {
   ItemList items;
   items.push_back(FullItem("/v/Überraschung \"quoted\" -o x.avi"));
-  items.push_back(FullItem(std::string(300, 'a')));
+  items.push_back(FullItem("/" + std::string(299, 'a')));
   items.push_back(FullItem("/v/" + std::string(70000, 'b')));
   items.back()->clipEndText = std::string(65534, 's');
   items.back()->profileIndex = 4;

@@ -1,0 +1,35 @@
+// The fuzz targets' oracle for command lines built from stored settings: the
+// words of the line are the builder's own options, each where the builder
+// puts it, and nothing read from a file adds an option.
+#pragma once
+
+#include <cstdlib>
+#include <map>
+#include <set>
+#include <string>
+
+#include "convert/encode_command.h"
+#include "platform/command_line.h"
+#include "settings/source_item.h"
+
+namespace orv::fuzz {
+
+inline void CheckEncodeLine(const SourceItem& item, const Installation& installation) {
+  static const std::set<std::string> kOptions = {
+      "-af",  "-srate",     "-vf",      "-ofps",    "-oac",    "-ovc",       "-lavcopts",
+      "-of",  "-lavfopts",  "-ffourcc", "-nosound", "-lameopts", "-dvd-device", "-chapter",
+      "-aid", "-sid"};
+  const std::vector<std::string> words =
+      SplitCommandLine(BuildEncodeCommand(item, installation));
+  if (words.size() < 2 || words[0] != installation.EngineLocation()) std::abort();
+  if (!IsDvdSource(item.sourcePath) && words[1] != item.sourcePath) std::abort();
+  std::map<std::string, int> seen;
+  for (std::size_t i = IsDvdSource(item.sourcePath) ? 1 : 2; i < words.size(); ++i) {
+    const std::string& w = words[i];
+    if (w.empty() || w[0] != '-') continue;
+    // A word starting with '-' is an option of ours, each once at most.
+    if (!kOptions.count(w) || ++seen[w] > 1) std::abort();
+  }
+}
+
+}  // namespace orv::fuzz
