@@ -27,8 +27,9 @@ inline void CheckEncodeLine(const SourceItem& item, const Installation& installa
   for (std::size_t i = IsDvdSource(item.sourcePath) ? 1 : 2; i < words.size(); ++i) {
     const std::string& w = words[i];
     if (w.empty() || w[0] != '-') continue;
-    // A word starting with '-' is an option of ours, each once at most.
-    if (!kOptions.count(w) || ++seen[w] > 1) std::abort();
+    // A word starting with '-' is an option of ours, each once at most (the
+    // audio-only MP4 line names its container twice, as it always has).
+    if (!kOptions.count(w) || ++seen[w] > (w == "-of" ? 2 : 1)) std::abort();
   }
 }
 
