@@ -177,7 +177,7 @@ void BatchRun::NoteStoppedPiece(const SourceItem& item, int index, const Piece& 
   if (wrote && FileExists(piece.output)) stopPoint_.partialOutput = SetPartialAside(piece.output);
 }
 
-void BatchRun::ConvertItem(const SourceItem& item, int index) {
+void BatchRun::ConvertItem(const SourceItem& item, const ItemValues& values, int index) {
   auto fail = [&](const std::string& reason) {
     failures_.push_back({index + 1, item.sourcePath, reason});
   };
@@ -192,7 +192,7 @@ void BatchRun::ConvertItem(const SourceItem& item, int index) {
   };
   // A piece Stop cut short is not the item's output: it goes aside, and the
   // item is not converted.
-  const std::string base = BuildEncodeCommand(item, link_.installation());
+  const std::string base = BuildEncodeCommand(item, values, link_.installation());
   auto run = [&](const Piece& piece) {
     PieceOutcome outcome = RunPiece(base, piece);
     if (outcome.stopped) {
@@ -289,8 +289,10 @@ bool BatchRun::RunItem(const SourceItem& item, int index, int count, int policy,
   if (shared.empty()) shared = WrittenBefore(item);
   // The last guard: a settings text that is not a value never reaches the
   // engine's command line, wherever the item came from.
-  if (const auto problem = CheckSettings(item, item.duration); problem && shared.empty())
-    shared = problem->Text();
+  FieldProblem problem;
+  const std::optional<ItemValues> values = ParseItemValues(item, &problem);
+  if (const auto clip = CheckSettings(item, item.duration); !values || clip)
+    if (shared.empty()) shared = values ? clip->Text() : problem.Text();
   if (!shared.empty()) {
     failures_.push_back({index + 1, item.sourcePath, shared});
     return true;
@@ -313,7 +315,7 @@ bool BatchRun::RunItem(const SourceItem& item, int index, int count, int policy,
   std::filesystem::create_directories(std::filesystem::path(item.outputPath).parent_path(),
                                       folderError);
   const std::size_t failedBefore = failures_.size();
-  ConvertItem(item, index);
+  ConvertItem(item, *values, index);
   if (stopRequested_) {
     if (stopPoint_.itemNumber == 0) stopPoint_ = {index + 1, item.sourcePath, {}, -1, 0};
     stopPoint_.notStarted = count - index - 1;

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "settings/item_values.h"
 #include "settings/source_item.h"
 #include "convert/output_guard.h"
 #include "convert/piece_plan.h"
@@ -104,7 +105,7 @@ class BatchRun {
     bool wrote = false;    // and ended well, with its output finalised
   };
   PieceOutcome RunPiece(const std::string& baseCommand, const Piece& piece);
-  void ConvertItem(const SourceItem& item, int index);
+  void ConvertItem(const SourceItem& item, const ItemValues& values, int index);
   // The overwrite policy on the files the item would write; false: skip it.
   bool MayWrite(const SourceItem& item, int policy);
   // The stopped piece's output goes aside; the run remembers where.

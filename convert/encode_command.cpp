@@ -10,38 +10,27 @@
 namespace orv {
 namespace {
 
-// The value of the leading decimal digits; 0 without digits.
-long LeadingNumber(const std::string& s) {
-  long v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') break;
-    if (v < 1000000) v = v * 10 + (c - '0');
-  }
-  return v;
-}
-
 constexpr const char* kMp4Tail =
     " -of lavf -lavfopts format=mp4:i_certify_that_my_video_stream_does_not_use_b_frames";
 
-std::string CodecTemplate(const SourceItem& s, bool audioKept) {
-  const bool h264 = s.videoCodec == "h264";
-  if (h264) {
-    std::string t = " -oac lavc -ovc lavc -lavcopts keyint=500:level=13:vqmin=" + s.quantizerMin +
-                    ":vqmax=" + s.quantizerMax + ":vrc_maxrate=" + s.videoBitrate +
+std::string CodecTemplate(const ItemValues& v) {
+  if (v.h264) {
+    std::string t = " -oac lavc -ovc lavc -lavcopts keyint=500:level=13:vqmin=" + v.quantizerMin +
+                    ":vqmax=" + v.quantizerMax + ":vrc_maxrate=" + v.videoKbps +
                     ":vratetol=10:bit_exact:coder=0:aglobal=1:vglobal=1:vcodec=h264:";
-    if (audioKept) {
-      t += "acodec=aac:vbitrate=" + s.videoBitrate + ":abitrate=" + s.audioBitrate +
+    if (v.audioKept) {
+      t += "acodec=aac:vbitrate=" + v.videoKbps + ":abitrate=" + v.audioKbps +
            ":v4mv:qpel:trell=lambda:mbd=1:vme=1 ";
     } else {
-      t += "vbitrate=" + s.videoBitrate + ":v4mv:qpel:trell=lambda:mbd=1:vme=1";
+      t += "vbitrate=" + v.videoKbps + ":v4mv:qpel:trell=lambda:mbd=1:vme=1";
     }
     return t + kMp4Tail + " ";
   }
-  const std::string mpeg4 = "vcodec=mpeg4:vbitrate=" + s.videoBitrate +
+  const std::string mpeg4 = "vcodec=mpeg4:vbitrate=" + v.videoKbps +
                             ":mbd=2:cmp=2:subcmp=2:trell=yes:v4mv=yes:aic=2:vglobal=1:aglobal=1"
                             " -ffourcc mp4v";
-  if (audioKept)
-    return " -oac lavc -ovc lavc -lavcopts acodec=aac:abitrate=" + s.audioBitrate + ":" + mpeg4 +
+  if (v.audioKept)
+    return " -oac lavc -ovc lavc -lavcopts acodec=aac:abitrate=" + v.audioKbps + ":" + mpeg4 +
            kMp4Tail;
   return " -ovc lavc -lavcopts " + mpeg4 + kMp4Tail;
 }
@@ -62,35 +51,38 @@ std::string SourcePart(const SourceItem& item) {
   return part;
 }
 
-std::string AudioFilterPart(const ConversionSettings& s) {
-  const bool channel = s.audioChannel != "default";
-  const bool volume = s.audioVolume != "default";
-  std::string part = (channel || volume) ? " -af " : " ";
-  if (channel) {
-    const std::string c = AsciiLower(s.audioChannel);
-    if (c == "left stereo") part += "channels=2:2:0:0:0:1";
-    else if (c == "right stereo") part += "channels=2:2:1:0:1:1";
-    else if (c == "left mono") part += "channels=1:1:0:0";
-    else if (c == "right mono") part += "channels=1:1:1:0";
-    else if (c == "mixed mono") part += "pan=1:0.5:0.5";
+std::string ChannelFilter(ChannelMode channel) {
+  switch (channel) {
+    case ChannelMode::LeftStereo:
+      return "channels=2:2:0:0:0:1";
+    case ChannelMode::RightStereo:
+      return "channels=2:2:1:0:1:1";
+    case ChannelMode::LeftMono:
+      return "channels=1:1:0:0";
+    case ChannelMode::RightMono:
+      return "channels=1:1:1:0";
+    case ChannelMode::MixedMono:
+      return "pan=1:0.5:0.5";
+    case ChannelMode::Default:
+      break;
   }
-  if (volume) {
-    if (channel) part += ",";
-    part += s.audioVolume == "normalize" ? "volnorm" : "volume=" + s.audioVolume + "db:sc";
-  }
-  return part + " -srate " + s.audioSampleRate + " ";
+  return {};
 }
 
-std::string ScaleFilter(const std::string& videoSize, int sourceWidth, int sourceHeight) {
-  std::string size = TrimBlanks(AsciiLower(videoSize));
-  auto sep = size.find('x');
-  if (sep == std::string::npos) sep = size.find(':');
-  if (sep == std::string::npos) {
-    size = "320x240";
-    sep = 3;
-  }
-  const long w = LeadingNumber(size.substr(0, sep));
-  const long h = LeadingNumber(size.substr(sep + 1));
+std::string VolumeFilter(const ItemValues& v) {
+  return v.volume == VolumeKind::Normalize ? "volnorm" : "volume=" + v.gainDb + "db:sc";
+}
+
+std::string AudioFilterPart(const ItemValues& v) {
+  const bool channel = v.channel != ChannelMode::Default;
+  const bool volume = v.volume != VolumeKind::Default;
+  std::string part = (channel || volume) ? " -af " : " ";
+  if (channel) part += ChannelFilter(v.channel);
+  if (volume) part += (channel ? "," : "") + VolumeFilter(v);
+  return part + " -srate " + v.sampleRate + " ";
+}
+
+std::string ScaleFilter(int w, int h, int sourceWidth, int sourceHeight) {
   const std::string ws = std::to_string(w), hs = std::to_string(h);
   const std::string expand = ",harddup,expand=" + ws + ":" + hs + ":-1:-1:1 ";
   const double sourceRatio = static_cast<double>(sourceWidth) / sourceHeight;
@@ -100,31 +92,32 @@ std::string ScaleFilter(const std::string& videoSize, int sourceWidth, int sourc
   return " -vf scale=-2:" + hs + expand;
 }
 
-std::string StreamPart(const SourceItem& s) {
-  const bool audioKept = s.audioDisabled == "no";
-  if (AsciiLower(s.outputFormat) == "mp3") {
-    if (!audioKept) return " -nosound ";
-    return AudioFilterPart(s) + "  -ovc frameno -oac mp3lame -lameopts " + " cbr:br=" +
-           s.audioBitrate + ":mode=0 -of rawaudio ";
+std::string StreamPart(const ItemValues& v, int sourceWidth, int sourceHeight) {
+  if (v.mp3) {
+    if (!v.audioKept) return " -nosound ";
+    return AudioFilterPart(v) + "  -ovc frameno -oac mp3lame -lameopts " + " cbr:br=" +
+           v.audioKbps + ":mode=0 -of rawaudio ";
   }
-  std::string part = audioKept ? AudioFilterPart(s) : " -nosound ";
-  if (s.videoDisabled == "no") {
-    part += ScaleFilter(s.videoSize, s.videoWidth, s.videoHeight);
-    if (s.videoFrameRate != "default") part += " -ofps " + s.videoFrameRate;
-    part += CodecTemplate(s, audioKept);
+  std::string part = v.audioKept ? AudioFilterPart(v) : " -nosound ";
+  if (v.videoKept) {
+    part += ScaleFilter(v.width, v.height, sourceWidth, sourceHeight);
+    if (!v.frameRate.empty()) part += " -ofps " + v.frameRate;
+    part += CodecTemplate(v);
     return part;
   }
-  if (!audioKept) {
+  if (!v.audioKept) {
     part += " XXX ";
   } else {
-    part += " -oac lavc -lavcopts acodec=aac:abitrate=" + s.audioBitrate + " -ffourcc mp4v" +
+    part += " -oac lavc -lavcopts acodec=aac:abitrate=" + v.audioKbps + " -ffourcc mp4v" +
             kMp4Tail;
   }
   return part + " -ovc frameno -of rawaudio ";
 }
 
-std::string BuildEncodeCommand(const SourceItem& item, const Installation& installation) {
-  return QuoteArg(installation.EngineLocation()) + SourcePart(item) + StreamPart(item);
+std::string BuildEncodeCommand(const SourceItem& item, const ItemValues& values,
+                               const Installation& installation) {
+  return QuoteArg(installation.EngineLocation()) + SourcePart(item) +
+         StreamPart(values, item.videoWidth, item.videoHeight);
 }
 
 std::string PieceTail(const std::string& range, const std::string& output,

@@ -3,19 +3,27 @@
 
 #include <string>
 
+#include "settings/item_values.h"
 #include "settings/source_item.h"
 #include "platform/installation.h"
 
 namespace orv {
 
 // Engine location + source part + stream part. Pieces get PieceTail appended.
-std::string BuildEncodeCommand(const SourceItem& item, const Installation& installation);
+// The settings come as checked values only (ParseItemValues); the item gives
+// the source: its path, DVD selection and picture size.
+std::string BuildEncodeCommand(const SourceItem& item, const ItemValues& values,
+                               const Installation& installation);
 
 // The parts, exposed for the player and for tests.
 std::string SourcePart(const SourceItem& item);
-std::string AudioFilterPart(const ConversionSettings& s);
-std::string StreamPart(const SourceItem& item);
-std::string ScaleFilter(const std::string& videoSize, int sourceWidth, int sourceHeight);
+std::string AudioFilterPart(const ItemValues& values);
+// The filter of a channel mode ("" for the source's own channels), and of a
+// volume other than the default: encode and play lines share them.
+std::string ChannelFilter(ChannelMode channel);
+std::string VolumeFilter(const ItemValues& values);
+std::string StreamPart(const ItemValues& values, int sourceWidth, int sourceHeight);
+std::string ScaleFilter(int width, int height, int sourceWidth, int sourceHeight);
 
 // range + " -o " + quoted output + the working-folder option.
 std::string PieceTail(const std::string& range, const std::string& output,

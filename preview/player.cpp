@@ -7,7 +7,8 @@
 #include <thread>
 
 #include "engine/engine_stop.h"
-#include "settings/settings_check.h"
+#include "convert/encode_command.h"
+#include "settings/item_values.h"
 #include "settings/source_list.h"
 #include "platform/command_line.h"
 #include "platform/files.h"
@@ -25,32 +26,17 @@ std::string DvdRootOf(const std::string& sourcePath) {
   return std::string(1, sourcePath.back()) + ":\\";
 }
 
-std::string PlayAudioGroups(const std::string& audioChannel, const std::string& audioVolume) {
+std::string PlayAudioGroups(const ItemValues& values) {
   std::string groups;
-  const bool channel = audioChannel != "default";
-  if (channel) {
-    const std::string c = AsciiLower(audioChannel);
-    groups += " -af ";
-    if (c == "left stereo")
-      groups += "channels=2:2:0:0:0:1";
-    else if (c == "right stereo")
-      groups += "channels=2:2:1:0:1:1";
-    else if (c == "left mono")
-      groups += "channels=1:1:0:0";
-    else if (c == "right mono")
-      groups += "channels=1:1:1:0";
-    else if (c == "mixed mono")
-      groups += "pan=1:0.5:0.5";
-  }
-  if (audioVolume != "default") {
-    groups += channel ? "," : "  -af  ";
-    groups += audioVolume == "normalize" ? "volnorm" : "volume=" + audioVolume + "db:sc";
-  }
+  const bool channel = values.channel != ChannelMode::Default;
+  if (channel) groups += " -af " + ChannelFilter(values.channel);
+  if (values.volume != VolumeKind::Default)
+    groups += (channel ? "," : "  -af  ") + VolumeFilter(values);
   return groups;
 }
 
-std::string BuildPlayCommand(const SourceItem& item, double playStart, double playEnd,
-                             unsigned long windowId, const std::string& enginePath,
+std::string BuildPlayCommand(const SourceItem& item, const ItemValues& values, double playStart,
+                             double playEnd, unsigned long windowId, const std::string& enginePath,
                              const std::string& folder) {
   std::string line = QuoteArg(enginePath);
   if (item.isDvdTitle == 0) {
@@ -65,7 +51,7 @@ std::string BuildPlayCommand(const SourceItem& item, double playStart, double pl
     line += " vcd://2 -cdrom-device l:\\ ";
   }
   line += " -ss " + FormatFixed6(playStart) + " -endpos " + FormatFixed6(playEnd - playStart) + " ";
-  line += PlayAudioGroups(item.audioChannel, item.audioVolume);
+  line += PlayAudioGroups(values);
   line += " -framedrop -slave -wid " + std::to_string(windowId) +
           " -colorkey 0x000102 -keepaspect -priority abovenormal -ao dsound -vo directx  "
           "-currentfolder " +
@@ -107,15 +93,17 @@ void Player::Play(const SourceItem* selected) {
     shell_.Message(kNoSelection);
     return;
   }
-  if (const auto problem = CheckSettings(*selected, selected->duration)) {
-    shell_.Message(problem->Text());
+  FieldProblem problem;
+  const auto values = ParseItemValues(*selected, &problem);
+  if (!values) {
+    shell_.Message(problem.Text());
     return;
   }
   link_.PrepareFolder(link_.folder);
   link_.WriteControl(EngineCommand::Run);
   clipActive = selected->clipEnabled;
   if (selected->isDvdTitle == 1) dvdRoot = DvdRootOf(selected->sourcePath);
-  const std::string line = BuildPlayCommand(*selected, playStart, playEnd, view_.PanelWindowId(),
+  const std::string line = BuildPlayCommand(*selected, *values, playStart, playEnd, view_.PanelWindowId(),
                                             link_.installation().EngineLocation(), link_.folder);
   enginePid_ = -1;
   LaunchResult result = link_.Launch(line, false, [this](int pid) { enginePid_ = pid; });

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/shell.h"
+#include "settings/item_values.h"
 #include "settings/source_item.h"
 #include "engine/engine_link.h"
 #include "engine/identify.h"
@@ -36,11 +37,11 @@ class PlayerView {
 
 // The play command line, piece by piece: source, range, channel and volume
 // groups, and the fixed tail with the panel's window id.
-std::string BuildPlayCommand(const SourceItem& item, double playStart, double playEnd,
-                             unsigned long windowId, const std::string& enginePath,
+std::string BuildPlayCommand(const SourceItem& item, const ItemValues& values, double playStart,
+                             double playEnd, unsigned long windowId, const std::string& enginePath,
                              const std::string& folder);
-// " -af ..." groups of the play line ("" when both are "default").
-std::string PlayAudioGroups(const std::string& audioChannel, const std::string& audioVolume);
+// " -af ..." groups of the play line ("" when both are the defaults).
+std::string PlayAudioGroups(const ItemValues& values);
 // "E:\" for "DVD_DRIVE_E".
 std::string DvdRootOf(const std::string& sourcePath);
 

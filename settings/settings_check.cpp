@@ -130,11 +130,17 @@ std::optional<FieldProblem> ClipProblem(const ConversionSettings& s, double dura
 
 std::string FieldValueProblem(const std::string& caption, const std::string& value) {
   for (const auto& [name, rule] : Rules())
-    if (caption == name) return rule(value);
+    if (caption == name) return rule(TrimBlanks(value));
   return {};
 }
 
 std::optional<FieldProblem> CheckSettings(const ConversionSettings& s, double duration) {
+  if (auto problem = CheckSettingsTexts(s)) return problem;
+  if (s.clipEnabled) return ClipProblem(s, duration);
+  return std::nullopt;
+}
+
+std::optional<FieldProblem> CheckSettingsTexts(const ConversionSettings& s) {
   const std::pair<const char*, const std::string*> fields[] = {
       {"Output format", &s.outputFormat},      {"Split", &s.splitMode},
       {"Video codec", &s.videoCodec},          {"Video size", &s.videoSize},
@@ -147,7 +153,6 @@ std::optional<FieldProblem> CheckSettings(const ConversionSettings& s, double du
   for (const auto& [caption, value] : fields)
     if (std::string reason = FieldValueProblem(caption, *value); !reason.empty())
       return FieldProblem{caption, *value, reason};
-  if (s.clipEnabled) return ClipProblem(s, duration);
   return std::nullopt;
 }
 

@@ -26,6 +26,8 @@ std::string FieldValueProblem(const std::string& caption, const std::string& val
 // The first field of these settings that cannot be used, or nothing. The
 // clip is checked against the source's length when it is known (> 0).
 std::optional<FieldProblem> CheckSettings(const ConversionSettings& settings, double duration);
+// The same for the texts only, without the clip.
+std::optional<FieldProblem> CheckSettingsTexts(const ConversionSettings& settings);
 
 // Names in the case the command-line builders compare them in ("Default"
 // becomes "default", "Left Mono" "left mono", "H264" "h264"): texts are

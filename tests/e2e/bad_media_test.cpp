@@ -145,7 +145,7 @@ TEST_F(BadMediaTest, EveryFileEndsCleanlyInIdentifyAndEveryProfile) {
       item.videoHeight = info.videoHeight;
       const fs::path out = dir_ / ("out." + orv::ProfileExtension(profile));
       fs::remove(out);
-      std::vector<std::string> args = splitCommand(orv::BuildEncodeCommand(item, installation) +
+      std::vector<std::string> args = splitCommand(orv::BuildEncodeCommand(item, *orv::ParseItemValues(item), installation) +
                                                    orv::PieceTail("", out.string(), folderArg()));
       args.erase(args.begin());  // the GUI's engine path; ours is started
       const auto limit = std::chrono::milliseconds(

@@ -117,7 +117,7 @@ class DvdTest : public EngineTest {
     orv::Installation installation;
     installation.programFolder = dir_.string() + "/";
     installation.engineFolder = fs::path(ORV_ENGINE_PATH).parent_path().string();
-    return runGuiLine(orv::BuildEncodeCommand(item, installation) +
+    return runGuiLine(orv::BuildEncodeCommand(item, *orv::ParseItemValues(item), installation) +
                       orv::PieceTail(range, out.string(), folderArg()));
   }
 
@@ -312,8 +312,9 @@ class DvdPlayTest : public DvdTest {
 TEST_F(DvdPlayTest, PlaysAChapterWithItsSubtitleIntoTheWindowAndEndsByItself) {
   Panel panel(320, 240);
   // Chapter 2 of title 1 (2 s to 4 s), while the subtitle shows.
-  const std::string line = orv::BuildPlayCommand(DvdItem('E', 1, 2, 2, 0, 0), 0.0, 2.0, panel.id(),
-                                                 ORV_ENGINE_PATH, dir_.string() + "/");
+  const orv::SourceItem item = DvdItem('E', 1, 2, 2, 0, 0);
+  const std::string line = orv::BuildPlayCommand(item, *orv::ParseItemValues(item), 0.0, 2.0,
+                                                 panel.id(), ORV_ENGINE_PATH, dir_.string() + "/");
   std::vector<std::string> args = splitCommand(line);
   args.erase(args.begin());
   engine_ = start(args, dir_);

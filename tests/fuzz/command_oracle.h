@@ -19,8 +19,11 @@ inline void CheckEncodeLine(const SourceItem& item, const Installation& installa
       "-af",  "-srate",     "-vf",      "-ofps",    "-oac",    "-ovc",       "-lavcopts",
       "-of",  "-lavfopts",  "-ffourcc", "-nosound", "-lameopts", "-dvd-device", "-chapter",
       "-aid", "-sid"};
+  // Settings that passed the reader are values, always.
+  const std::optional<ItemValues> values = ParseItemValues(item);
+  if (!values) std::abort();
   const std::vector<std::string> words =
-      SplitCommandLine(BuildEncodeCommand(item, installation));
+      SplitCommandLine(BuildEncodeCommand(item, *values, installation));
   if (words.size() < 2 || words[0] != installation.EngineLocation()) std::abort();
   if (!IsDvdSource(item.sourcePath) && words[1] != item.sourcePath) std::abort();
   std::map<std::string, int> seen;

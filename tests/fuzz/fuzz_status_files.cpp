@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     item->outputPath = "/out/source." + context.extension;
     item->outputFormat = context.extension;
     InitFileItem(*item, context, *link.mediaInfo);
-    BuildEncodeCommand(*item, inst);
+    if (const auto values = ParseItemValues(*item)) BuildEncodeCommand(*item, *values, inst);
     ComputeProgress(*item, 1, 1, position);
     items.push_back(std::move(item));
   }
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     choice.subtitle = 0;
     DvdItemContext context{"/out/", 0, "mp4", nullptr};
     if (auto item = MakeDvdItem(items, choice.Result(), context, *link.mediaInfo))
-      BuildEncodeCommand(*item, inst);
+      if (const auto values = ParseItemValues(*item)) BuildEncodeCommand(*item, *values, inst);
   }
   return 0;
 }

@@ -19,6 +19,19 @@ SourceItem FileItem(int profile, int w = 640, int h = 480) {
 
 const Installation kInst{"/app/", "/app/"};
 
+ItemValues V(const SourceItem& item) {
+  const auto values = ParseItemValues(item);
+  EXPECT_TRUE(values) << "settings that are no values";
+  return values.value_or(ItemValues{});
+}
+std::string BuildEncodeCommand(const SourceItem& item, const Installation& inst) {
+  return orv::BuildEncodeCommand(item, V(item), inst);
+}
+std::string StreamPart(const SourceItem& item) {
+  return orv::StreamPart(V(item), item.videoWidth, item.videoHeight);
+}
+std::string AudioFilterPart(const SourceItem& item) { return orv::AudioFilterPart(V(item)); }
+
 TEST(EncodeCommand, H264WithAudioExample) {
   SourceItem item = FileItem(2);
   EXPECT_EQ(BuildEncodeCommand(item, kInst),
@@ -74,16 +87,16 @@ TEST(EncodeCommand, DisabledStreams) {
 }
 
 TEST(EncodeCommand, ScaleFitsTheWiderSide) {
-  EXPECT_EQ(ScaleFilter("320x240", 720, 576), " -vf scale=-2:240,harddup,expand=320:240:-1:-1:1 ");
-  EXPECT_EQ(ScaleFilter("320x240", 1280, 720), " -vf scale=320:-2,harddup,expand=320:240:-1:-1:1 ");
-  EXPECT_EQ(ScaleFilter("320x240", 640, 480), " -vf scale=320:-2,harddup,expand=320:240:-1:-1:1 ");
-  EXPECT_EQ(ScaleFilter("  640X480 ", 1280, 720),
-            " -vf scale=640:-2,harddup,expand=640:480:-1:-1:1 ");
-  EXPECT_EQ(ScaleFilter("400:300", 100, 100), " -vf scale=-2:300,harddup,expand=400:300:-1:-1:1 ");
-  EXPECT_EQ(ScaleFilter("big", 100, 100), " -vf scale=-2:240,harddup,expand=320:240:-1:-1:1 ");
-  // No source size: fit the height; no target height: fit the width.
-  EXPECT_EQ(ScaleFilter("320x240", 0, 0), " -vf scale=-2:240,harddup,expand=320:240:-1:-1:1 ");
-  EXPECT_EQ(ScaleFilter("320x", 640, 480), " -vf scale=320:-2,harddup,expand=320:0:-1:-1:1 ");
+  EXPECT_EQ(ScaleFilter(320, 240, 720, 576), " -vf scale=-2:240,harddup,expand=320:240:-1:-1:1 ");
+  EXPECT_EQ(ScaleFilter(320, 240, 1280, 720), " -vf scale=320:-2,harddup,expand=320:240:-1:-1:1 ");
+  EXPECT_EQ(ScaleFilter(320, 240, 640, 480), " -vf scale=320:-2,harddup,expand=320:240:-1:-1:1 ");
+  // A typed size in another case and with blanks is the same size.
+  SourceItem item = FileItem(0, 1280, 720);
+  item.videoSize = "  640X480 ";
+  EXPECT_NE(StreamPart(item).find(" -vf scale=640:-2,harddup,expand=640:480:-1:-1:1 "),
+            std::string::npos);
+  // No source size: fit the height.
+  EXPECT_EQ(ScaleFilter(320, 240, 0, 0), " -vf scale=-2:240,harddup,expand=320:240:-1:-1:1 ");
 }
 
 TEST(EncodeCommand, ChannelAndVolumeFilters) {
@@ -99,9 +112,9 @@ TEST(EncodeCommand, ChannelAndVolumeFilters) {
   item.audioChannel = "right stereo";
   item.audioVolume = "-20";
   EXPECT_EQ(AudioFilterPart(item), " -af channels=2:2:1:0:1:1,volume=-20db:sc -srate 44100 ");
-  item.audioChannel = "surround";  // unknown: -af with nothing after it
+  item.audioChannel = "surround";  // no channel mode: no line at all
   item.audioVolume = "default";
-  EXPECT_EQ(AudioFilterPart(item), " -af  -srate 44100 ");
+  EXPECT_FALSE(ParseItemValues(item));
 }
 
 TEST(EncodeCommand, DvdSourceParts) {

@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include "preview/player.h"
+#include "settings/option_tables.h"
 
 namespace orv {
 namespace {
 
 SourceItem FileItem() {
   SourceItem item;
+  ApplyNewItemDefaults(0, item);
   item.sourcePath = "/v/a.avi";
   item.audioChannel = "default";
   item.audioVolume = "default";
@@ -23,10 +25,19 @@ TEST(PlayCommand, FileWithChannelAndVolume) {
   SourceItem item = FileItem();
   item.audioChannel = "Left Mono";
   item.audioVolume = "normalize";
-  EXPECT_EQ(BuildPlayCommand(item, 10, 30, 4242, "/app/orvantic-engine", "/work/f/"),
+  EXPECT_EQ(BuildPlayCommand(item, *ParseItemValues(item), 10, 30, 4242, "/app/orvantic-engine", "/work/f/"),
             "\"/app/orvantic-engine\" \"/v/a.avi\"  -ss 10.000000 -endpos 20.000000  -af "
             "channels=1:1:0:0,volnorm" +
                 kTail);
+}
+
+std::string PlayAudioGroups(const std::string& channel, const std::string& volume) {
+  SourceItem item = FileItem();
+  item.audioChannel = channel;
+  item.audioVolume = volume;
+  const auto values = ParseItemValues(item);
+  if (!values) return "refused";
+  return orv::PlayAudioGroups(*values);
 }
 
 TEST(PlayCommand, AudioGroupsJoinOrStandAlone) {
@@ -35,8 +46,9 @@ TEST(PlayCommand, AudioGroupsJoinOrStandAlone) {
   EXPECT_EQ(PlayAudioGroups("mixed mono", "-3"), " -af pan=1:0.5:0.5,volume=-3db:sc");
   EXPECT_EQ(PlayAudioGroups("RIGHT STEREO", "default"), " -af channels=2:2:1:0:1:1");
   EXPECT_EQ(PlayAudioGroups("default", "6"), "  -af  volume=6db:sc");
-  // The volume text is compared as it stands.
-  EXPECT_EQ(PlayAudioGroups("default", "Normalize"), "  -af  volume=Normalizedb:sc");
+  // Names are names in any case; a text that is no value makes no line.
+  EXPECT_EQ(PlayAudioGroups("default", "Normalize"), "  -af  volnorm");
+  EXPECT_EQ(PlayAudioGroups("default", "loud"), "refused");
 }
 
 TEST(PlayCommand, DvdTitleAndVideoCd) {
@@ -49,11 +61,11 @@ TEST(PlayCommand, DvdTitleAndVideoCd) {
   dvd.dvdAudioStreamId = -1;
   dvd.dvdSubtitleId = -1;
   EXPECT_EQ(
-      BuildPlayCommand(dvd, 0, 60, 4242, "/e", "/work/f/"),
+      BuildPlayCommand(dvd, *ParseItemValues(dvd), 0, 60, 4242, "/e", "/work/f/"),
       "\"/e\" -dvd-device  E:\\ dvd://3 -chapter 2-5  -ss 0.000000 -endpos 60.000000 " + kTail);
   dvd.dvdAudioStreamId = 129;
   dvd.dvdSubtitleId = 32;
-  EXPECT_NE(BuildPlayCommand(dvd, 0, 60, 4242, "/e", "/work/f/")
+  EXPECT_NE(BuildPlayCommand(dvd, *ParseItemValues(dvd), 0, 60, 4242, "/e", "/work/f/")
                 .find("-chapter 2-5  -aid 129  -sid 32  -ss"),
             std::string::npos);
   EXPECT_EQ(DvdRootOf("DVD_DRIVE_E"), "E:\\");
@@ -61,14 +73,14 @@ TEST(PlayCommand, DvdTitleAndVideoCd) {
 
   SourceItem vcd = FileItem();
   vcd.isDvdTitle = 2;
-  EXPECT_EQ(BuildPlayCommand(vcd, 1.5, 2, 4242, "/e", "/work/f/"),
+  EXPECT_EQ(BuildPlayCommand(vcd, *ParseItemValues(vcd), 1.5, 2, 4242, "/e", "/work/f/"),
             "\"/e\" vcd://2 -cdrom-device l:\\  -ss 1.500000 -endpos 0.500000 " + kTail);
 }
 
 TEST(PlayCommand, SourceNamesCannotInjectOptions) {
   SourceItem item = FileItem();
   item.sourcePath = "/v/x\" -o \"/etc/passwd.avi";
-  const std::string line = BuildPlayCommand(item, 0, 1, 1, "/e", "/f/");
+  const std::string line = BuildPlayCommand(item, *ParseItemValues(item), 0, 1, 1, "/e", "/f/");
   EXPECT_NE(line.find("\"/v/x\\\" -o \\\"/etc/passwd.avi\""), std::string::npos) << line;
 }
 

@@ -109,7 +109,8 @@ TEST(SettingsCheck, NamesAreNormalisedToTheTablesSpelling) {
   typed.videoCodec = "H264";
   NormaliseSettings(typed);
   Installation installation;
-  EXPECT_EQ(BuildEncodeCommand(typed, installation), BuildEncodeCommand(plain, installation));
+  EXPECT_EQ(BuildEncodeCommand(typed, *ParseItemValues(typed), installation),
+            BuildEncodeCommand(plain, *ParseItemValues(plain), installation));
 }
 
 TEST(SettingsCheck, AProfileWithOtherRowsOrBadValuesIsRefused) {

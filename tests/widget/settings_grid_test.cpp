@@ -405,9 +405,9 @@ TEST_F(SettingsGridTest, ATypedTextThatIsNoValueIsRefusedInTheEditor) {
   QLineEdit* edit = grid->ComboBox()->lineEdit();
   ASSERT_NE(edit, nullptr);
   edit->clear();
-  QTest::keyClicks(edit, "12 00");
+  QTest::keyClicks(edit, "12,00");
   QCoreApplication::processEvents();
-  EXPECT_EQ(grid->EditorProblem(), "Video bitrate '12 00' is not a number");
+  EXPECT_EQ(grid->EditorProblem(), "Video bitrate '12,00' is not a number");
   EXPECT_EQ(Item(0).videoBitrate, "12");  // the last text that was a value
   QTest::keyClick(edit, Qt::Key_Backspace);
   QTest::keyClick(edit, Qt::Key_Backspace);
