@@ -80,8 +80,14 @@ LaunchResult EngineLink::LaunchLogged(const std::string& commandLine, std::strin
   LaunchResult result =
       LaunchEngine(commandLine, true, Tracking(onStarted), folder.empty() ? "" : logPath);
   trackedPid_ = -1;
-  messages.clear();
-  if (std::FILE* f = std::fopen(logPath.c_str(), "rb")) {
+  messages = ReadLogTail(logPath);
+  if (onMessages && !messages.empty()) onMessages(messages);
+  return result;
+}
+
+std::string EngineLink::ReadLogTail(const std::string& path) {
+  std::string messages;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
     constexpr long kTail = 16 * 1024;
     if (std::fseek(f, 0, SEEK_END) == 0) {
       long size = std::ftell(f);
@@ -92,8 +98,7 @@ LaunchResult EngineLink::LaunchLogged(const std::string& commandLine, std::strin
     while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) messages.append(buffer, n);
     std::fclose(f);
   }
-  if (onMessages && !messages.empty()) onMessages(messages);
-  return result;
+  return messages;
 }
 
 namespace {
@@ -152,9 +157,10 @@ LaunchResult EngineLink::RunIdentify(const std::string& source, bool wait, bool 
 }
 
 LaunchResult EngineLink::Launch(const std::string& commandLine, bool wait,
-                                const std::function<void(int pid)>& onStarted) const {
+                                const std::function<void(int pid)>& onStarted,
+                                const std::string& errorLog) const {
   if (onLaunch) onLaunch(commandLine);
-  LaunchResult result = LaunchEngine(commandLine, wait, Tracking(onStarted));
+  LaunchResult result = LaunchEngine(commandLine, wait, Tracking(onStarted), errorLog);
   if (wait) trackedPid_ = -1;
   return result;
 }

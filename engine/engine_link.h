@@ -18,6 +18,8 @@ namespace orv {
 inline constexpr const char* kEngineBusyMessage = "Please stop converting or playing the movie!";
 // The engine's messages of the last encode run, in the working folder.
 inline constexpr const char* kEngineLogFile = "engine.log";
+// The player's messages, beside it.
+inline constexpr const char* kPlayLogFile = "play.log";
 
 // The reason in the engine's messages: its last error line without the
 // program prefix; "" when it wrote none (warnings are not reasons).
@@ -52,8 +54,12 @@ class EngineLink {
 
   // Every engine start goes through here, so an observer sees each command
   // line exactly as started.
+  // errorLog, when given, receives the engine's messages.
   LaunchResult Launch(const std::string& commandLine, bool wait,
-                      const std::function<void(int pid)>& onStarted = {}) const;
+                      const std::function<void(int pid)>& onStarted = {},
+                      const std::string& errorLog = {}) const;
+  // The last kTail bytes of a log the engine wrote its messages to.
+  static std::string ReadLogTail(const std::string& path);
 
   // A waiting launch whose stderr goes to kEngineLogFile; the messages are
   // returned (the last 16 KiB at most) and passed to onMessages.

@@ -106,8 +106,16 @@ void Player::Play(const SourceItem* selected) {
   const std::string line = BuildPlayCommand(*selected, *values, playStart, playEnd, view_.PanelWindowId(),
                                             link_.installation().EngineLocation(), link_.folder);
   enginePid_ = -1;
-  LaunchResult result = link_.Launch(line, false, [this](int pid) { enginePid_ = pid; });
-  if (!result.started) return;
+  DeleteByName(link_.positionPath);
+  LaunchResult result = link_.Launch(line, false, [this](int pid) { enginePid_ = pid; },
+                                     link_.folder + kPlayLogFile);
+  if (!result.started) {
+    shell_.Message(std::string(kPlayFailed) + "the engine could not be started.");
+    return;
+  }
+  startedAt_ = std::chrono::steady_clock::now();
+  showedPicture_ = false;
+  watching_ = true;
   playerStarted_ = 1;
   SetRunning(true);
   view_.StartPlayTimer();
@@ -132,14 +140,27 @@ void Player::Halt() {
   else if (outcome.killed)
     shell_.Message(kPlayerKilled);
   playerStarted_ = 0;
+  watching_ = false;  // stopped by the user: no failure to tell
   view_.SetPauseScreen(false);
 }
 
 void Player::OnPlayTimer() {
-  if (EngineRunning()) return;
+  if (EngineRunning()) {
+    if (!showedPicture_ && link_.ReadPosition() >= 0) showedPicture_ = true;
+    return;
+  }
   SetRunning(false);
   view_.StopPlayTimer();
   view_.SetPauseScreen(false);
+  // An engine that ended at once, or before its first picture, says why in
+  // its messages: the user reads them rather than a Play button that only
+  // flips back.
+  if (!watching_) return;
+  watching_ = false;
+  const bool early = std::chrono::steady_clock::now() - startedAt_ < kPlayStartWindow;
+  if (!early && showedPicture_) return;
+  const std::string reason = LastEngineError(EngineLink::ReadLogTail(link_.folder + kPlayLogFile));
+  if (!reason.empty()) shell_.Message(kPlayFailed + reason);
 }
 
 void Player::OnTitleBandPressed() {

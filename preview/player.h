@@ -21,6 +21,9 @@ inline constexpr int kPlayTimerMs = 41;
 // How long Stop keeps asking before it ends the engine itself.
 inline constexpr std::chrono::milliseconds kStopPatience{2000};
 inline constexpr std::chrono::milliseconds kStopGiveUp{6000};
+// A player that ends sooner than this, or before its first picture, failed.
+inline constexpr std::chrono::milliseconds kPlayStartWindow{1000};
+inline constexpr const char* kPlayFailed = "The video cannot be played: ";
 
 // What the player needs from its window.
 class PlayerView {
@@ -83,6 +86,10 @@ class Player {
   std::function<EngineActivity()> activity_;
   int playerStarted_ = 0;
   int enginePid_ = -1;
+  // For telling why a Play ended before it showed anything.
+  std::chrono::steady_clock::time_point startedAt_;
+  bool showedPicture_ = false;
+  bool watching_ = false;
 };
 
 }  // namespace orv

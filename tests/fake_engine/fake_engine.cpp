@@ -12,6 +12,7 @@
 //   subs                     DVD subtitles, names separated by ","
 //   warn                     an encode run says this warning on stderr
 //   identify_ms              an identification hangs this long, deaf to Stop
+//   play_error               a play run says this error on stderr and fails at once
 // Every start appends its arguments to <folder>/fake_log.txt, one line per
 // start, the arguments separated by '|'.
 #include <unistd.h>
@@ -81,6 +82,10 @@ int main(int argc, char** argv) {
   };
   const int exitStatus = static_cast<int>(num("exit", 0));
 
+  if (!identify && output.empty() && cfg.count("play_error")) {
+    std::fprintf(stderr, "orvantic-engine: %s\n", cfg["play_error"].c_str());
+    return 1;
+  }
   if (identify) {
     std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(num("identify_ms", 0))));
     if (cfg.count("duration")) {

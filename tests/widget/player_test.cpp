@@ -225,3 +225,28 @@ TEST_F(PlayerTest, ASelectionMadeWithoutAClickPlaysTheWholeItem) {
 
 }  // namespace
 }  // namespace orv
+
+namespace orv {
+namespace {
+
+// A Play that cannot start says why, in the engine's own words; a player the
+// user stops, or one that played, says nothing.
+TEST_F(PlayerTest, APlayThatCannotStartSaysWhy) {
+  WriteText(dir / "fake.cfg", "play_error=window 28 does not exist\n");
+  Select(0);
+  window.OnCommand(ids::kPlayPause);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !shell.messages.empty(); }, 5000));
+  EXPECT_EQ(shell.messages.back(), std::string(kPlayFailed) + "window 28 does not exist");
+  EXPECT_FALSE(window.player().playerRunning);
+
+  shell.messages.clear();
+  WriteText(dir / "fake.cfg", "run_ms=60000\nstep=0.1\n");
+  window.OnCommand(ids::kPlayPause);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Running(); }, 5000));
+  window.OnCommand(ids::kStopPlaying);
+  QTest::qWait(200);
+  EXPECT_TRUE(shell.messages.empty());
+}
+
+}  // namespace
+}  // namespace orv
