@@ -19,6 +19,7 @@
 #include "platform/instance_lock.h"
 #include "settings/grid_rows.h"
 #include "settings/option_tables.h"
+#include "platform/dvd_drives.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "settings/profile_file.h"
@@ -138,6 +139,13 @@ class ProgressPrinter {
   std::string lastLeft_;
 };
 
+std::vector<std::string> DriveRoots(const Installation& installation) {
+  std::vector<std::string> roots;
+  for (const DvdDrive& drive : ListDvdDrives(installation.SettingsFilePath()))
+    roots.push_back(drive.root);
+  return roots;
+}
+
 bool IsProjectFile(const std::string& path) {
   return path.size() > 4 && AsciiLower(path.substr(path.size() - 4)) == ".vpt";
 }
@@ -145,27 +153,23 @@ bool IsProjectFile(const std::string& path) {
 // Adds a project's items as the window's Open Project does, without
 // clearing the list; says what was left out and why. False when anything
 // was.
-bool AddProject(const std::string& path, const std::string& outputFolder, ItemList& items) {
+bool AddProject(const std::string& path, const std::string& outputFolder,
+                const std::vector<std::string>& driveRoots, ItemList& items) {
   ProjectContents contents;
-  const ProjectLoad result = LoadProjectFile(path, &contents);
+  const ProjectLoad result = LoadProjectFile(
+      path, &contents, [&](const SourceItem& item) { return SourceUnavailable(item, driveRoots); });
   if (result == ProjectLoad::OpenFailed) {
-    std::cerr << "orvantic: " << path << ": cannot be opened\n";
+    std::cerr << "orvantic: " << contents.error << "\n";
     return false;
   }
   bool all = result == ProjectLoad::Ok;
   if (!all) std::cerr << "orvantic: " << contents.error << "\n";
-  ItemList added;
-  for (auto& item : contents.items) {
-    if (!FileExists(item->sourcePath)) {
-      std::cerr << "orvantic: " << path << ": " << item->sourcePath
-                << ": the source is not there; left out\n";
-      all = false;
-      continue;
-    }
-    added.push_back(std::move(item));
+  for (const std::string& line : contents.leftOut) {
+    std::cerr << "orvantic: " << path << ": " << line << "; left out\n";
+    all = false;
   }
-  if (!outputFolder.empty()) RebaseOutputPaths(added, outputFolder);
-  for (auto& item : added) items.push_back(std::move(item));
+  if (!outputFolder.empty()) RebaseOutputPaths(contents.items, outputFolder);
+  for (auto& item : contents.items) items.push_back(std::move(item));
   return all;
 }
 
@@ -344,7 +348,8 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
   bool allAdded = true;
   for (const auto& file : options.files) {
     if (IsProjectFile(file)) {
-      allAdded = AddProject(file, options.outputFolder, items) && allAdded;
+      allAdded =
+          AddProject(file, options.outputFolder, DriveRoots(installation), items) && allAdded;
       continue;
     }
     switch (AddFile(items, file, context, link)) {
@@ -366,8 +371,9 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
   }
 
   if (!options.saveProject.empty()) {
-    if (!SaveProjectFile(options.saveProject, items)) {
-      std::cerr << "orvantic: " << options.saveProject << ": cannot be written\n";
+    std::string reason;
+    if (!SaveProjectFile(options.saveProject, items, &reason)) {
+      std::cerr << "orvantic: cannot save " << options.saveProject << ": " << reason << "\n";
       return 1;
     }
     std::cout << "Project saved: " << options.saveProject << " (" << items.size()

@@ -181,9 +181,10 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   void StopPlayTimer() override;
   unsigned long PanelWindowId() override;
   void ShowOutputPaths();
-  // The save dialog, then save(path); "Project saved!" or "Failed!" after it.
+  // The save dialog, then save(path), which gives "" or the reason it failed;
+  // "Project saved!", or "Failed!" with the file and the reason, after it.
   void SaveThroughDialog(const char* filter, const char* extension,
-                         const std::function<bool(const std::string&)>& save);
+                         const std::function<std::string(const std::string&)>& save);
   std::vector<std::string> DvdDriveRoots() const;
   void OpenHelp();
   // Runs fn on the GUI thread and waits for it.

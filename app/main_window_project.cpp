@@ -12,21 +12,31 @@
 namespace orv {
 
 void MainWindow::SaveThroughDialog(const char* filter, const char* extension,
-                                   const std::function<bool(const std::string&)>& save) {
+                                   const std::function<std::string(const std::string&)>& save) {
   setFocus(Qt::OtherFocusReason);
   FileDialogOptions options;
   options.filter = filter;
   options.defaultExtension = extension;
   const std::string path = shell_.SaveFile(options);
   if (path.empty()) return;
-  shell_.Message(save(path) ? kFileSaved : kFileFailed, kMessageCaption);
+  const std::string reason = save(path);
+  if (reason.empty())
+    shell_.Message(kFileSaved, kMessageCaption);
+  else
+    shell_.Message(std::string(kFileFailed) + "\n\nCannot save " + path + ": " + reason,
+                   kMessageCaption);
 }
 
 void MainWindow::SaveProject() {
   SaveThroughDialog(kProjectSaveFilter, kProjectExtension, [this](const std::string& path) {
-    // Saving is allowed during a run, which may be writing an item.
-    std::lock_guard lock(batch_->itemsMutex());
-    return SaveProjectFile(path, items_);
+    std::string bytes;
+    {
+      // Saving is allowed during a run, which may be writing an item; the
+      // run need not wait for the disk.
+      std::lock_guard lock(batch_->itemsMutex());
+      bytes = ProjectBytes(items_);
+    }
+    return WriteFileAtomically(path, bytes);
   });
 }
 
@@ -37,21 +47,30 @@ void MainWindow::OpenProject() {
   options.defaultExtension = kProjectExtension;
   const std::vector<std::string> files = shell_.OpenFiles(options);
   if (files.empty()) return;
-  if (!ClearList()) return;
+  // The file is read before the list goes: one that cannot be read leaves
+  // the list as it was.
+  const std::vector<std::string> roots = DvdDriveRoots();
   ProjectContents contents;
-  const ProjectLoad result = LoadProjectFile(files.front(), &contents);
+  const ProjectLoad result = LoadProjectFile(files.front(), &contents, [&](const SourceItem& item) {
+    return SourceUnavailable(item, roots);
+  });
   if (result == ProjectLoad::OpenFailed) {
-    shell_.Message(kFileFailed, kMessageCaption);
+    shell_.Message(std::string(kFileFailed) + "\n\n" + contents.error, kMessageCaption);
     return;
   }
-  // Items whose source has gone are left out without a word; the rest come
-  // back as stored, without being identified again.
+  if (!ClearList()) return;
+  // Items come back as stored, without being identified again.
   for (auto& item : contents.items) {
-    if (!FileExists(item->sourcePath)) continue;
     items_.push_back(std::move(item));
     list_->AppendRow(*items_.back());
   }
-  if (result == ProjectLoad::Damaged) shell_.Message(contents.error, kMessageCaption);
+  std::string message = result == ProjectLoad::Damaged ? contents.error : "";
+  if (!contents.leftOut.empty()) {
+    if (!message.empty()) message += "\n\n";
+    message += "Some items of " + files.front() + " were left out:";
+    for (const std::string& line : contents.leftOut) message += "\n" + line;
+  }
+  if (!message.empty()) shell_.Message(message, kMessageCaption);
 }
 
 void MainWindow::ShowVideoInformation() {

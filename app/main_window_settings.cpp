@@ -76,8 +76,11 @@ void MainWindow::ApplyProfile() {
 }
 
 void MainWindow::SaveProfileAs() {
-  SaveThroughDialog(kProfileFilter, kProfileExtension,
-                    [this](const std::string& path) { return SaveProfileFile(path, gridRows_); });
+  SaveThroughDialog(kProfileFilter, kProfileExtension, [this](const std::string& path) {
+    std::string reason;
+    SaveProfileFile(path, gridRows_, &reason);
+    return reason;
+  });
 }
 
 void MainWindow::LoadProfile() {

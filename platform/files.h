@@ -1,6 +1,7 @@
 // Small file operations on exact names.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace orv {
@@ -21,5 +22,24 @@ std::string ComparablePath(const std::string& path);
 // True when the two paths name one file: the same device and inode when both
 // exist, otherwise the same comparable path. Empty paths name nothing.
 bool SameFile(const std::string& a, const std::string& b);
+
+// Replaces the file at path with bytes so that, whatever happens (a full
+// disk, a crash, a power cut), the file holds either its old or its new
+// contents, never a part: the bytes go to a new file in the same folder,
+// reach the disk, and that file is renamed over the old one. An existing
+// file keeps its permission bits (and owner where allowed); a symbolic link
+// stays a link and its target gets the new contents. Returns "" on success,
+// else the system's reason ("No space left on device"); the old file is then
+// as it was and no temporary file stays.
+std::string WriteFileAtomically(const std::string& path, const std::string& bytes);
+
+enum class FileReadResult { Ok, OpenFailed, TooLarge };
+// The whole file, refused unread when it holds more than maxBytes. On
+// OpenFailed, *reason (when given) gets the system's reason.
+FileReadResult ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string* bytes,
+                             std::string* reason = nullptr);
+
+// The system's text for an errno value.
+std::string SystemReason(int error);
 
 }  // namespace orv

@@ -18,7 +18,9 @@ std::string GetProfileString(const std::string& section, const std::string& key,
                              const std::string& defaultValue, const std::string& path,
                              std::size_t bufferSize = kProfileBufferSize);
 
-// Sets key in section to value. Returns false when the file cannot be written.
+// Sets key in section to value. The file is replaced whole (see
+// WriteFileAtomically): a write that fails leaves it as it was. Returns false
+// when the file cannot be written.
 bool WriteProfileString(const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path);
 

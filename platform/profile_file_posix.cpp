@@ -1,11 +1,11 @@
 #include "platform/profile_file.h"
 
-#include <cstdio>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace orv {
@@ -126,14 +126,9 @@ bool WriteProfileString(const std::string& section, const std::string& key,
     }
   }
 
-  std::string tmp = path + ".tmp";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    for (const auto& l : lines) out << l << '\n';
-    if (!out.flush()) return false;
-  }
-  return std::rename(tmp.c_str(), path.c_str()) == 0;
+  std::string text;
+  for (const auto& l : lines) text += l + '\n';
+  return WriteFileAtomically(path, text).empty();
 }
 
 }  // namespace orv

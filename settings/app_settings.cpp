@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "platform/profile_file.h"
+#include "platform/user_folders.h"
 
 namespace orv {
 
@@ -19,7 +20,8 @@ AppSettings ReadSettings(const std::string& file) {
   s.overWriteType = (ec == std::errc() && ptr != type.data() + start)
                         ? (type[0] == '-' ? -value : value)
                         : 0;
-  s.SetOutputPath(GetProfileString(kSettingsSection, kOutputPathKey, kDefaultOutputPath, file));
+  const std::string path = GetProfileString(kSettingsSection, kOutputPathKey, "", file);
+  s.SetOutputPath(path.empty() ? UserVideosFolder() : path);
   return s;
 }
 

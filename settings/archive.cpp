@@ -1,8 +1,6 @@
 #include "settings/archive.h"
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 
 namespace orv {
 namespace {
@@ -161,29 +159,6 @@ std::string Utf16LeToUtf8(std::string_view bytes) {
     AppendUtf8(out, u);
   }
   return out;
-}
-
-FileReadResult ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string* bytes) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return FileReadResult::OpenFailed;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return FileReadResult::OpenFailed;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size < 0) return FileReadResult::OpenFailed;
-  if (static_cast<uint64_t>(size) > maxBytes) return FileReadResult::TooLarge;
-  in.seekg(0, std::ios::beg);
-  bytes->assign(static_cast<std::size_t>(size), '\0');
-  if (size > 0 && !in.read(bytes->data(), size)) return FileReadResult::OpenFailed;
-  return FileReadResult::Ok;
-}
-
-bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  return static_cast<bool>(out);
 }
 
 }  // namespace orv

@@ -62,10 +62,4 @@ std::string ArchiveErrorText(ArchiveError error, const std::string& fileName);
 // UTF-16LE to UTF-8; unpaired surrogates become U+FFFD.
 std::string Utf16LeToUtf8(std::string_view bytes);
 
-enum class FileReadResult { Ok, OpenFailed, TooLarge };
-// The whole file, refused when it holds more than maxBytes.
-FileReadResult ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string* bytes);
-// Creates or truncates the file and writes the bytes; false on any failure.
-bool WriteFileBytes(const std::string& path, const std::string& bytes);
-
 }  // namespace orv

@@ -1,5 +1,6 @@
 #include "settings/profile_file.h"
 
+#include "platform/files.h"
 #include "settings/archive.h"
 #include "settings/settings_check.h"
 
@@ -70,8 +71,10 @@ ProfileLoad LoadProfileFile(const std::string& path, GridRows* rows, std::string
   return ParseProfile(bytes, path, rows, error) ? ProfileLoad::Ok : ProfileLoad::Damaged;
 }
 
-bool SaveProfileFile(const std::string& path, const GridRows& rows) {
-  return WriteFileBytes(path, ProfileBytes(rows));
+bool SaveProfileFile(const std::string& path, const GridRows& rows, std::string* reason) {
+  const std::string error = WriteFileAtomically(path, ProfileBytes(rows));
+  if (reason) *reason = error;
+  return error.empty();
 }
 
 }  // namespace orv

@@ -25,6 +25,8 @@ enum class ProfileLoad { Ok, OpenFailed, Damaged };
 std::string ProfileRowsProblem(const GridRows& rows);
 // Reads the file; on Damaged *error holds the message to show.
 ProfileLoad LoadProfileFile(const std::string& path, GridRows* rows, std::string* error);
-bool SaveProfileFile(const std::string& path, const GridRows& rows);
+// Saved whole or not at all (WriteFileAtomically); on failure *reason (when
+// given) is the system's reason and the old file is as it was.
+bool SaveProfileFile(const std::string& path, const GridRows& rows, std::string* reason = nullptr);
 
 }  // namespace orv

@@ -1,5 +1,7 @@
 #include "settings/project_file.h"
 
+#include "platform/dvd_drives.h"
+#include "platform/files.h"
 #include "settings/settings_check.h"
 
 namespace orv {
@@ -106,7 +108,7 @@ std::string ProjectBytes(const ItemList& items) {
 }
 
 ProjectLoad ParseProject(const std::string& bytes, const std::string& fileName,
-                         ProjectContents* contents) {
+                         ProjectContents* contents, const ItemCheck& usable) {
   ArchiveReader in(bytes);
   contents->items.clear();
   contents->leftOut.clear();
@@ -137,6 +139,7 @@ ProjectLoad ParseProject(const std::string& bytes, const std::string& fileName,
     std::string problem = StoredPathsProblem(*item);
     if (const auto settings = CheckSettings(*item, item->duration); problem.empty() && settings)
       problem = settings->Text();
+    if (problem.empty() && usable) problem = usable(*item);
     if (!problem.empty()) {
       contents->leftOut.push_back("item " + std::to_string(i + 1) + ": " + problem);
       continue;
@@ -146,23 +149,42 @@ ProjectLoad ParseProject(const std::string& bytes, const std::string& fileName,
   return ProjectLoad::Ok;
 }
 
-ProjectLoad LoadProjectFile(const std::string& path, ProjectContents* contents) {
-  std::string bytes;
-  switch (ReadFileBytes(path, kMaxProjectBytes, &bytes)) {
+ProjectLoad LoadProjectFile(const std::string& path, ProjectContents* contents,
+                            const ItemCheck& usable) {
+  std::string bytes, reason;
+  contents->items.clear();
+  contents->leftOut.clear();
+  switch (ReadFileBytes(path, kMaxProjectBytes, &bytes, &reason)) {
     case FileReadResult::OpenFailed:
+      contents->error = "Cannot open " + path + ": " + reason;
       return ProjectLoad::OpenFailed;
     case FileReadResult::TooLarge:
-      contents->items.clear();
       contents->error = Replace1(kArchiveTooLarge, path);
-      return ProjectLoad::Damaged;
+      return ProjectLoad::OpenFailed;
     case FileReadResult::Ok:
       break;
   }
-  return ParseProject(bytes, path, contents);
+  return ParseProject(bytes, path, contents, usable);
 }
 
-bool SaveProjectFile(const std::string& path, const ItemList& items) {
-  return WriteFileBytes(path, ProjectBytes(items));
+bool SaveProjectFile(const std::string& path, const ItemList& items, std::string* reason) {
+  const std::string error = WriteFileAtomically(path, ProjectBytes(items));
+  if (reason) *reason = error;
+  return error.empty();
+}
+
+std::string SourceUnavailable(const SourceItem& item, const std::vector<std::string>& driveRoots) {
+  if (!IsDvdSource(item.sourcePath)) {
+    if (FileExists(item.sourcePath)) return {};
+    return item.sourcePath + ": the source is not there";
+  }
+  // "DVD_DRIVE_E": the letter of the drive the title was chosen on.
+  const char letter = DriveLetterOf(item.sourcePath.substr(10) + ":");
+  for (const std::string& root : driveRoots)
+    if (DriveLetterOf(root) == letter) return {};
+  const std::string name(1, letter);
+  return "DVD title " + std::to_string(item.dvdTitle) + " of drive " + name +
+         ": is not available (no optical drive or [DRIVES] entry has the letter " + name + ")";
 }
 
 }  // namespace orv

@@ -344,8 +344,13 @@ TEST_F(E2E, ConsoleCtrlCStopsTheRunLikeStop) {
 
 TEST_F(E2E, FirstRunWritesTheSettingsFileBesideTheProgram) {
   int status = -1;
-  RunCommand("'" + work / "orvantic" + "' --help", &status);
-  EXPECT_EQ(test::ReadText(work / "orvantic.ini"), "[GENERAL]\nOverWriteType=1\nOutputPath=/tmp\n");
+  // The output folder: the user's videos folder, made only when first used.
+  RunCommand("env -u XDG_CONFIG_HOME -u XDG_VIDEOS_DIR HOME='" + work / "home" + "' '" +
+                 work / "orvantic" + "' --help",
+             &status);
+  EXPECT_EQ(test::ReadText(work / "orvantic.ini"),
+            "[GENERAL]\nOverWriteType=1\nOutputPath=" + work / "home/Videos\n");
+  EXPECT_FALSE(fs::exists(work / "home/Videos"));
 }
 
 }  // namespace

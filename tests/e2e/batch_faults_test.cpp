@@ -3,8 +3,10 @@
 // folder read-only. What must hold each time: the run ends, a failed item is
 // named with a reason and never counted as converted, the run goes on with
 // the next item, no temporary file stays and no earlier output is replaced by
-// a partial one.
+// a partial one. Also a full disk under the saved files: project, profile
+// and settings file each keep their old contents.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -17,7 +19,12 @@
 #include "convert/batch_run.h"
 #include "platform/files.h"
 #include "platform/process_list.h"
+#include "platform/profile_file.h"
+#include "settings/app_settings.h"
+#include "settings/grid_rows.h"
 #include "settings/option_tables.h"
+#include "settings/profile_file.h"
+#include "settings/project_file.h"
 #include "settings/source_list.h"
 #include "tests/e2e/real_engine_batch.h"
 #include "tests/support/test_support.h"
@@ -218,6 +225,104 @@ TEST_F(Faults, AReadOnlyWorkingFolderIsAFailureWithAReasonNotASuccess) {
   std::cout << "The console says (status " << status << "):\n" << text;
   EXPECT_EQ(status, 0) << text;
   EXPECT_TRUE(Playable(out / "short.mp4")) << text;
+}
+
+// A 64 KiB tmpfs on a folder for one test (root only), unmounted at the end.
+// Fill() takes its last page: a write that needs one more then fails with
+// ENOSPC, as on a full disk.
+class SmallDisk {
+ public:
+  explicit SmallDisk(const std::string& folder) : folder_(folder) {
+    fs::create_directories(folder);
+    mounted_ = mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") == 0;
+  }
+  ~SmallDisk() {
+    if (mounted_ && umount(folder_.c_str()) != 0) umount2(folder_.c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return mounted_; }
+  void Fill() {
+    const int fd = open((folder_ + "/filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    const std::string block(4096, 'f');
+    while (write(fd, block.data(), block.size()) > 0) {
+    }
+    while (write(fd, "f", 1) > 0) {
+    }
+    EXPECT_EQ(errno, ENOSPC);
+    close(fd);
+  }
+
+ private:
+  std::string folder_;
+  bool mounted_ = false;
+};
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// More than one page of records, so that writing over the old file in place
+// would need pages the disk does not have.
+ItemList ManyItems(const std::string& source) {
+  ItemList items;
+  for (int i = 0; i < 40; ++i) {
+    items.push_back(std::make_unique<SourceItem>());
+    items.back()->sourcePath = source;
+    items.back()->outputPath = "/out/" + std::string(200, 'o') + std::to_string(i) + ".mp4";
+  }
+  return items;
+}
+
+TEST(FullDisk, SavesFailWithTheReasonAndEveryOldFileStaysByteForByte) {
+  TempDir work;
+  const std::string disk = work / "disk";
+  SmallDisk small(disk);
+  if (!small.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
+  const std::string list = disk + "/list.vpt", profile = disk + "/mine.profile";
+  const std::string ini = disk + "/orvantic.ini";
+  test::WriteText(work / "a.avi", "x");
+  ItemList one;
+  one.push_back(std::make_unique<SourceItem>());
+  one.back()->sourcePath = work / "a.avi";
+  ASSERT_TRUE(SaveProjectFile(list, one));
+  ASSERT_TRUE(SaveProfileFile(profile, BuildGridRows()));
+  WriteSettings(AppSettings{kSkipExisting, "/films"}, ini);
+  const std::string oldList = test::ReadText(list), oldProfile = test::ReadText(profile);
+  const std::string oldIni = test::ReadText(ini);
+  ASSERT_EQ(oldIni, "[GENERAL]\nOverWriteType=3\nOutputPath=/films\n");
+  small.Fill();
+
+  std::string reason;
+  EXPECT_FALSE(SaveProjectFile(list, ManyItems(work / "a.avi"), &reason));
+  EXPECT_EQ(reason, "No space left on device");
+  GridRows rows = BuildGridRows();
+  rows[kRowVideoSize].value = std::string(9000, 'v');
+  EXPECT_FALSE(SaveProfileFile(profile, rows, &reason));
+  EXPECT_EQ(reason, "No space left on device");
+  EXPECT_FALSE(WriteProfileString(kSettingsSection, kOutputPathKey, "/elsewhere", ini));
+  WriteSettings(AppSettings{kOverwrite, "/elsewhere"}, ini);
+  EXPECT_EQ(test::ReadText(list), oldList);
+  EXPECT_EQ(test::ReadText(profile), oldProfile);
+  EXPECT_EQ(test::ReadText(ini), oldIni);
+
+  // The console's --save-project: the same, and it says why.
+  ItemList many = ManyItems(work / "a.avi");
+  ASSERT_TRUE(SaveProjectFile(work / "big.vpt", many));
+  fs::copy_file(ORV_ORVANTIC, work / "orvantic");
+  int status = -1;
+  const std::string text = RunCommand("cd '" + work.path() + "' && ./orvantic --save-project '" +
+                                          list + "' '" + work / "big.vpt" + "' 2>&1",
+                                      &status);
+  EXPECT_EQ(status, 1) << text;
+  EXPECT_NE(text.find("orvantic: cannot save " + list + ": No space left on device"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(test::ReadText(list), oldList);
+  EXPECT_EQ(Names(disk),
+            (std::vector<std::string>{"filler", "list.vpt", "mine.profile", "orvantic.ini"}));
 }
 
 }  // namespace

@@ -76,7 +76,9 @@ env_run "${as_user[@]}" "$prefix/bin/orvantic" --convert --output "$work/out" --
 ffprobe -v error -show_entries format=duration -of csv=p=0 "$work/out/white43.mp4" | grep -q '^[23]\.' ||
   fail "the output is not about 3 s long"
 [ -f "$work/config/orvantic/orvantic.ini" ] || fail "settings are not under XDG_CONFIG_HOME"
-grep -q '^OutputPath=' "$work/config/orvantic/orvantic.ini" || fail "settings file holds no OutputPath"
+# No OutputPath yet: the user's videos folder, not /tmp, which many systems empty at start.
+grep -qx "OutputPath=$work/home/Videos" "$work/config/orvantic/orvantic.ini" ||
+  fail "the default output folder is not ~/Videos"
 [ -f "$work/run/orvantic/vctrl.dat" ] || fail "status files are not under XDG_RUNTIME_DIR"
 [ -f "$work/run/orvantic/engine.log" ] || fail "the engine log is not in the working folder"
 [ "$(stat -c %a "$work/run/orvantic")" = 700 ] || fail "the working folder is not private"

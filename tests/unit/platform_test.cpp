@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -14,6 +17,9 @@
 #include "platform/launcher.h"
 #include "platform/process_list.h"
 #include "platform/profile_file.h"
+#include "settings/grid_rows.h"
+#include "settings/profile_file.h"
+#include "settings/project_file.h"
 #include "tests/support/test_support.h"
 
 namespace orv {
@@ -99,6 +105,121 @@ TEST(Files, DeleteByNameRemovesAndReportsFilesThatStay) {
     EXPECT_FALSE(DeleteByName(dir / "ro/f"));  // gives up instead of looping for ever
     std::filesystem::permissions(dir / "ro", std::filesystem::perms::owner_all);
   }
+}
+
+// The names in a folder, sorted: a save must leave no temporary behind.
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  return st.st_mode & 07777;
+}
+
+// Writes past `bytes` fail with EFBIG for this process while it lives: a
+// full disk that even root cannot write past, touching no other file.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    oldSignal_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = old_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, oldSignal_);
+  }
+
+ private:
+  rlimit old_{};
+  void (*oldSignal_)(int) = nullptr;
+};
+
+TEST(AtomicWrite, ReplacesTheFileKeepingItsModeAndLinks) {
+  TempDir dir;
+  const std::string list = dir / "list.vpt";
+  WriteText(list, "old");
+  ::chmod(list.c_str(), 0640);
+  EXPECT_EQ(WriteFileAtomically(list, "new contents"), "");
+  EXPECT_EQ(ReadText(list), "new contents");
+  EXPECT_EQ(ModeOf(list), 0640u);
+
+  // A new file gets the usual mode (0666 less the umask), not mkstemp's 0600.
+  const mode_t mask = ::umask(022);
+  EXPECT_EQ(WriteFileAtomically(dir / "fresh.profile", "x"), "");
+  ::umask(mask);
+  EXPECT_EQ(ModeOf(dir / "fresh.profile"), 0644u);
+
+  // A link (a settings file kept with the user's dotfiles) stays a link; its
+  // target, even through a relative link to a link, gets the bytes.
+  std::filesystem::create_directory(dir / "dotfiles");
+  WriteText(dir / "dotfiles/orvantic.ini", "[GENERAL]\n");
+  ::chmod((dir / "dotfiles/orvantic.ini").c_str(), 0600);
+  std::filesystem::create_symlink("dotfiles/orvantic.ini", dir / "inner.ini");
+  std::filesystem::create_symlink(dir / "inner.ini", dir / "orvantic.ini");
+  ASSERT_TRUE(WriteProfileString("GENERAL", "OutputPath", "/films", dir / "orvantic.ini"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "orvantic.ini"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "inner.ini"));
+  EXPECT_EQ(ReadText(dir / "dotfiles/orvantic.ini"), "[GENERAL]\nOutputPath=/films\n");
+  EXPECT_EQ(ModeOf(dir / "dotfiles/orvantic.ini"), 0600u);
+  // A link to a file not yet there makes it there.
+  std::filesystem::create_symlink("dotfiles/new.profile", dir / "new.profile");
+  EXPECT_EQ(WriteFileAtomically(dir / "new.profile", "p"), "");
+  EXPECT_EQ(ReadText(dir / "dotfiles/new.profile"), "p");
+  EXPECT_EQ(Names(dir.path()),
+            (std::vector<std::string>{"dotfiles", "fresh.profile", "inner.ini", "list.vpt",
+                                      "new.profile", "orvantic.ini"}));
+  EXPECT_EQ(Names(dir / "dotfiles"), (std::vector<std::string>{"new.profile", "orvantic.ini"}));
+}
+
+TEST(AtomicWrite, AFailedWriteKeepsTheOldFileAndSaysWhy) {
+  TempDir dir;
+  const std::string list = dir / "list.vpt", ini = dir / "orvantic.ini";
+  const std::string profile = dir / "mine.profile";
+  const std::string oldIni = "[GENERAL]\nOverWriteType=1\nOutputPath=/films\n";
+  WriteText(list, "old list");
+  WriteText(ini, oldIni);
+  WriteText(profile, "old profile");
+  ItemList items;
+  for (int i = 0; i < 20; ++i) {
+    items.push_back(std::make_unique<SourceItem>());
+    items.back()->sourcePath = "/v/" + std::string(100, 'a');
+  }
+  GridRows rows = BuildGridRows();
+  rows[0].value = std::string(3000, 'v');
+  std::string direct, project, profileReason;
+  bool iniWritten = true;
+  {
+    // Checked after the limit is gone: a failure message may go to a file.
+    FileSizeLimit full(1024);
+    direct = WriteFileAtomically(list, std::string(5000, 'n'));
+    SaveProjectFile(list, items, &project);
+    SaveProfileFile(profile, rows, &profileReason);
+    iniWritten = WriteProfileString("GENERAL", "OutputPath", std::string(2000, 'p'), ini);
+  }
+  EXPECT_EQ(direct, "File too large");
+  EXPECT_EQ(project, "File too large");
+  EXPECT_EQ(profileReason, "File too large");
+  EXPECT_FALSE(iniWritten);
+  EXPECT_EQ(ReadText(list), "old list");
+  EXPECT_EQ(ReadText(profile), "old profile");
+  EXPECT_EQ(ReadText(ini), oldIni);
+  EXPECT_EQ(Names(dir.path()),
+            (std::vector<std::string>{"list.vpt", "mine.profile", "orvantic.ini"}));
+
+  // What cannot be written at all names its reason and creates nothing.
+  std::filesystem::create_directory(dir / "folder.vpt");
+  EXPECT_EQ(WriteFileAtomically(dir / "folder.vpt", "x"), "Is a directory");
+  EXPECT_EQ(WriteFileAtomically(dir / "no/such/list.vpt", "x"), "No such file or directory");
+  EXPECT_EQ(Names(dir / "folder.vpt"), std::vector<std::string>{});
 }
 
 TEST(InstanceLock, SecondHolderIsRefusedUntilTheFirstEnds) {

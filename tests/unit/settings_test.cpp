@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
 
 #include "platform/profile_file.h"
 #include "platform/text.h"
+#include "platform/user_folders.h"
 #include "settings/app_settings.h"
 #include "settings/grid_rows.h"
 #include "settings/option_tables.h"
@@ -57,14 +61,69 @@ TEST(TimeText, IndependentOfTheCLocale) {
   EXPECT_EQ(FormatFixed6(60), "60.000000");
 }
 
-TEST(AppSettingsFile, FirstStartWritesTheDefaults) {
+// Sets (or with nullptr unsets) an environment variable for one test.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    value ? ::setenv(name, value, 1) : ::unsetenv(name);
+  }
+  ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST(AppSettingsFile, FirstStartWritesTheDefaultsWithTheVideosFolder) {
   TempDir dir;
+  const std::string home = dir / "home";
+  ScopedEnv homeVariable("HOME", home.c_str());
+  ScopedEnv config("XDG_CONFIG_HOME", nullptr);
+  ScopedEnv videos("XDG_VIDEOS_DIR", nullptr);
   const std::string f = dir / "orvantic.ini";
   AppSettings s = ReadSettings(f);
   EXPECT_EQ(s.overWriteType, 1);
-  EXPECT_EQ(s.outputPath, "/tmp");
+  EXPECT_EQ(s.outputPath, home + "/Videos");
   WriteSettings(s, f);
-  EXPECT_EQ(test::ReadText(f), "[GENERAL]\nOverWriteType=1\nOutputPath=/tmp\n");
+  EXPECT_EQ(test::ReadText(f), "[GENERAL]\nOverWriteType=1\nOutputPath=" + home + "/Videos\n");
+  // Made by the first run that writes there, not by reading the settings.
+  EXPECT_FALSE(std::filesystem::exists(home + "/Videos"));
+
+  // The desktop's own name for the folder, from the file xdg-user-dir reads.
+  std::filesystem::create_directories(home + "/.config");
+  WriteText(dir / "home/.config/user-dirs.dirs",
+            "# written by xdg-user-dirs-update\nXDG_MUSIC_DIR=\"$HOME/Musik\"\n"
+            "XDG_VIDEOS_DIR=\"$HOME/Filme\"\n");
+  std::remove(f.c_str());
+  EXPECT_EQ(ReadSettings(f).outputPath, home + "/Filme");
+  // A file that already names a folder keeps it, /tmp included.
+  WriteText(f, "[GENERAL]\nOutputPath=/tmp\n");
+  EXPECT_EQ(ReadSettings(f).outputPath, "/tmp");
+}
+
+TEST(UserFolders, VideosFolderFollowsXdgUserDirs) {
+  TempDir dir;
+  const std::string home = dir / "home";
+  const std::string dirs = dir / "config/user-dirs.dirs";
+  std::filesystem::create_directories(dir / "config");
+  std::filesystem::create_directories(home + "/.config");
+  UserFolderInputs in{home, dir / "config", ""};
+  EXPECT_EQ(VideosFolderFrom(in), home + "/Videos");
+  in.videosDirVariable = "/srv/films";
+  EXPECT_EQ(VideosFolderFrom(in), "/srv/films");
+  WriteText(dirs, "XDG_VIDEOS_DIR=\"/media/My \\\"Films\\\"/\"\n");
+  EXPECT_EQ(VideosFolderFrom(in), "/media/My \"Films\"");  // the file wins
+  // Set to the home folder itself: the user wanted none; xdg-user-dir would
+  // print the home folder, which is no place to pour converted files into.
+  WriteText(dirs, "XDG_VIDEOS_DIR=\"$HOME/\"\n");
+  EXPECT_EQ(VideosFolderFrom(in), home + "/Videos");
+  WriteText(dirs, "XDG_VIDEOS_DIR=\"${HOME}/V\"\nXDG_VIDEOS_DIR=\"relative/V\"\n");
+  in.videosDirVariable.clear();
+  EXPECT_EQ(VideosFolderFrom(in), home + "/Videos");  // the last one counts, and is invalid
+  in.configHomeVariable = "relative";                 // invalid: ~/.config instead
+  WriteText(home + "/.config/user-dirs.dirs", "XDG_VIDEOS_DIR=\"${HOME}/V\"\n");
+  EXPECT_EQ(VideosFolderFrom(in), home + "/V");
 }
 
 TEST(AppSettingsFile, ReadsLeadingDigitsAndCutsLongPaths) {

@@ -1,5 +1,6 @@
 // Save Project, Open Project and the video information dialog in the window.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "app/source_list_ctrl.h"
 #include "platform/launcher.h"
 #include "preview/video_info_dialog.h"
+#include "settings/option_tables.h"
 #include "settings/project_file.h"
 #include "tests/support/test_support.h"
 
@@ -85,6 +87,10 @@ TEST_F(ProjectTest, SaveThenOpenRestoresRowsAndSettings) {
   EXPECT_EQ(shell.dialogs.back().defaultExtension, "vpt");
   const std::string saved = ReadText(dir / "list.vpt");
 
+  Open(dir / "list.vpt");
+  EXPECT_EQ(window.items().size(), 3u);
+  EXPECT_EQ(shell.messages.size(), 1u);  // no message when everything came back
+
   // c's source goes away before the project is opened again.
   std::remove((dir / "c.avi").c_str());
   window.list()->SelectRow(0);
@@ -101,7 +107,8 @@ TEST_F(ProjectTest, SaveThenOpenRestoresRowsAndSettings) {
   EXPECT_EQ(window.items()[1]->audioCodec, "mp3");
   EXPECT_EQ(combo->currentIndex(), 3);  // the combo is not touched
   EXPECT_EQ(window.list()->SelectedRow(), -1);
-  EXPECT_EQ(shell.messages.size(), 1u);  // no message on success
+  EXPECT_EQ(shell.messages.back(), "Some items of " + dir / "list.vpt" + " were left out:\nitem 3: " +
+                                       dir / "c.avi" + ": the source is not there");
   // Saved again, the two items give the bytes of the first two records.
   ItemList first;
   ProjectContents contents;
@@ -110,36 +117,91 @@ TEST_F(ProjectTest, SaveThenOpenRestoresRowsAndSettings) {
   EXPECT_EQ(ProjectBytes(window.items()), ProjectBytes(contents.items));
 }
 
-TEST_F(ProjectTest, OpeningDropsDvdEntriesKeepsTheCustomizedProfileAndReportsDamage) {
+TEST_F(ProjectTest, OpeningKeepsDvdTitlesOfPresentDrivesAndNamesWhatIsLeftOut) {
+  WriteText(installation.SettingsFilePath(), "[DRIVES]\nE=" + dir / "disc" + "\n");
   WriteText(dir / "a.avi", "x");
   ItemList items;
-  for (const std::string& source : {dir / "a.avi", std::string("DVD_DRIVE_E")}) {
+  auto add = [&](const std::string& source, int dvdTitle) {
     auto item = std::make_unique<SourceItem>();
+    ApplyNewItemDefaults(0, *item);
     item->sourcePath = source;
     item->outputPath = dir / "out/x.mp4";
+    item->duration = 10;
     item->profileIndex = 4;
+    item->isDvdTitle = dvdTitle > 0 ? 1 : 0;
+    item->dvdTitle = dvdTitle;
     items.push_back(std::move(item));
-  }
+  };
+  add(dir / "a.avi", 0);
+  add("DVD_DRIVE_E", 2);  // E: is a disc image in [DRIVES]
+  add("DVD_DRIVE_Z", 3);  // no drive has Z:
+  add(dir / "gone.avi", 0);
+  add(dir / "a.avi", 0);
+  items.back()->videoBitrate = "12 00";  // a text that is no value
   ASSERT_TRUE(SaveProjectFile(dir / "p.vpt", items));
   Open(dir / "p.vpt");
-  ASSERT_EQ(window.items().size(), 1u);
+  ASSERT_EQ(window.items().size(), 2u);
   EXPECT_EQ(window.items()[0]->profileIndex, 4);
+  EXPECT_EQ(window.items()[1]->sourcePath, "DVD_DRIVE_E");
+  EXPECT_EQ(window.items()[1]->dvdTitle, 2);
+  EXPECT_EQ(Cell(1, kColId), "2");
+  EXPECT_EQ(Cell(1, kColSource), "DVD_DRIVE_E");
+  const std::string expected =
+      "Some items of " + dir / "p.vpt" +
+      " were left out:\n"
+      "item 3: DVD title 3 of drive Z: is not available (no optical drive or [DRIVES] entry has "
+      "the letter Z)\n"
+      "item 4: " + dir / "gone.avi" + ": the source is not there\n"
+      "item 5: Video bitrate '12 00' is not a number";
+  EXPECT_EQ(shell.messages, std::vector<std::string>{expected});
 
   // Cut inside the second record: the first stays, the message says so.
+  items.resize(2);
   items[1]->sourcePath = dir / "a.avi";
-  WriteText(dir / "cut.vpt", ProjectBytes(items).substr(0, 150));
+  items[1]->isDvdTitle = 0;
+  ItemList first;
+  first.push_back(std::make_unique<SourceItem>(*items[0]));
+  WriteText(dir / "cut.vpt", ProjectBytes(items).substr(0, ProjectBytes(first).size() + 20));
   Open(dir / "cut.vpt");
   EXPECT_EQ(window.items().size(), 1u);
   EXPECT_EQ(shell.messages.back(), "An attempt was made to access " + dir / "cut.vpt" +
                                        " past its end. 1 of the 2 items it lists were read.");
-  Open(dir / "missing.vpt");
-  EXPECT_EQ(shell.messages.back(), "Failed!");
-  EXPECT_TRUE(window.items().empty());  // cleared before the file was tried
+}
 
-  // Cancel leaves the list alone.
-  Add({"b.avi"});
+TEST_F(ProjectTest, AFileThatCannotBeReadOrWrittenLeavesEverythingAndSaysWhy) {
+  Add({"a.avi", "b.avi"});
+  Open(dir / "missing.vpt");
+  EXPECT_EQ(shell.messages.back(),
+            "Failed!\n\nCannot open " + dir / "missing.vpt" + ": No such file or directory");
+  std::filesystem::create_directory(dir / "folder.vpt");
+  Open(dir / "folder.vpt");
+  EXPECT_EQ(shell.messages.back(),
+            "Failed!\n\nCannot open " + dir / "folder.vpt" + ": Is a directory");
+  if (::geteuid() != 0) {  // root reads anything
+    WriteText(dir / "locked.vpt", std::string(4, '\0'));
+    std::filesystem::permissions(dir / "locked.vpt", std::filesystem::perms::none);
+    Open(dir / "locked.vpt");
+    EXPECT_EQ(shell.messages.back(),
+              "Failed!\n\nCannot open " + dir / "locked.vpt" + ": Permission denied");
+  }
+  ASSERT_EQ(window.items().size(), 2u);
+  EXPECT_EQ(window.list()->rowCount(), 2);
+  EXPECT_EQ(Cell(1, kColSource), dir / "b.avi");
+  // Cancel leaves the list alone too.
   window.OnCommand(ids::kCmdOpenProject);
-  EXPECT_EQ(window.items().size(), 1u);
+  EXPECT_EQ(window.items().size(), 2u);
+
+  shell.saveFiles.push_back(dir / "no/such/list.vpt");
+  window.OnCommand(ids::kCmdSaveProject);
+  EXPECT_EQ(shell.messages.back(),
+            "Failed!\n\nCannot save " + dir / "no/such/list.vpt" + ": No such file or directory");
+  shell.saveFiles.push_back(dir / "folder.vpt");
+  window.OnCommand(ids::kSaveProfileAs);
+  EXPECT_EQ(shell.messages.back(),
+            "Failed!\n\nCannot save " + dir / "folder.vpt" + ": Is a directory");
+  shell.saveFiles.push_back(dir / "mine.profile");
+  window.OnCommand(ids::kSaveProfileAs);
+  EXPECT_EQ(shell.messages.back(), "Project saved!");
 }
 
 TEST_F(ProjectTest, OpeningIsRefusedWhileConverting) {
@@ -158,6 +220,7 @@ TEST_F(ProjectTest, OpeningIsRefusedWhileConverting) {
 
 TEST_F(ProjectTest, TheListIsLockedForTheWholeRunEvenBetweenEngines) {
   Add({"a.avi", "b.avi"});
+  ASSERT_TRUE(SaveProjectFile(dir / "p.vpt", {}));  // readable: only the run refuses it
   WriteText(dir / "fake.cfg", "write_output=1\nrun_ms=100\n");
   std::filesystem::create_directories(dir / "out");
   WriteText(window.items()[1]->outputPath, "old");  // the run will ask about b
@@ -168,7 +231,7 @@ TEST_F(ProjectTest, TheListIsLockedForTheWholeRunEvenBetweenEngines) {
     asked = true;
     EXPECT_EQ(window.Activity(), EngineActivity::Idle);  // no engine runs now
     window.OnCommand(ids::kClear);
-    Open(dir / "none.vpt");
+    Open(dir / "p.vpt");
     window.OnCommand(ids::kCmdDeleteSelected);
     during = window.items().size();
   };

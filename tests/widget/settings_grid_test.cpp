@@ -349,7 +349,8 @@ TEST_F(SettingsGridTest, SavedRightAfterStartAndLoadedTwice) {
   // A failed save and a damaged load.
   shell.saveFiles.push_back(dir / "no/such/dir/x.profile");
   window.OnCommand(ids::kSaveProfileAs);
-  EXPECT_EQ(shell.messages.back(), "Failed!");
+  EXPECT_EQ(shell.messages.back(), "Failed!\n\nCannot save " + dir / "no/such/dir/x.profile" +
+                                       ": No such file or directory");
   WriteText(dir / "bad.profile", bytes.substr(0, 40));
   const GridRows before = window.gridRows();
   shell.openFiles.push_back({dir / "bad.profile"});
