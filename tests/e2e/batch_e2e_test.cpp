@@ -502,3 +502,82 @@ TEST_F(E2E, NoEngineOutlivesAKilledProgram) {
 
 }  // namespace
 }  // namespace orv
+
+namespace orv {
+namespace {
+
+const char* const kInjected = " -endpos 1 -o ";
+
+// Every stored settings text of a project item with an engine option slipped
+// in: no file appears where the slipped-in option points, and each item is
+// converted whole or left out naming its field.
+TEST_F(E2E, StoredTextsNeverBecomeEngineOptions) {
+  const std::pair<const char*, std::string SourceItem::*> fields[] = {
+      {"Video disabled", &SourceItem::videoDisabled},   {"Video bitrate", &SourceItem::videoBitrate},
+      {"Video frame rate", &SourceItem::videoFrameRate}, {"Video size", &SourceItem::videoSize},
+      {"Video codec", &SourceItem::videoCodec},          {"Audio disabled", &SourceItem::audioDisabled},
+      {"Audio volume", &SourceItem::audioVolume},        {"Audio channel", &SourceItem::audioChannel},
+      {"Audio bitrate", &SourceItem::audioBitrate},      {"Audio sample", &SourceItem::audioSampleRate},
+      {"Audio codec", &SourceItem::audioCodec},          {"Start time", &SourceItem::clipStartText},
+      {"End time", &SourceItem::clipEndText},            {"Output format", &SourceItem::outputFormat},
+      {"Split", &SourceItem::splitMode},                 {"quantizer min", &SourceItem::quantizerMin},
+      {"quantizer max", &SourceItem::quantizerMax},
+  };
+  const std::string injected = out / "injected.mp4";
+  ItemList items;
+  for (std::size_t i = 0; i < std::size(fields); ++i) {
+    auto item = std::make_unique<SourceItem>();
+    ApplyNewItemDefaults(2, *item);
+    item->sourcePath = M("seven.avi");
+    item->outputPath = out / ("item" + std::to_string(i + 1) + ".mp4");
+    item->duration = item->clipEndSeconds = 7;
+    item->videoWidth = 320;
+    item->videoHeight = 240;
+    item->clipStartText = "00:00:00.00";
+    item->clipEndText = "00:00:07.00";
+    (*item).*fields[i].second += kInjected + injected;
+    items.push_back(std::move(item));
+  }
+  ASSERT_TRUE(SaveProjectFile(work / "sly.vpt", items));
+  int status = -1;
+  const std::string text = Console("'" + work / "sly.vpt" + "'", &status);
+  EXPECT_EQ(status, 1) << text;
+  EXPECT_FALSE(FileExists(injected)) << text;
+  for (std::size_t i = 0; i < std::size(fields); ++i) {
+    const std::string named = "item " + std::to_string(i + 1) + ": " + fields[i].first + " '";
+    const std::string output = out / ("item" + std::to_string(i + 1) + ".mp4");
+    if (text.find(named) != std::string::npos) {
+      EXPECT_FALSE(FileExists(output)) << fields[i].first;
+    } else {
+      EXPECT_NEAR(ProbeDuration(output), 7.0, 0.3) << fields[i].first << "\n" << text;
+    }
+  }
+}
+
+// The same for every row of a profile: refused naming the row, or a whole
+// conversion.
+TEST_F(E2E, ProfileRowsNeverBecomeEngineOptions) {
+  const std::string injected = out / "injected.mp4";
+  const GridRows built = BuildGridRows();
+  for (std::size_t r = 0; r < built.size(); ++r) {
+    GridRows rows = built;
+    rows[r].value += kInjected + injected;
+    ASSERT_TRUE(SaveProfileFile(work / "sly.profile", rows));
+    fs::remove(out / "seven.mp4");
+    int status = -1;
+    const std::string text =
+        Console("--overwrite 1 --output '" + out.path() + "' --profile-file '" +
+                    work / "sly.profile" + "' '" + M("seven.avi") + "'",
+                &status);
+    EXPECT_FALSE(FileExists(injected)) << rows[r].caption << "\n" << text;
+    if (status == 2) {
+      EXPECT_NE(text.find(rows[r].caption + " '"), std::string::npos) << text;
+    } else {
+      EXPECT_EQ(status, 0) << rows[r].caption << "\n" << text;
+      EXPECT_NEAR(ProbeDuration(out / "seven.mp4"), 7.0, 0.3) << rows[r].caption << "\n" << text;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace orv
