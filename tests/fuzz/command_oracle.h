@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -33,6 +34,14 @@ inline void CheckEncodeLine(const SourceItem& item, const Installation& installa
     // A word starting with '-' is an option of ours, each once at most (the
     // audio-only MP4 line names its container twice, as it always has).
     if (!kOptions.count(w) || ++seen[w] > (w == "-of" ? 2 : 1)) std::abort();
+    // Values read back as the checked values they came from.
+    const std::string next = i + 1 < words.size() ? words[i + 1] : std::string();
+    if (w == "-srate" && next != values->sampleRate) std::abort();
+    if (w == "-ofps" && next != values->frameRate) std::abort();
+    if (w == "-lameopts" && next != "cbr:br=" + values->audioKbps + ":mode=0") std::abort();
+    if (w == "-lavcopts" && next.find("bitrate=" + values->videoKbps) == std::string::npos &&
+        next.find("abitrate=" + values->audioKbps) == std::string::npos)
+      std::abort();
   }
 }
 
