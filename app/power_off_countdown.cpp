@@ -20,6 +20,9 @@ PowerOffCountdown::PowerOffCountdown(QWidget* owner, const QString& endText, int
   layout->addWidget(text);
   countdown_ = new QLabel(this);
   countdown_->setAccessibleName("Power-off countdown");
+  QFont bold = countdown_->font();
+  bold.setBold(true);
+  countdown_->setFont(bold);
   layout->addWidget(countdown_);
   cancel_ = new QPushButton("Cancel", this);
   cancel_->setDefault(true);
