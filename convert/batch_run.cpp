@@ -190,9 +190,9 @@ void BatchRun::ConvertItem(const SourceItem& item, const ItemValues& values, int
   auto end = [&] {
     for (const std::string& w : notes) warnings_.push_back({index + 1, item.sourcePath, WarningNote(w)});
   };
+  const std::string base = BuildEncodeCommand(item, values, link_.installation());
   // A piece Stop cut short is not the item's output: it goes aside, and the
   // item is not converted.
-  const std::string base = BuildEncodeCommand(item, values, link_.installation());
   auto run = [&](const Piece& piece) {
     PieceOutcome outcome = RunPiece(base, piece);
     if (outcome.stopped) {
