@@ -54,4 +54,28 @@ question=$(wait_window '^Video Batch Converter$') || fail "no close question the
 xdotool windowactivate --sync "$question" key Return
 for _ in $(seq 50); do [ -s "$work/rc1" ] && break; sleep 0.1; done
 [ "$(cat "$work/rc1" 2>/dev/null)" = 0 ] || fail "closing ended with '$(cat "$work/rc1" 2>/dev/null)'"
+
+# A window killed during a run leaves no engine converting for nobody. HOME
+# is the work folder, so the default output folder is in it.
+engine_running() {
+  for exe in /proc/[0-9]*/exe; do
+    [ "$(readlink "$exe" 2>/dev/null)" = "$work/orvantic-engine" ] && return 0
+  done
+  return 1
+}
+ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=640x480:rate=25:duration=60 \
+  -c:v mpeg4 "$work/long.avi" || fail "no test film"
+(cd "$work" && HOME="$work" exec ./orvantic long.avi >/dev/null 2>&1) &
+window=$!
+pids+=("$window")
+main=$(wait_window '^Orvantic DVD Converter$') || fail "main window did not appear for the run"
+sleep 1  # the film is identified and listed
+eval "$(geometry "$main")"
+xdotool mousemove $((X + 250)) $((Y + 70)) click 1
+for _ in $(seq 100); do engine_running && break; sleep 0.1; done
+engine_running || fail "Convert started no engine"
+kill -9 "$window"
+sleep 2
+engine_running && fail "an engine outlived the killed window"
+ls -a "$work/Videos" 2>/dev/null | grep -q '\.part-' && fail "a temporary output was left"
 echo "PASS"
