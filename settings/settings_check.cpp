@@ -37,10 +37,11 @@ std::string OneOf(const std::string& v, std::initializer_list<const char*> names
 std::string SizeRule(const std::string& v) {
   const std::string s = AsciiLower(v);
   const auto x = s.find('x');
-  const auto w = x == std::string::npos ? std::nullopt : ParseInteger(s.substr(0, x));
-  const auto h = x == std::string::npos ? std::nullopt : ParseInteger(s.substr(x + 1));
   const bool digits = s.find_first_not_of("0123456789x") == std::string::npos;
-  if (!digits || !w || !h || *w <= 0 || *h <= 0 || *w % 2 || *h % 2 || *w > 16384 || *h > 16384)
+  // 0 stands for "no number": it fails the range as a missing side does.
+  const long long w = x == std::string::npos ? 0 : ParseInteger(s.substr(0, x)).value_or(0);
+  const long long h = x == std::string::npos ? 0 : ParseInteger(s.substr(x + 1)).value_or(0);
+  if (!digits || w <= 0 || h <= 0 || w % 2 || h % 2 || w > 16384 || h > 16384)
     return "is not a size WIDTHxHEIGHT with even sides from 2 to 16384";
   return {};
 }
