@@ -378,10 +378,12 @@ EncodeOutcome EncodeRun::run() {
   uint64_t sizeLimit = options_.end.kind == EndKind::Size ? options_.end.bytes : 0;
   output_ = std::make_unique<OutputFile>(options_.output, plan_.muxer, sizeLimit);
 
-  int videoIndex = plan_.video ? FindVideoStream(input_.get()) : -1;
-  int audioIndex = !plan_.audio ? -1
-                   : dvd_       ? dvd_->AudioStream(input_.get())
-                                : FindAudioStream(input_.get(), options_.aid);
+  const int videoIndex =
+      plan_.video ? SkipEmptyStream(input_.get(), FindVideoStream(input_.get())) : -1;
+  const int audioIndex =
+      !plan_.audio ? -1
+      : dvd_       ? dvd_->AudioStream(input_.get())
+                   : SkipEmptyStream(input_.get(), FindAudioStream(input_.get(), options_.aid));
   if (videoIndex < 0 && audioIndex < 0) {
     throw EngineError(plan_.video && !plan_.audio
                           ? "the source has no video stream to encode"

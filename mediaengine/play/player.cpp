@@ -268,10 +268,11 @@ PlayOutcome PlayRun::run() {
   if (!video_->open(embed_->child(), error)) throw EngineError(error);
   X11Embed::InstallQuietErrorHandler();
 
-  const int videoIndex = FindVideoStream(input_.get());
-  const int audioIndex = options_.noSound ? -1
-                         : dvd_           ? dvd_->AudioStream(input_.get())
-                                          : FindAudioStream(input_.get(), options_.aid);
+  const int videoIndex = SkipEmptyStream(input_.get(), FindVideoStream(input_.get()));
+  const int audioIndex =
+      options_.noSound ? -1
+      : dvd_           ? dvd_->AudioStream(input_.get())
+                       : SkipEmptyStream(input_.get(), FindAudioStream(input_.get(), options_.aid));
   if (videoIndex >= 0) SetUpVideo(videoIndex);
   if (audioIndex >= 0) SetUpAudio(audioIndex);
   if (!videoPath_ && !audioPath_) throw EngineError("the source has nothing to play");

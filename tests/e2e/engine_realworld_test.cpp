@@ -35,6 +35,14 @@ class RealWorldTest : public EngineTest {
     return p;
   }
   std::vector<int16_t> samples() { return pcm(dir_ / "out.mp3"); }
+  // The length the ffmpeg tool gives the same source with the same kind of
+  // output: the measure for sources whose length is a matter of judgement.
+  double ffmpegLength(const char* file, const std::string& args, const char* ext = "mp4") {
+    const fs::path ref = dir_ / (std::string("ref.") + ext);
+    capture("ffmpeg -nostdin -v quiet -y -i '" + media(file) + "' " + args + " '" + ref.string() +
+            "' 2>&1");
+    return num(probe(ref), "format.duration");
+  }
 };
 
 TEST_F(RealWorldTest, NtscRatesConvertInEveryProfileWithTheirRateAndLength) {
@@ -157,6 +165,25 @@ TEST_F(RealWorldTest, PortraitRecordingComesOutUpright) {
   EXPECT_LT(at(300, 120), 40) << "right of the picture is a pillar";
   EXPECT_GT(at(160, 232), 200) << "the band lies along the bottom";
   EXPECT_LT(at(160, 10), 40) << "the top is dark";
+}
+
+TEST_F(RealWorldTest, DeclaredButEmptySoundTrackIsLeftOutWithAWarning) {
+  const double reference = ffmpegLength("empty_audio.mp4", "-c:v mpeg4 -s 320x240");
+  ASSERT_NEAR(reference, 2.27, 0.1);
+  for (const std::string& profile : {kProfile0, kProfile1, kProfile2}) {
+    auto p = convert("empty_audio.mp4", profile);
+    EXPECT_EQ(str(p, "streams.stream.0.codec_type"), "video");
+    EXPECT_EQ(str(p, "streams.stream.1.codec_type"), "") << "no sound track";
+    EXPECT_NEAR(num(p, "format.duration"), reference, 1 / 15.0);
+    EXPECT_NE(lastError_.find("orvantic-engine: warning: the audio stream #1 of the source holds "
+                              "no data and is left out"),
+              std::string::npos)
+        << lastError_;
+  }
+  // Sound only from a source whose sound is empty: nothing to write.
+  EXPECT_NE(encode(media("empty_audio.mp4"), kProfile3, dir_ / "out.mp3"), 0);
+  EXPECT_NE(lastError_.find("no stream that this output can carry"), std::string::npos)
+      << lastError_;
 }
 
 TEST_F(RealWorldTest, OutputNameAtTheFileSystemLimit) {
