@@ -154,8 +154,15 @@ void EncodeRun::SetUpAudio(int index) {
   char layoutName[64] = {};
   av_channel_layout_describe(&layout, layoutName, sizeof layoutName);
 
-  path->ConfigureGraph(
-      AudioGraph(user.description, endSeconds_, rate, av_get_sample_fmt_name(format), layoutName));
+  // A change of the decoded sound rebuilds the graph for it; the output
+  // keeps the rate, sample format and layout the encoder was opened with.
+  path->ConfigureAudioGraph(
+      [this, rate, format, name = std::string(layoutName)](int inputChannels, long long firstPts) {
+        FilterChain chain = TranslateAudioFilters(options_.audioFilters, inputChannels);
+        if (!chain.error.empty()) throw EngineError(chain.error);
+        return AudioGraph(chain.description, endSeconds_, rate, av_get_sample_fmt_name(format),
+                          name, firstPts);
+      });
   CodecPtr enc =
       OpenAudioEncoder(plan_, options_, rate, layout, format, output_->NeedsGlobalHeader());
   av_channel_layout_uninit(&layout);
@@ -333,8 +340,12 @@ void EncodeRun::CheckOutput(double decodedEnd) const {
     Warn(std::to_string(damaged) + " damaged packets of '" + options_.source + "' were skipped");
   if (!demuxer_->ReadError().empty())
     Warn("reading '" + options_.source + "' stopped early: " + demuxer_->ReadError());
-  // A DVD title's length is its cells, with no header to promise one.
-  if (!demuxer_->ReachedEnd() || dvd_) return;
+  // A DVD title's length is its cells, with no header to promise one; a
+  // length guessed from the bit rate (MP3 files joined from others) promises
+  // nothing either.
+  if (!demuxer_->ReachedEnd() || dvd_ ||
+      input_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE)
+    return;
   // A header that promises more than the file holds: a cut-off download.
   // Streams that state their own length are judged by it (a sound track
   // may well end before the picture).

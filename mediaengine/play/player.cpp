@@ -178,8 +178,13 @@ void PlayRun::SetUpAudio(int index) {
   if (!user.error.empty()) throw EngineError(user.error);
   std::unique_ptr<AudioOutput> audio = audioOpening_.get();
   if (!audio) return;
-  path->ConfigureGraph(AudioGraph(user.description, endSeconds_, audio->SampleRate(), "s16",
-                                  LayoutName(audio->channels())));
+  path->ConfigureAudioGraph(
+      [this, rate = audio->SampleRate(), layout = LayoutName(audio->channels())](
+          int inputChannels, long long firstPts) {
+        FilterChain chain = TranslateAudioFilters(options_.audioFilters, inputChannels);
+        if (!chain.error.empty()) throw EngineError(chain.error);
+        return AudioGraph(chain.description, endSeconds_, rate, "s16", layout, firstPts);
+      });
   AVRational tb = av_buffersink_get_time_base(path->sink());
   AudioOutput* out = audio.get();
   path->SetFrameHandoff([out, tb](AVFrame* frame) {

@@ -300,12 +300,13 @@ std::string PlayVideoGraph(double endSeconds) {
 }
 
 std::string AudioGraph(const std::string& userChain, double endSeconds, int sampleRate,
-                       const std::string& sampleFormat, const std::string& channelLayout) {
+                       const std::string& sampleFormat, const std::string& channelLayout,
+                       long long firstPts) {
   std::string g = "atrim=start=0";
   if (endSeconds > 0) g += ":end=" + FormatNumber(endSeconds);
   append(g, userChain);
   g += ",aresample=" + std::to_string(sampleRate) +
-       ":async=1:first_pts=0,aformat=sample_fmts=" + sampleFormat +
+       ":async=1:first_pts=" + std::to_string(firstPts) + ",aformat=sample_fmts=" + sampleFormat +
        ":sample_rates=" + std::to_string(sampleRate) + ":channel_layouts=" + channelLayout;
   return g;
 }

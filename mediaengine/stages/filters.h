@@ -42,8 +42,11 @@ std::string PlayVideoGraph(double endSeconds);
 // Audio graph ending in the encoder's format. channelLayout is "mono",
 // "stereo", ...; sampleFormat a libavutil sample format name. The output
 // follows the input timestamps: gaps become silence, overlaps are dropped,
-// and audio that starts late is preceded by silence.
+// and audio that starts late is preceded by silence. firstPts: where the
+// output continues (a graph rebuilt in mid-stream), in samples at the input's
+// rate, as aresample counts it.
 std::string AudioGraph(const std::string& userChain, double endSeconds, int sampleRate,
-                       const std::string& sampleFormat, const std::string& channelLayout);
+                       const std::string& sampleFormat, const std::string& channelLayout,
+                       long long firstPts = 0);
 
 }  // namespace orv::engine

@@ -7,6 +7,7 @@
 extern "C" {
 #include <libavfilter/buffersink.h>
 #include <libavfilter/buffersrc.h>
+#include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/display.h>
 #include <libavutil/pixdesc.h>
@@ -76,25 +77,44 @@ void StreamPath::OpenDecoder() {
     av_channel_layout_default(&decoder_->ch_layout, decoder_->ch_layout.nb_channels);
 }
 
-void StreamPath::ConfigureGraph(const std::string& description) {
-  graph_.reset(avfilter_graph_alloc());
-  if (!graph_) throw EngineError("out of memory");
-  graph_->nb_threads = 0;  // scaling and padding run in slices on every core
+void StreamPath::FifoDeleter::operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
+
+std::string StreamPath::SourceArgs(const AVFrame* like) const {
   AVRational tb = input_->time_base;
   char args[512];
-  const bool video = type() == AVMEDIA_TYPE_VIDEO;
-  if (video) {
+  if (type() == AVMEDIA_TYPE_VIDEO) {
     AVRational sar = PixelAspect(decoder_->width, decoder_->height, decoder_->sample_aspect_ratio);
     std::snprintf(args, sizeof args,
                   "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", decoder_->width,
                   decoder_->height, decoder_->pix_fmt, tb.num, tb.den, sar.num, sar.den);
-  } else {
-    char layout[128] = {};
-    av_channel_layout_describe(&decoder_->ch_layout, layout, sizeof layout);
-    std::snprintf(args, sizeof args,
-                  "time_base=%d/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s", tb.num, tb.den,
-                  decoder_->sample_rate, av_get_sample_fmt_name(decoder_->sample_fmt), layout);
+    return args;
   }
+  const AVChannelLayout& layout = like ? like->ch_layout : decoder_->ch_layout;
+  const int rate = like ? like->sample_rate : decoder_->sample_rate;
+  const auto format = like ? static_cast<AVSampleFormat>(like->format) : decoder_->sample_fmt;
+  char name[128] = {};
+  av_channel_layout_describe(&layout, name, sizeof name);
+  std::snprintf(args, sizeof args, "time_base=%d/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s",
+                tb.num, tb.den, rate, av_get_sample_fmt_name(format), name);
+  return args;
+}
+
+void StreamPath::ConfigureGraph(const std::string& description) {
+  BuildGraph(description, nullptr);
+}
+
+void StreamPath::ConfigureAudioGraph(AudioGraphMaker maker) {
+  audioGraphMaker_ = std::move(maker);
+  BuildGraph(audioGraphMaker_(decoder_->ch_layout.nb_channels, 0), nullptr);
+}
+
+void StreamPath::BuildGraph(const std::string& description, const AVFrame* like) {
+  graph_.reset(avfilter_graph_alloc());
+  if (!graph_) throw EngineError("out of memory");
+  graph_->nb_threads = 0;  // scaling and padding run in slices on every core
+  const bool video = type() == AVMEDIA_TYPE_VIDEO;
+  graphInput_ = SourceArgs(like);
+  const char* args = graphInput_.c_str();
   check(avfilter_graph_create_filter(&source_, avfilter_get_by_name(video ? "buffer" : "abuffer"),
                                      "in", args, nullptr, graph_.get()),
         "cannot create the filter source");
@@ -134,10 +154,12 @@ void StreamPath::AttachEncoder(CodecPtr encoder, AVStream* output, PacketSink si
   encoder_ = std::move(encoder);
   output_ = output;
   packetSink_ = std::move(sink);
-  // Fixed-frame encoders (AAC, MP3) must get exactly frame_size samples.
-  if (type() == AVMEDIA_TYPE_AUDIO &&
-      !(encoder_->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE))
-    av_buffersink_set_frame_size(sink_, static_cast<unsigned>(encoder_->frame_size));
+  if (type() == AVMEDIA_TYPE_AUDIO && encoder_->frame_size > 0 &&
+      !(encoder_->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE)) {
+    fifo_.reset(av_audio_fifo_alloc(encoder_->sample_fmt, encoder_->ch_layout.nb_channels,
+                                    encoder_->frame_size));
+    if (!fifo_) throw EngineError("out of memory");
+  }
 }
 
 bool StreamPath::send(const AVPacket* packet) {
@@ -198,9 +220,30 @@ bool StreamPath::PushFrame(AVFrame* frame) {
     pastEnd_ = true;  // The trim filters drop it anyway; stop feeding.
     return true;
   }
+  if (audioGraphMaker_) {
+    if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+      const int channels = frame->ch_layout.nb_channels;
+      av_channel_layout_uninit(&frame->ch_layout);
+      av_channel_layout_default(&frame->ch_layout, channels);
+    }
+    if (SourceArgs(frame) != graphInput_ && !RebuildAudioGraph(frame)) return false;
+  }
   check(av_buffersrc_add_frame_flags(source_, frame, AV_BUFFERSRC_FLAG_KEEP_REF),
         "cannot filter a frame");
   return PullFiltered();
+}
+
+bool StreamPath::RebuildAudioGraph(AVFrame* frame) {
+  // What the old graph holds comes out first, up to where the new sound
+  // begins; the new graph then continues at the next output sample, so the
+  // change leaves neither a gap nor a jump.
+  check(av_buffersrc_close(source_, frame->pts, 0), "cannot filter a frame");
+  if (!PullFiltered()) return false;
+  // aresample counts its first_pts in samples of its input rate.
+  const long long firstPts =
+      av_rescale(nextSinkPts_, frame->sample_rate, av_buffersink_get_sample_rate(sink_));
+  BuildGraph(audioGraphMaker_(frame->ch_layout.nb_channels, firstPts), frame);
+  return true;
 }
 
 bool StreamPath::PullFiltered() {
@@ -208,6 +251,8 @@ bool StreamPath::PullFiltered() {
     int rc = av_buffersink_get_frame(sink_, filtered_.get());
     if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
     check(rc, "filtering failed");
+    if (type() == AVMEDIA_TYPE_AUDIO && filtered_->pts != AV_NOPTS_VALUE)
+      nextSinkPts_ = filtered_->pts + filtered_->nb_samples;
     bool ok = handoff_ ? handoff_(filtered_.get()) : encode(filtered_.get());
     if (!ok) framesRefused_ = true;
     av_frame_unref(filtered_.get());
@@ -217,6 +262,7 @@ bool StreamPath::PullFiltered() {
 
 bool StreamPath::encode(AVFrame* frame) {
   if (packetsRefused_) return false;
+  if (fifo_) return EncodeWholeFrames(frame);
   if (frame) {
     AVRational sinkTb = av_buffersink_get_time_base(sink_);
     frame->pict_type = AV_PICTURE_TYPE_NONE;
@@ -236,6 +282,36 @@ bool StreamPath::encode(AVFrame* frame) {
           std::max(encodedEnd_, static_cast<double>(frame->pts + 1) * av_q2d(encoder_->time_base));
     }
   }
+  return SendToEncoder(frame);
+}
+
+bool StreamPath::EncodeWholeFrames(AVFrame* frame) {
+  // The graph's sound is continuous from sample 0 (aresample fills gaps), so
+  // counting samples gives every frame its time.
+  if (frame)
+    check(av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(frame->extended_data),
+                              frame->nb_samples),
+          "encoding failed");
+  const int size = encoder_->frame_size;
+  FramePtr chunk = MakeFrame();
+  while (av_audio_fifo_size(fifo_.get()) >= size || (!frame && av_audio_fifo_size(fifo_.get()))) {
+    av_frame_unref(chunk.get());
+    chunk->nb_samples = std::min(size, av_audio_fifo_size(fifo_.get()));
+    chunk->format = encoder_->sample_fmt;
+    chunk->sample_rate = encoder_->sample_rate;
+    check(av_channel_layout_copy(&chunk->ch_layout, &encoder_->ch_layout), "encoding failed");
+    check(av_frame_get_buffer(chunk.get(), 0), "encoding failed");
+    check(av_audio_fifo_read(fifo_.get(), reinterpret_cast<void**>(chunk->data), chunk->nb_samples),
+          "encoding failed");
+    chunk->pts = nextAudioPts_;
+    nextAudioPts_ += chunk->nb_samples;
+    encodedEnd_ = std::max(encodedEnd_, nextAudioPts_ * av_q2d(encoder_->time_base));
+    if (!SendToEncoder(chunk.get())) return false;
+  }
+  return frame ? true : SendToEncoder(nullptr);
+}
+
+bool StreamPath::SendToEncoder(AVFrame* frame) {
   check(avcodec_send_frame(encoder_.get(), frame), "encoding failed");
   for (;;) {
     int rc = avcodec_receive_packet(encoder_.get(), packet_.get());

@@ -37,11 +37,15 @@ class RealWorldTest : public EngineTest {
   std::vector<int16_t> samples() { return pcm(dir_ / "out.mp3"); }
   // The length the ffmpeg tool gives the same source with the same kind of
   // output: the measure for sources whose length is a matter of judgement.
-  double ffmpegLength(const char* file, const std::string& args, const char* ext = "mp4") {
+  std::map<std::string, std::string> ffmpegOutput(const char* file, const std::string& args,
+                                                  const char* ext = "mp4") {
     const fs::path ref = dir_ / (std::string("ref.") + ext);
     capture("ffmpeg -nostdin -v quiet -y -i '" + media(file) + "' " + args + " '" + ref.string() +
             "' 2>&1");
-    return num(probe(ref), "format.duration");
+    return probe(ref);
+  }
+  double ffmpegLength(const char* file, const std::string& args, const char* ext = "mp4") {
+    return num(ffmpegOutput(file, args, ext), "format.duration");
   }
 };
 
@@ -184,6 +188,43 @@ TEST_F(RealWorldTest, DeclaredButEmptySoundTrackIsLeftOutWithAWarning) {
   EXPECT_NE(encode(media("empty_audio.mp4"), kProfile3, dir_ / "out.mp3"), 0);
   EXPECT_NE(lastError_.find("no stream that this output can carry"), std::string::npos)
       << lastError_;
+}
+
+TEST_F(RealWorldTest, SoundThatChangesChannelsOrRateInMidStreamConvertsWhole) {
+  // Mono, stereo, mono: 3 s each, without a gap or a jump at the joins.
+  const double mp3Length = ffmpegLength("monostereo.mp3", "-c:a libmp3lame -b:a 128k", "mp3");
+  ASSERT_NEAR(mp3Length, 9.0, 0.15);
+  auto p = convert("monostereo.mp3", kProfile3, "mp3");
+  EXPECT_NEAR(num(p, "format.duration"), mp3Length, 1152.0 / 44100);
+  EXPECT_EQ(lastError_, "");
+  std::vector<int16_t> s = samples();
+  const int channels = static_cast<int>(num(p, "streams.stream.0.channels"));
+  ASSERT_GT(s.size(), 8.5 * 44100 * channels);
+  for (double join : {3.0, 6.0}) {
+    for (double at = join - 0.2; at < join + 0.2; at += 0.05) {
+      const auto from = s.begin() + static_cast<long>(at * 44100) * channels;
+      std::vector<int16_t> part(from, from + 2205 * channels);
+      EXPECT_GT(rms(part, channels, 0), 1000) << "silence near " << at << " s";
+    }
+  }
+  p = convert("monostereo.mp3", kProfile0);
+  EXPECT_NEAR(num(p, "streams.stream.0.duration"),
+              num(ffmpegOutput("monostereo.mp3", "-c:a aac"), "streams.stream.0.duration"),
+              1024.0 / 44100);
+
+  // AC-3 in 5.1 at 48 kHz, stereo at 44.1 kHz, 5.1 again, under a picture.
+  const auto ref = ffmpegOutput("ac3switch.ts", "-c:v mpeg4 -s 320x240 -c:a aac -ar 44100");
+  const double videoLength = num(ref, "streams.stream.0.duration");
+  const double soundLength = num(ref, "streams.stream.1.duration");
+  ASSERT_NEAR(soundLength, 8.97, 0.05);
+  for (const std::string& profile : {kProfile0, kProfile1, kProfile2}) {
+    p = convert("ac3switch.ts", profile);
+    EXPECT_NEAR(num(p, "streams.stream.0.duration"), videoLength, 1 / 25.0 + 0.001);
+    EXPECT_NEAR(num(p, "streams.stream.1.duration"), soundLength, 1024.0 / 44100);
+  }
+  // A bare MP3 stream also carries the encoder's delay, about one frame.
+  p = convert("ac3switch.ts", kProfile3, "mp3");
+  EXPECT_NEAR(num(p, "format.duration"), soundLength, 2 * 1152.0 / 44100);
 }
 
 TEST_F(RealWorldTest, OutputNameAtTheFileSystemLimit) {
