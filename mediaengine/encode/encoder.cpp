@@ -120,7 +120,9 @@ void EncodeRun::SetUpVideo(int index) {
   if (!user.error.empty()) throw EngineError(user.error);
   AVRational rate = EncoderFrameRate(options_.outputFps > 0 ? RequestedFrameRate(options_.outputFps)
                                                             : SourceFrameRate(input_.get(), in));
-  path->ConfigureGraph(VideoGraph(user.description, rate.num, rate.den, endSeconds_));
+  path->ConfigureVideoGraph([this, rate, chain = user.description](double firstSeconds) {
+    return VideoGraph(chain, rate.num, rate.den, endSeconds_, firstSeconds);
+  });
   AVFilterContext* sink = path->sink();
   frameSeconds_ = av_q2d(av_inv_q(rate));
   CodecPtr enc = OpenVideoEncoder(plan_, options_, av_buffersink_get_w(sink),

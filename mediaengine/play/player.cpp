@@ -160,7 +160,7 @@ void PlayRun::SetUpVideo(int index) {
   videoPath_ = std::make_unique<StreamPath>(input_->streams[index], origin_, endSeconds_);
   videoPath_->OpenDecoder();
   if (dvd_) dvd_->PrepareVideo(*videoPath_);
-  videoPath_->ConfigureGraph(PlayVideoGraph(endSeconds_));
+  videoPath_->ConfigureVideoGraph([this](double) { return PlayVideoGraph(endSeconds_); });
   videoTimeBase_ = av_buffersink_get_time_base(videoPath_->sink());
   videoPath_->SetFrameHandoff([this](AVFrame* frame) {
     FramePtr copy = MakeFrame();

@@ -35,8 +35,10 @@ std::string UprightFilters(double degrees);
 
 // The video graph run for every encode: rebased timestamps go in, constant
 // frame rate (fpsNum/fpsDen) yuv420p comes out. endSeconds <= 0 means no end
-// trim.
-std::string VideoGraph(const std::string& userChain, int fpsNum, int fpsDen, double endSeconds);
+// trim. startSeconds: the time of the first output frame (a graph rebuilt in
+// mid-stream continues where the old one ended).
+std::string VideoGraph(const std::string& userChain, int fpsNum, int fpsDen, double endSeconds,
+                       double startSeconds = 0);
 // The video graph of playback: the wanted range, in a format the screen takes.
 std::string PlayVideoGraph(double endSeconds);
 // Audio graph ending in the encoder's format. channelLayout is "mono",

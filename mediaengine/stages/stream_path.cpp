@@ -83,10 +83,14 @@ std::string StreamPath::SourceArgs(const AVFrame* like) const {
   AVRational tb = input_->time_base;
   char args[512];
   if (type() == AVMEDIA_TYPE_VIDEO) {
-    AVRational sar = PixelAspect(decoder_->width, decoder_->height, decoder_->sample_aspect_ratio);
+    const int width = like ? like->width : decoder_->width;
+    const int height = like ? like->height : decoder_->height;
+    const int format = like ? like->format : decoder_->pix_fmt;
+    AVRational sar = PixelAspect(width, height,
+                                 like ? like->sample_aspect_ratio : decoder_->sample_aspect_ratio);
     std::snprintf(args, sizeof args,
-                  "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", decoder_->width,
-                  decoder_->height, decoder_->pix_fmt, tb.num, tb.den, sar.num, sar.den);
+                  "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", width, height,
+                  format, tb.num, tb.den, sar.num, sar.den);
     return args;
   }
   const AVChannelLayout& layout = like ? like->ch_layout : decoder_->ch_layout;
@@ -103,6 +107,21 @@ void StreamPath::ConfigureGraph(const std::string& description) {
   BuildGraph(description, nullptr);
 }
 
+std::string StreamPath::InputShape(const AVFrame* like) const {
+  if (type() == AVMEDIA_TYPE_AUDIO) return SourceArgs(like);
+  // A picture's aspect may be restated from frame to frame; only its size
+  // and pixel format decide what the graph's filters were set up for.
+  char shape[64];
+  std::snprintf(shape, sizeof shape, "%dx%d:%d", like ? like->width : decoder_->width,
+                like ? like->height : decoder_->height, like ? like->format : decoder_->pix_fmt);
+  return shape;
+}
+
+void StreamPath::ConfigureVideoGraph(VideoGraphMaker maker) {
+  videoGraphMaker_ = std::move(maker);
+  BuildGraph(videoGraphMaker_(0), nullptr);
+}
+
 void StreamPath::ConfigureAudioGraph(AudioGraphMaker maker) {
   audioGraphMaker_ = std::move(maker);
   BuildGraph(audioGraphMaker_(decoder_->ch_layout.nb_channels, 0), nullptr);
@@ -113,8 +132,9 @@ void StreamPath::BuildGraph(const std::string& description, const AVFrame* like)
   if (!graph_) throw EngineError("out of memory");
   graph_->nb_threads = 0;  // scaling and padding run in slices on every core
   const bool video = type() == AVMEDIA_TYPE_VIDEO;
-  graphInput_ = SourceArgs(like);
-  const char* args = graphInput_.c_str();
+  inputShape_ = InputShape(like);
+  const std::string sourceArgs = SourceArgs(like);
+  const char* args = sourceArgs.c_str();
   check(avfilter_graph_create_filter(&source_, avfilter_get_by_name(video ? "buffer" : "abuffer"),
                                      "in", args, nullptr, graph_.get()),
         "cannot create the filter source");
@@ -154,6 +174,9 @@ void StreamPath::AttachEncoder(CodecPtr encoder, AVStream* output, PacketSink si
   encoder_ = std::move(encoder);
   output_ = output;
   packetSink_ = std::move(sink);
+  // Read once: the encoder may run on its own thread while the decode
+  // thread rebuilds the graph (a rebuilt graph keeps its output time base).
+  encoderInputTb_ = av_buffersink_get_time_base(sink_);
   if (type() == AVMEDIA_TYPE_AUDIO && encoder_->frame_size > 0 &&
       !(encoder_->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE)) {
     fifo_.reset(av_audio_fifo_alloc(encoder_->sample_fmt, encoder_->ch_layout.nb_channels,
@@ -220,29 +243,41 @@ bool StreamPath::PushFrame(AVFrame* frame) {
     pastEnd_ = true;  // The trim filters drop it anyway; stop feeding.
     return true;
   }
-  if (audioGraphMaker_) {
-    if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-      const int channels = frame->ch_layout.nb_channels;
-      av_channel_layout_uninit(&frame->ch_layout);
-      av_channel_layout_default(&frame->ch_layout, channels);
-    }
-    if (SourceArgs(frame) != graphInput_ && !RebuildAudioGraph(frame)) return false;
-  }
+  if (!FollowInputChange(frame)) return false;
   check(av_buffersrc_add_frame_flags(source_, frame, AV_BUFFERSRC_FLAG_KEEP_REF),
         "cannot filter a frame");
   return PullFiltered();
 }
 
-bool StreamPath::RebuildAudioGraph(AVFrame* frame) {
-  // What the old graph holds comes out first, up to where the new sound
-  // begins; the new graph then continues at the next output sample, so the
-  // change leaves neither a gap nor a jump.
+bool StreamPath::FollowInputChange(AVFrame* frame) {
+  if (!audioGraphMaker_ && !videoGraphMaker_) return true;
+  if (type() == AVMEDIA_TYPE_AUDIO && frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+    const int channels = frame->ch_layout.nb_channels;
+    av_channel_layout_uninit(&frame->ch_layout);
+    av_channel_layout_default(&frame->ch_layout, channels);
+  }
+  if (InputShape(frame) == inputShape_) return true;
+  // What the old graph holds comes out first, up to where the new input
+  // begins; the new graph then continues at the next output sample or
+  // frame, so the change leaves neither a gap nor a jump.
   check(av_buffersrc_close(source_, frame->pts, 0), "cannot filter a frame");
   if (!PullFiltered()) return false;
-  // aresample counts its first_pts in samples of its input rate.
-  const long long firstPts =
-      av_rescale(nextSinkPts_, frame->sample_rate, av_buffersink_get_sample_rate(sink_));
-  BuildGraph(audioGraphMaker_(frame->ch_layout.nb_channels, firstPts), frame);
+  if (type() == AVMEDIA_TYPE_AUDIO) {
+    // aresample counts its first_pts in samples of its input rate.
+    const long long firstPts =
+        av_rescale(nextSinkPts_, frame->sample_rate, av_buffersink_get_sample_rate(sink_));
+    BuildGraph(audioGraphMaker_(frame->ch_layout.nb_channels, firstPts), frame);
+    return true;
+  }
+  const int width = av_buffersink_get_w(sink_), height = av_buffersink_get_h(sink_);
+  const int format = av_buffersink_get_format(sink_);
+  const std::string description = videoGraphMaker_(nextVideoSeconds_);
+  BuildGraph(description, frame);
+  // The output keeps the size it started with (the encoder's).
+  if (av_buffersink_get_w(sink_) != width || av_buffersink_get_h(sink_) != height)
+    BuildGraph(description + ",scale=w=" + std::to_string(width) + ":h=" + std::to_string(height) +
+                   ",format=" + av_get_pix_fmt_name(static_cast<AVPixelFormat>(format)),
+               frame);
   return true;
 }
 
@@ -251,8 +286,13 @@ bool StreamPath::PullFiltered() {
     int rc = av_buffersink_get_frame(sink_, filtered_.get());
     if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
     check(rc, "filtering failed");
-    if (type() == AVMEDIA_TYPE_AUDIO && filtered_->pts != AV_NOPTS_VALUE)
-      nextSinkPts_ = filtered_->pts + filtered_->nb_samples;
+    if (filtered_->pts != AV_NOPTS_VALUE) {
+      if (type() == AVMEDIA_TYPE_AUDIO)
+        nextSinkPts_ = filtered_->pts + filtered_->nb_samples;
+      else
+        nextVideoSeconds_ =
+            static_cast<double>(filtered_->pts + 1) * av_q2d(av_buffersink_get_time_base(sink_));
+    }
     bool ok = handoff_ ? handoff_(filtered_.get()) : encode(filtered_.get());
     if (!ok) framesRefused_ = true;
     av_frame_unref(filtered_.get());
@@ -264,7 +304,7 @@ bool StreamPath::encode(AVFrame* frame) {
   if (packetsRefused_) return false;
   if (fifo_) return EncodeWholeFrames(frame);
   if (frame) {
-    AVRational sinkTb = av_buffersink_get_time_base(sink_);
+    const AVRational sinkTb = encoderInputTb_;
     frame->pict_type = AV_PICTURE_TYPE_NONE;
     if (type() == AVMEDIA_TYPE_AUDIO) {
       // Sample-exact, strictly increasing timestamps keep muxers happy

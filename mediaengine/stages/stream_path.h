@@ -50,6 +50,11 @@ class StreamPath {
   // the same output, whenever the decoded sound changes its rate, sample
   // format or channel layout (a broadcast going from 5.1 to stereo).
   void ConfigureAudioGraph(AudioGraphMaker maker);
+  // Video: the graph whose output starts at firstSeconds, built again for
+  // the new input when the pictures change their size or pixel format; the
+  // output keeps the size it had.
+  using VideoGraphMaker = std::function<std::string(double firstSeconds)>;
+  void ConfigureVideoGraph(VideoGraphMaker maker);
   AVFilterContext* sink() const { return sink_; }
   // After the graph: the encoder and the output stream it feeds.
   void AttachEncoder(CodecPtr encoder, AVStream* output, PacketSink sink);
@@ -94,7 +99,8 @@ class StreamPath {
   bool SendToEncoder(AVFrame* frame);
   std::string SourceArgs(const AVFrame* like) const;
   void BuildGraph(const std::string& description, const AVFrame* like);
-  bool RebuildAudioGraph(AVFrame* frame);
+  std::string InputShape(const AVFrame* like) const;
+  bool FollowInputChange(AVFrame* frame);
   bool PadWithSilence(int64_t untilTs);
   AVRational PixelAspect(int width, int height, AVRational stated) const;
 
@@ -108,9 +114,11 @@ class StreamPath {
   GraphPtr graph_;
   AVFilterContext* source_ = nullptr;
   AVFilterContext* sink_ = nullptr;
-  std::string graphInput_;  // the buffer source's arguments
+  std::string inputShape_;  // the input format the graph was built for
   AudioGraphMaker audioGraphMaker_;
-  long long nextSinkPts_ = 0;  // audio: the output sample after the last filtered one
+  VideoGraphMaker videoGraphMaker_;
+  long long nextSinkPts_ = 0;    // audio: the output sample after the last filtered one
+  double nextVideoSeconds_ = 0;  // video: where the frame after the last filtered one starts
   struct FifoDeleter {
     void operator()(AVAudioFifo* fifo) const;
   };
@@ -119,6 +127,7 @@ class StreamPath {
   std::unique_ptr<AVAudioFifo, FifoDeleter> fifo_;
   CodecPtr encoder_;
   AVStream* output_ = nullptr;
+  AVRational encoderInputTb_{1, 1};  // the sink's time base when the encoder was attached
   PacketSink packetSink_;
   std::function<bool(AVFrame*)> handoff_;
   std::function<void(AVFrame*, double)> overlay_;

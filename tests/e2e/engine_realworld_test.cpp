@@ -227,6 +227,48 @@ TEST_F(RealWorldTest, SoundThatChangesChannelsOrRateInMidStreamConvertsWhole) {
   EXPECT_NEAR(num(p, "format.duration"), soundLength, 2 * 1152.0 / 44100);
 }
 
+TEST_F(RealWorldTest, PicturesThatChangeSizeOrChromaInMidStreamKeepTheirOutputSize) {
+  // sizechange.ts: 320x240, then 352x288; chromachange.ts: 4:2:0, 4:2:2,
+  // 4:2:0 (3 s each).
+  for (const char* file : {"sizechange.ts", "chromachange.ts"}) {
+    const auto ref = ffmpegOutput(file, "-c:v mpeg4 -s 320x240 -c:a aac -ar 44100");
+    const double videoLength = num(ref, "streams.stream.0.duration");
+    for (const std::string& profile : {kProfile0, kProfile1, kProfile2}) {
+      auto p = convert(file, profile);
+      EXPECT_EQ(num(p, "streams.stream.0.width"), profile == kProfile1 ? 640 : 320) << file;
+      EXPECT_NEAR(num(p, "streams.stream.0.duration"), videoLength, 1 / 25.0 + 0.001) << file;
+    }
+    auto p = convert(file, kProfile3, "mp3");
+    EXPECT_NEAR(num(p, "format.duration"), 6.0 + (file[0] == 'c' ? 3 : 0), 0.1) << file;
+    // Padding alone, with no scaler ahead of it, is set up for one picture
+    // size and format; the box stays as it started.
+    p = convert(file, " -srate 44100 -vf expand=400:300:-1:-1:1 " + kMpeg4Aac);
+    EXPECT_EQ(num(p, "streams.stream.0.width"), 400) << file;
+    EXPECT_EQ(num(p, "streams.stream.0.height"), 300) << file;
+    EXPECT_NEAR(num(p, "streams.stream.0.duration"), videoLength, 1 / 25.0 + 0.001) << file;
+  }
+  // The 4:2:2 part keeps its colours: a picture from it matches the ffmpeg
+  // tool's, centred in the 400x300 box (give or take a frame at the joins).
+  const auto frames = [](const std::string& source, const std::string& filter) {
+    return capture("ffmpeg -nostdin -v error -i '" + source + "' " + filter +
+                   " -pix_fmt yuv420p -f rawvideo -");
+  };
+  const std::string ours = frames((dir_ / "out.mp4").string(), "");
+  const std::string theirs = frames(media("chromachange.ts"), "-vf pad=400:300:40:30");
+  const size_t frame = 400 * 300 * 3 / 2;
+  ASSERT_GT(ours.size(), 112 * frame);
+  ASSERT_GT(theirs.size(), 112 * frame);
+  double best = 255;
+  for (size_t k : {109, 110, 111}) {
+    double difference = 0;
+    for (size_t i = 0; i < frame; ++i)
+      difference += std::abs(static_cast<unsigned char>(ours[110 * frame + i]) -
+                             static_cast<unsigned char>(theirs[k * frame + i]));
+    best = std::min(best, difference / frame);
+  }
+  EXPECT_LT(best, 3.0);
+}
+
 TEST_F(RealWorldTest, OutputNameAtTheFileSystemLimit) {
   const fs::path out = dir_ / (std::string(251, 'n') + ".mp4");
   ASSERT_EQ(encode(media("ntsc30.mp4"), kProfile0, out), 0) << lastError_;
