@@ -120,7 +120,9 @@ void EncodeRun::SetUpVideo(int index) {
   if (!user.error.empty()) throw EngineError(user.error);
   AVRational rate = EncoderFrameRate(options_.outputFps > 0 ? RequestedFrameRate(options_.outputFps)
                                                             : SourceFrameRate(input_.get(), in));
-  path->ConfigureGraph(VideoGraph(user.description, rate.num, rate.den, endSeconds_));
+  path->ConfigureVideoGraph([this, rate, chain = user.description](double firstSeconds) {
+    return VideoGraph(chain, rate.num, rate.den, endSeconds_, firstSeconds);
+  });
   AVFilterContext* sink = path->sink();
   frameSeconds_ = av_q2d(av_inv_q(rate));
   CodecPtr enc = OpenVideoEncoder(plan_, options_, av_buffersink_get_w(sink),
@@ -154,8 +156,15 @@ void EncodeRun::SetUpAudio(int index) {
   char layoutName[64] = {};
   av_channel_layout_describe(&layout, layoutName, sizeof layoutName);
 
-  path->ConfigureGraph(
-      AudioGraph(user.description, endSeconds_, rate, av_get_sample_fmt_name(format), layoutName));
+  // A change of the decoded sound rebuilds the graph for it; the output
+  // keeps the rate, sample format and layout the encoder was opened with.
+  path->ConfigureAudioGraph(
+      [this, rate, format, name = std::string(layoutName)](int inputChannels, long long firstPts) {
+        FilterChain chain = TranslateAudioFilters(options_.audioFilters, inputChannels);
+        if (!chain.error.empty()) throw EngineError(chain.error);
+        return AudioGraph(chain.description, endSeconds_, rate, av_get_sample_fmt_name(format),
+                          name, firstPts);
+      });
   CodecPtr enc =
       OpenAudioEncoder(plan_, options_, rate, layout, format, output_->NeedsGlobalHeader());
   av_channel_layout_uninit(&layout);
@@ -333,8 +342,12 @@ void EncodeRun::CheckOutput(double decodedEnd) const {
     Warn(std::to_string(damaged) + " damaged packets of '" + options_.source + "' were skipped");
   if (!demuxer_->ReadError().empty())
     Warn("reading '" + options_.source + "' stopped early: " + demuxer_->ReadError());
-  // A DVD title's length is its cells, with no header to promise one.
-  if (!demuxer_->ReachedEnd() || dvd_) return;
+  // A DVD title's length is its cells, with no header to promise one; a
+  // length guessed from the bit rate (MP3 files joined from others) promises
+  // nothing either.
+  if (!demuxer_->ReachedEnd() || dvd_ ||
+      input_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE)
+    return;
   // A header that promises more than the file holds: a cut-off download.
   // Streams that state their own length are judged by it (a sound track
   // may well end before the picture).
@@ -378,10 +391,12 @@ EncodeOutcome EncodeRun::run() {
   uint64_t sizeLimit = options_.end.kind == EndKind::Size ? options_.end.bytes : 0;
   output_ = std::make_unique<OutputFile>(options_.output, plan_.muxer, sizeLimit);
 
-  int videoIndex = plan_.video ? FindVideoStream(input_.get()) : -1;
-  int audioIndex = !plan_.audio ? -1
-                   : dvd_       ? dvd_->AudioStream(input_.get())
-                                : FindAudioStream(input_.get(), options_.aid);
+  const int videoIndex =
+      plan_.video ? SkipEmptyStream(input_.get(), FindVideoStream(input_.get())) : -1;
+  const int audioIndex =
+      !plan_.audio ? -1
+      : dvd_       ? dvd_->AudioStream(input_.get())
+                   : SkipEmptyStream(input_.get(), FindAudioStream(input_.get(), options_.aid));
   if (videoIndex < 0 && audioIndex < 0) {
     throw EngineError(plan_.video && !plan_.audio
                           ? "the source has no video stream to encode"

@@ -160,7 +160,7 @@ void PlayRun::SetUpVideo(int index) {
   videoPath_ = std::make_unique<StreamPath>(input_->streams[index], origin_, endSeconds_);
   videoPath_->OpenDecoder();
   if (dvd_) dvd_->PrepareVideo(*videoPath_);
-  videoPath_->ConfigureGraph(PlayVideoGraph(endSeconds_));
+  videoPath_->ConfigureVideoGraph([this](double) { return PlayVideoGraph(endSeconds_); });
   videoTimeBase_ = av_buffersink_get_time_base(videoPath_->sink());
   videoPath_->SetFrameHandoff([this](AVFrame* frame) {
     FramePtr copy = MakeFrame();
@@ -178,8 +178,13 @@ void PlayRun::SetUpAudio(int index) {
   if (!user.error.empty()) throw EngineError(user.error);
   std::unique_ptr<AudioOutput> audio = audioOpening_.get();
   if (!audio) return;
-  path->ConfigureGraph(AudioGraph(user.description, endSeconds_, audio->SampleRate(), "s16",
-                                  LayoutName(audio->channels())));
+  path->ConfigureAudioGraph(
+      [this, rate = audio->SampleRate(), layout = LayoutName(audio->channels())](
+          int inputChannels, long long firstPts) {
+        FilterChain chain = TranslateAudioFilters(options_.audioFilters, inputChannels);
+        if (!chain.error.empty()) throw EngineError(chain.error);
+        return AudioGraph(chain.description, endSeconds_, rate, "s16", layout, firstPts);
+      });
   AVRational tb = av_buffersink_get_time_base(path->sink());
   AudioOutput* out = audio.get();
   path->SetFrameHandoff([out, tb](AVFrame* frame) {
@@ -268,10 +273,11 @@ PlayOutcome PlayRun::run() {
   if (!video_->open(embed_->child(), error)) throw EngineError(error);
   X11Embed::InstallQuietErrorHandler();
 
-  const int videoIndex = FindVideoStream(input_.get());
-  const int audioIndex = options_.noSound ? -1
-                         : dvd_           ? dvd_->AudioStream(input_.get())
-                                          : FindAudioStream(input_.get(), options_.aid);
+  const int videoIndex = SkipEmptyStream(input_.get(), FindVideoStream(input_.get()));
+  const int audioIndex =
+      options_.noSound ? -1
+      : dvd_           ? dvd_->AudioStream(input_.get())
+                       : SkipEmptyStream(input_.get(), FindAudioStream(input_.get(), options_.aid));
   if (videoIndex >= 0) SetUpVideo(videoIndex);
   if (audioIndex >= 0) SetUpAudio(audioIndex);
   if (!videoPath_ && !audioPath_) throw EngineError("the source has nothing to play");

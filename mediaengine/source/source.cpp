@@ -127,6 +127,20 @@ int FindVideoStream(AVFormatContext* input) {
   return index;
 }
 
+int SkipEmptyStream(AVFormatContext* input, int index) {
+  if (index < 0 || input->streams[index]->nb_frames != 0) return index;
+  // Only an index that counts the others' packets tells "empty" from "not
+  // counted" (streams, fragmented MP4).
+  bool othersCounted = false;
+  for (unsigned i = 0; i < input->nb_streams; ++i)
+    if (static_cast<int>(i) != index && input->streams[i]->nb_frames > 0) othersCounted = true;
+  if (!othersCounted) return index;
+  const char* kind = av_get_media_type_string(input->streams[index]->codecpar->codec_type);
+  Warn(std::string("the ") + (kind ? kind : "") + " stream #" + std::to_string(index) +
+       " of the source holds no data and is left out");
+  return -1;
+}
+
 double SourceStartTime(AVFormatContext* input) {
   if (input->start_time == AV_NOPTS_VALUE) return 0;
   return static_cast<double>(input->start_time) / AV_TIME_BASE;

@@ -33,6 +33,12 @@ int FindAudioStream(AVFormatContext* input, int aid);
 // The video stream to use; cover art does not count. -1 when there is none.
 int FindVideoStream(AVFormatContext* input);
 
+// index, or -1 with a warning when the container's index lists packets for
+// other streams but none for this one: a declared track that holds nothing
+// (a camera's empty sound track) is left out of the output, as it has no
+// length to keep. -1 stays -1.
+int SkipEmptyStream(AVFormatContext* input, int index);
+
 // Container start time in seconds (0 when unset).
 double SourceStartTime(AVFormatContext* input);
 

@@ -278,13 +278,14 @@ std::string UprightFilters(double degrees) {
   return {};
 }
 
-std::string VideoGraph(const std::string& userChain, int fpsNum, int fpsDen, double endSeconds) {
+std::string VideoGraph(const std::string& userChain, int fpsNum, int fpsDen, double endSeconds,
+                       double startSeconds) {
   // start_time=0 makes the first output frame the picture showing at the
   // (rebased) start position, so a seek is frame-accurate. The rate stays a
   // fraction: 30000/1001 written as a decimal would become a time base no
   // MPEG-4 encoder accepts.
-  std::string g =
-      "fps=fps=" + std::to_string(fpsNum) + "/" + std::to_string(fpsDen) + ":start_time=0";
+  std::string g = "fps=fps=" + std::to_string(fpsNum) + "/" + std::to_string(fpsDen) +
+                  ":start_time=" + FormatNumber(startSeconds);
   if (endSeconds > 0) g += ",trim=end=" + FormatNumber(endSeconds);
   if (userChain.find("scale=") == std::string::npos && userChain.find("pad=") == std::string::npos)
     g += ",scale=w='trunc(iw/2)*2':h='trunc(ih/2)*2'";  // 4:2:0 encoders need even sizes
@@ -300,12 +301,13 @@ std::string PlayVideoGraph(double endSeconds) {
 }
 
 std::string AudioGraph(const std::string& userChain, double endSeconds, int sampleRate,
-                       const std::string& sampleFormat, const std::string& channelLayout) {
+                       const std::string& sampleFormat, const std::string& channelLayout,
+                       long long firstPts) {
   std::string g = "atrim=start=0";
   if (endSeconds > 0) g += ":end=" + FormatNumber(endSeconds);
   append(g, userChain);
   g += ",aresample=" + std::to_string(sampleRate) +
-       ":async=1:first_pts=0,aformat=sample_fmts=" + sampleFormat +
+       ":async=1:first_pts=" + std::to_string(firstPts) + ",aformat=sample_fmts=" + sampleFormat +
        ":sample_rates=" + std::to_string(sampleRate) + ":channel_layouts=" + channelLayout;
   return g;
 }

@@ -35,15 +35,20 @@ std::string UprightFilters(double degrees);
 
 // The video graph run for every encode: rebased timestamps go in, constant
 // frame rate (fpsNum/fpsDen) yuv420p comes out. endSeconds <= 0 means no end
-// trim.
-std::string VideoGraph(const std::string& userChain, int fpsNum, int fpsDen, double endSeconds);
+// trim. startSeconds: the time of the first output frame (a graph rebuilt in
+// mid-stream continues where the old one ended).
+std::string VideoGraph(const std::string& userChain, int fpsNum, int fpsDen, double endSeconds,
+                       double startSeconds = 0);
 // The video graph of playback: the wanted range, in a format the screen takes.
 std::string PlayVideoGraph(double endSeconds);
 // Audio graph ending in the encoder's format. channelLayout is "mono",
 // "stereo", ...; sampleFormat a libavutil sample format name. The output
 // follows the input timestamps: gaps become silence, overlaps are dropped,
-// and audio that starts late is preceded by silence.
+// and audio that starts late is preceded by silence. firstPts: where the
+// output continues (a graph rebuilt in mid-stream), in samples at the input's
+// rate, as aresample counts it.
 std::string AudioGraph(const std::string& userChain, double endSeconds, int sampleRate,
-                       const std::string& sampleFormat, const std::string& channelLayout);
+                       const std::string& sampleFormat, const std::string& channelLayout,
+                       long long firstPts = 0);
 
 }  // namespace orv::engine

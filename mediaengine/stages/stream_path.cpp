@@ -7,6 +7,7 @@
 extern "C" {
 #include <libavfilter/buffersink.h>
 #include <libavfilter/buffersrc.h>
+#include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/display.h>
 #include <libavutil/pixdesc.h>
@@ -76,25 +77,64 @@ void StreamPath::OpenDecoder() {
     av_channel_layout_default(&decoder_->ch_layout, decoder_->ch_layout.nb_channels);
 }
 
+void StreamPath::FifoDeleter::operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
+
+std::string StreamPath::SourceArgs(const AVFrame* like) const {
+  AVRational tb = input_->time_base;
+  char args[512];
+  if (type() == AVMEDIA_TYPE_VIDEO) {
+    const int width = like ? like->width : decoder_->width;
+    const int height = like ? like->height : decoder_->height;
+    const int format = like ? like->format : decoder_->pix_fmt;
+    AVRational sar = PixelAspect(width, height,
+                                 like ? like->sample_aspect_ratio : decoder_->sample_aspect_ratio);
+    std::snprintf(args, sizeof args,
+                  "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", width, height,
+                  format, tb.num, tb.den, sar.num, sar.den);
+    return args;
+  }
+  const AVChannelLayout& layout = like ? like->ch_layout : decoder_->ch_layout;
+  const int rate = like ? like->sample_rate : decoder_->sample_rate;
+  const auto format = like ? static_cast<AVSampleFormat>(like->format) : decoder_->sample_fmt;
+  char name[128] = {};
+  av_channel_layout_describe(&layout, name, sizeof name);
+  std::snprintf(args, sizeof args, "time_base=%d/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s",
+                tb.num, tb.den, rate, av_get_sample_fmt_name(format), name);
+  return args;
+}
+
 void StreamPath::ConfigureGraph(const std::string& description) {
+  BuildGraph(description, nullptr);
+}
+
+std::string StreamPath::InputShape(const AVFrame* like) const {
+  if (type() == AVMEDIA_TYPE_AUDIO) return SourceArgs(like);
+  // A picture's aspect may be restated from frame to frame; only its size
+  // and pixel format decide what the graph's filters were set up for.
+  char shape[64];
+  std::snprintf(shape, sizeof shape, "%dx%d:%d", like ? like->width : decoder_->width,
+                like ? like->height : decoder_->height, like ? like->format : decoder_->pix_fmt);
+  return shape;
+}
+
+void StreamPath::ConfigureVideoGraph(VideoGraphMaker maker) {
+  videoGraphMaker_ = std::move(maker);
+  BuildGraph(videoGraphMaker_(0), nullptr);
+}
+
+void StreamPath::ConfigureAudioGraph(AudioGraphMaker maker) {
+  audioGraphMaker_ = std::move(maker);
+  BuildGraph(audioGraphMaker_(decoder_->ch_layout.nb_channels, 0), nullptr);
+}
+
+void StreamPath::BuildGraph(const std::string& description, const AVFrame* like) {
   graph_.reset(avfilter_graph_alloc());
   if (!graph_) throw EngineError("out of memory");
   graph_->nb_threads = 0;  // scaling and padding run in slices on every core
-  AVRational tb = input_->time_base;
-  char args[512];
   const bool video = type() == AVMEDIA_TYPE_VIDEO;
-  if (video) {
-    AVRational sar = PixelAspect(decoder_->width, decoder_->height, decoder_->sample_aspect_ratio);
-    std::snprintf(args, sizeof args,
-                  "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d", decoder_->width,
-                  decoder_->height, decoder_->pix_fmt, tb.num, tb.den, sar.num, sar.den);
-  } else {
-    char layout[128] = {};
-    av_channel_layout_describe(&decoder_->ch_layout, layout, sizeof layout);
-    std::snprintf(args, sizeof args,
-                  "time_base=%d/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s", tb.num, tb.den,
-                  decoder_->sample_rate, av_get_sample_fmt_name(decoder_->sample_fmt), layout);
-  }
+  inputShape_ = InputShape(like);
+  const std::string sourceArgs = SourceArgs(like);
+  const char* args = sourceArgs.c_str();
   check(avfilter_graph_create_filter(&source_, avfilter_get_by_name(video ? "buffer" : "abuffer"),
                                      "in", args, nullptr, graph_.get()),
         "cannot create the filter source");
@@ -134,10 +174,15 @@ void StreamPath::AttachEncoder(CodecPtr encoder, AVStream* output, PacketSink si
   encoder_ = std::move(encoder);
   output_ = output;
   packetSink_ = std::move(sink);
-  // Fixed-frame encoders (AAC, MP3) must get exactly frame_size samples.
-  if (type() == AVMEDIA_TYPE_AUDIO &&
-      !(encoder_->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE))
-    av_buffersink_set_frame_size(sink_, static_cast<unsigned>(encoder_->frame_size));
+  // Read once: the encoder may run on its own thread while the decode
+  // thread rebuilds the graph (a rebuilt graph keeps its output time base).
+  encoderInputTb_ = av_buffersink_get_time_base(sink_);
+  if (type() == AVMEDIA_TYPE_AUDIO && encoder_->frame_size > 0 &&
+      !(encoder_->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE)) {
+    fifo_.reset(av_audio_fifo_alloc(encoder_->sample_fmt, encoder_->ch_layout.nb_channels,
+                                    encoder_->frame_size));
+    if (!fifo_) throw EngineError("out of memory");
+  }
 }
 
 bool StreamPath::send(const AVPacket* packet) {
@@ -198,9 +243,42 @@ bool StreamPath::PushFrame(AVFrame* frame) {
     pastEnd_ = true;  // The trim filters drop it anyway; stop feeding.
     return true;
   }
+  if (!FollowInputChange(frame)) return false;
   check(av_buffersrc_add_frame_flags(source_, frame, AV_BUFFERSRC_FLAG_KEEP_REF),
         "cannot filter a frame");
   return PullFiltered();
+}
+
+bool StreamPath::FollowInputChange(AVFrame* frame) {
+  if (!audioGraphMaker_ && !videoGraphMaker_) return true;
+  if (type() == AVMEDIA_TYPE_AUDIO && frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+    const int channels = frame->ch_layout.nb_channels;
+    av_channel_layout_uninit(&frame->ch_layout);
+    av_channel_layout_default(&frame->ch_layout, channels);
+  }
+  if (InputShape(frame) == inputShape_) return true;
+  // What the old graph holds comes out first, up to where the new input
+  // begins; the new graph then continues at the next output sample or
+  // frame, so the change leaves neither a gap nor a jump.
+  check(av_buffersrc_close(source_, frame->pts, 0), "cannot filter a frame");
+  if (!PullFiltered()) return false;
+  if (type() == AVMEDIA_TYPE_AUDIO) {
+    // aresample counts its first_pts in samples of its input rate.
+    const long long firstPts =
+        av_rescale(nextSinkPts_, frame->sample_rate, av_buffersink_get_sample_rate(sink_));
+    BuildGraph(audioGraphMaker_(frame->ch_layout.nb_channels, firstPts), frame);
+    return true;
+  }
+  const int width = av_buffersink_get_w(sink_), height = av_buffersink_get_h(sink_);
+  const int format = av_buffersink_get_format(sink_);
+  const std::string description = videoGraphMaker_(nextVideoSeconds_);
+  BuildGraph(description, frame);
+  // The output keeps the size it started with (the encoder's).
+  if (av_buffersink_get_w(sink_) != width || av_buffersink_get_h(sink_) != height)
+    BuildGraph(description + ",scale=w=" + std::to_string(width) + ":h=" + std::to_string(height) +
+                   ",format=" + av_get_pix_fmt_name(static_cast<AVPixelFormat>(format)),
+               frame);
+  return true;
 }
 
 bool StreamPath::PullFiltered() {
@@ -208,6 +286,13 @@ bool StreamPath::PullFiltered() {
     int rc = av_buffersink_get_frame(sink_, filtered_.get());
     if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
     check(rc, "filtering failed");
+    if (filtered_->pts != AV_NOPTS_VALUE) {
+      if (type() == AVMEDIA_TYPE_AUDIO)
+        nextSinkPts_ = filtered_->pts + filtered_->nb_samples;
+      else
+        nextVideoSeconds_ =
+            static_cast<double>(filtered_->pts + 1) * av_q2d(av_buffersink_get_time_base(sink_));
+    }
     bool ok = handoff_ ? handoff_(filtered_.get()) : encode(filtered_.get());
     if (!ok) framesRefused_ = true;
     av_frame_unref(filtered_.get());
@@ -217,8 +302,9 @@ bool StreamPath::PullFiltered() {
 
 bool StreamPath::encode(AVFrame* frame) {
   if (packetsRefused_) return false;
+  if (fifo_) return EncodeWholeFrames(frame);
   if (frame) {
-    AVRational sinkTb = av_buffersink_get_time_base(sink_);
+    const AVRational sinkTb = encoderInputTb_;
     frame->pict_type = AV_PICTURE_TYPE_NONE;
     if (type() == AVMEDIA_TYPE_AUDIO) {
       // Sample-exact, strictly increasing timestamps keep muxers happy
@@ -236,6 +322,36 @@ bool StreamPath::encode(AVFrame* frame) {
           std::max(encodedEnd_, static_cast<double>(frame->pts + 1) * av_q2d(encoder_->time_base));
     }
   }
+  return SendToEncoder(frame);
+}
+
+bool StreamPath::EncodeWholeFrames(AVFrame* frame) {
+  // The graph's sound is continuous from sample 0 (aresample fills gaps), so
+  // counting samples gives every frame its time.
+  if (frame)
+    check(av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(frame->extended_data),
+                              frame->nb_samples),
+          "encoding failed");
+  const int size = encoder_->frame_size;
+  FramePtr chunk = MakeFrame();
+  while (av_audio_fifo_size(fifo_.get()) >= size || (!frame && av_audio_fifo_size(fifo_.get()))) {
+    av_frame_unref(chunk.get());
+    chunk->nb_samples = std::min(size, av_audio_fifo_size(fifo_.get()));
+    chunk->format = encoder_->sample_fmt;
+    chunk->sample_rate = encoder_->sample_rate;
+    check(av_channel_layout_copy(&chunk->ch_layout, &encoder_->ch_layout), "encoding failed");
+    check(av_frame_get_buffer(chunk.get(), 0), "encoding failed");
+    check(av_audio_fifo_read(fifo_.get(), reinterpret_cast<void**>(chunk->data), chunk->nb_samples),
+          "encoding failed");
+    chunk->pts = nextAudioPts_;
+    nextAudioPts_ += chunk->nb_samples;
+    encodedEnd_ = std::max(encodedEnd_, nextAudioPts_ * av_q2d(encoder_->time_base));
+    if (!SendToEncoder(chunk.get())) return false;
+  }
+  return frame ? true : SendToEncoder(nullptr);
+}
+
+bool StreamPath::SendToEncoder(AVFrame* frame) {
   check(avcodec_send_frame(encoder_.get(), frame), "encoding failed");
   for (;;) {
     int rc = avcodec_receive_packet(encoder_.get(), packet_.get());

@@ -10,6 +10,8 @@
 
 #include "mediaengine/av_support.h"
 
+struct AVAudioFifo;
+
 namespace orv::engine {
 
 // Whether a video decoder's pictures are so quick to decode that one thread
@@ -41,6 +43,18 @@ class StreamPath {
   }
   // Builds the graph from the decoder's output format to description.
   void ConfigureGraph(const std::string& description);
+  // The audio graph for sound of `channels` channels whose output continues
+  // at firstPts (counted in samples at the sound's own rate).
+  using AudioGraphMaker = std::function<std::string(int channels, long long firstPts)>;
+  // Audio: builds the graph from maker, and again, for the new input and with
+  // the same output, whenever the decoded sound changes its rate, sample
+  // format or channel layout (a broadcast going from 5.1 to stereo).
+  void ConfigureAudioGraph(AudioGraphMaker maker);
+  // Video: the graph whose output starts at firstSeconds, built again for
+  // the new input when the pictures change their size or pixel format; the
+  // output keeps the size it had.
+  using VideoGraphMaker = std::function<std::string(double firstSeconds)>;
+  void ConfigureVideoGraph(VideoGraphMaker maker);
   AVFilterContext* sink() const { return sink_; }
   // After the graph: the encoder and the output stream it feeds.
   void AttachEncoder(CodecPtr encoder, AVStream* output, PacketSink sink);
@@ -81,6 +95,12 @@ class StreamPath {
   bool PushFrame(AVFrame* frame);
   bool PullFiltered();
   bool encode(AVFrame* frame);
+  bool EncodeWholeFrames(AVFrame* frame);
+  bool SendToEncoder(AVFrame* frame);
+  std::string SourceArgs(const AVFrame* like) const;
+  void BuildGraph(const std::string& description, const AVFrame* like);
+  std::string InputShape(const AVFrame* like) const;
+  bool FollowInputChange(AVFrame* frame);
   bool PadWithSilence(int64_t untilTs);
   AVRational PixelAspect(int width, int height, AVRational stated) const;
 
@@ -94,8 +114,20 @@ class StreamPath {
   GraphPtr graph_;
   AVFilterContext* source_ = nullptr;
   AVFilterContext* sink_ = nullptr;
+  std::string inputShape_;  // the input format the graph was built for
+  AudioGraphMaker audioGraphMaker_;
+  VideoGraphMaker videoGraphMaker_;
+  long long nextSinkPts_ = 0;    // audio: the output sample after the last filtered one
+  double nextVideoSeconds_ = 0;  // video: where the frame after the last filtered one starts
+  struct FifoDeleter {
+    void operator()(AVAudioFifo* fifo) const;
+  };
+  // Fixed-frame encoders (AAC, MP3) take exactly frame_size samples, which a
+  // graph that is rebuilt in mid-stream cannot promise at its end.
+  std::unique_ptr<AVAudioFifo, FifoDeleter> fifo_;
   CodecPtr encoder_;
   AVStream* output_ = nullptr;
+  AVRational encoderInputTb_{1, 1};  // the sink's time base when the encoder was attached
   PacketSink packetSink_;
   std::function<bool(AVFrame*)> handoff_;
   std::function<void(AVFrame*, double)> overlay_;

@@ -80,6 +80,21 @@ TEST_F(PlayTest, PauseHoldsResumeMovesOnStopEndsAtOnce) {
   RecordProperty("stop_ms", static_cast<int>(took.count()));
 }
 
+TEST_F(PlayTest, PlaysOnAcrossChangesOfSoundLayoutPictureSizeAndChroma) {
+  // changes.ts: 5.1 at 48 kHz under 320x240 4:2:0, then stereo at 44.1 kHz
+  // under 352x288 4:2:2, 2 s each.
+  Panel panel(320, 240);
+  engine_ = startLine(playLine(media("changes.ts"), "", panel.id(), dir_));
+  int status = -1;
+  ASSERT_TRUE(waitUntil([&] { return exited(engine_, status); }, 8000ms))
+      << "did not end by itself";
+  EXPECT_EQ(status, 0) << readText(engine_.errFile);
+  // No message of ours (the sound library may talk about missing devices).
+  EXPECT_EQ(readText(engine_.errFile).find("orvantic-engine"), std::string::npos)
+      << readText(engine_.errFile);
+  EXPECT_NEAR(readPosition(dir_), 4.0, 0.2);
+}
+
 TEST_F(PlayTest, PanelClosedEndsTheEngineWithoutASignal) {
   Panel panel(320, 240);
   engine_ = startLine(playLine(media("long.avi"), "", panel.id(), dir_));

@@ -35,6 +35,18 @@ class RealWorldTest : public EngineTest {
     return p;
   }
   std::vector<int16_t> samples() { return pcm(dir_ / "out.mp3"); }
+  // The length the ffmpeg tool gives the same source with the same kind of
+  // output: the measure for sources whose length is a matter of judgement.
+  std::map<std::string, std::string> ffmpegOutput(const char* file, const std::string& args,
+                                                  const char* ext = "mp4") {
+    const fs::path ref = dir_ / (std::string("ref.") + ext);
+    capture("ffmpeg -nostdin -v quiet -y -i '" + media(file) + "' " + args + " '" + ref.string() +
+            "' 2>&1");
+    return probe(ref);
+  }
+  double ffmpegLength(const char* file, const std::string& args, const char* ext = "mp4") {
+    return num(ffmpegOutput(file, args, ext), "format.duration");
+  }
 };
 
 TEST_F(RealWorldTest, NtscRatesConvertInEveryProfileWithTheirRateAndLength) {
@@ -157,6 +169,104 @@ TEST_F(RealWorldTest, PortraitRecordingComesOutUpright) {
   EXPECT_LT(at(300, 120), 40) << "right of the picture is a pillar";
   EXPECT_GT(at(160, 232), 200) << "the band lies along the bottom";
   EXPECT_LT(at(160, 10), 40) << "the top is dark";
+}
+
+TEST_F(RealWorldTest, DeclaredButEmptySoundTrackIsLeftOutWithAWarning) {
+  const double reference = ffmpegLength("empty_audio.mp4", "-c:v mpeg4 -s 320x240");
+  ASSERT_NEAR(reference, 2.27, 0.1);
+  for (const std::string& profile : {kProfile0, kProfile1, kProfile2}) {
+    auto p = convert("empty_audio.mp4", profile);
+    EXPECT_EQ(str(p, "streams.stream.0.codec_type"), "video");
+    EXPECT_EQ(str(p, "streams.stream.1.codec_type"), "") << "no sound track";
+    EXPECT_NEAR(num(p, "format.duration"), reference, 1 / 15.0);
+    EXPECT_NE(lastError_.find("orvantic-engine: warning: the audio stream #1 of the source holds "
+                              "no data and is left out"),
+              std::string::npos)
+        << lastError_;
+  }
+  // Sound only from a source whose sound is empty: nothing to write.
+  EXPECT_NE(encode(media("empty_audio.mp4"), kProfile3, dir_ / "out.mp3"), 0);
+  EXPECT_NE(lastError_.find("no stream that this output can carry"), std::string::npos)
+      << lastError_;
+}
+
+TEST_F(RealWorldTest, SoundThatChangesChannelsOrRateInMidStreamConvertsWhole) {
+  // Mono, stereo, mono: 3 s each, without a gap or a jump at the joins.
+  const double mp3Length = ffmpegLength("monostereo.mp3", "-c:a libmp3lame -b:a 128k", "mp3");
+  ASSERT_NEAR(mp3Length, 9.0, 0.15);
+  auto p = convert("monostereo.mp3", kProfile3, "mp3");
+  EXPECT_NEAR(num(p, "format.duration"), mp3Length, 1152.0 / 44100);
+  EXPECT_EQ(lastError_, "");
+  std::vector<int16_t> s = samples();
+  const int channels = static_cast<int>(num(p, "streams.stream.0.channels"));
+  ASSERT_GT(s.size(), 8.5 * 44100 * channels);
+  for (double join : {3.0, 6.0}) {
+    for (double at = join - 0.2; at < join + 0.2; at += 0.05) {
+      const auto from = s.begin() + static_cast<long>(at * 44100) * channels;
+      std::vector<int16_t> part(from, from + 2205 * channels);
+      EXPECT_GT(rms(part, channels, 0), 1000) << "silence near " << at << " s";
+    }
+  }
+  p = convert("monostereo.mp3", kProfile0);
+  EXPECT_NEAR(num(p, "streams.stream.0.duration"),
+              num(ffmpegOutput("monostereo.mp3", "-c:a aac"), "streams.stream.0.duration"),
+              1024.0 / 44100);
+
+  // AC-3 in 5.1 at 48 kHz, stereo at 44.1 kHz, 5.1 again, under a picture.
+  const auto ref = ffmpegOutput("ac3switch.ts", "-c:v mpeg4 -s 320x240 -c:a aac -ar 44100");
+  const double videoLength = num(ref, "streams.stream.0.duration");
+  const double soundLength = num(ref, "streams.stream.1.duration");
+  ASSERT_NEAR(soundLength, 8.97, 0.05);
+  for (const std::string& profile : {kProfile0, kProfile1, kProfile2}) {
+    p = convert("ac3switch.ts", profile);
+    EXPECT_NEAR(num(p, "streams.stream.0.duration"), videoLength, 1 / 25.0 + 0.001);
+    EXPECT_NEAR(num(p, "streams.stream.1.duration"), soundLength, 1024.0 / 44100);
+  }
+  // A bare MP3 stream also carries the encoder's delay, about one frame.
+  p = convert("ac3switch.ts", kProfile3, "mp3");
+  EXPECT_NEAR(num(p, "format.duration"), soundLength, 2 * 1152.0 / 44100);
+}
+
+TEST_F(RealWorldTest, PicturesThatChangeSizeOrChromaInMidStreamKeepTheirOutputSize) {
+  // sizechange.ts: 320x240, then 352x288; chromachange.ts: 4:2:0, 4:2:2,
+  // 4:2:0 (3 s each).
+  for (const char* file : {"sizechange.ts", "chromachange.ts"}) {
+    const auto ref = ffmpegOutput(file, "-c:v mpeg4 -s 320x240 -c:a aac -ar 44100");
+    const double videoLength = num(ref, "streams.stream.0.duration");
+    for (const std::string& profile : {kProfile0, kProfile1, kProfile2}) {
+      auto p = convert(file, profile);
+      EXPECT_EQ(num(p, "streams.stream.0.width"), profile == kProfile1 ? 640 : 320) << file;
+      EXPECT_NEAR(num(p, "streams.stream.0.duration"), videoLength, 1 / 25.0 + 0.001) << file;
+    }
+    auto p = convert(file, kProfile3, "mp3");
+    EXPECT_NEAR(num(p, "format.duration"), 6.0 + (file[0] == 'c' ? 3 : 0), 0.1) << file;
+    // Padding alone, with no scaler ahead of it, is set up for one picture
+    // size and format; the box stays as it started.
+    p = convert(file, " -srate 44100 -vf expand=400:300:-1:-1:1 " + kMpeg4Aac);
+    EXPECT_EQ(num(p, "streams.stream.0.width"), 400) << file;
+    EXPECT_EQ(num(p, "streams.stream.0.height"), 300) << file;
+    EXPECT_NEAR(num(p, "streams.stream.0.duration"), videoLength, 1 / 25.0 + 0.001) << file;
+  }
+  // The 4:2:2 part keeps its colours: a picture from it matches the ffmpeg
+  // tool's, centred in the 400x300 box (give or take a frame at the joins).
+  const auto frames = [](const std::string& source, const std::string& filter) {
+    return capture("ffmpeg -nostdin -v error -i '" + source + "' " + filter +
+                   " -pix_fmt yuv420p -f rawvideo -");
+  };
+  const std::string ours = frames((dir_ / "out.mp4").string(), "");
+  const std::string theirs = frames(media("chromachange.ts"), "-vf pad=400:300:40:30");
+  const size_t frame = 400 * 300 * 3 / 2;
+  ASSERT_GT(ours.size(), 112 * frame);
+  ASSERT_GT(theirs.size(), 112 * frame);
+  double best = 255;
+  for (size_t k : {109, 110, 111}) {
+    double difference = 0;
+    for (size_t i = 0; i < frame; ++i)
+      difference += std::abs(static_cast<unsigned char>(ours[110 * frame + i]) -
+                             static_cast<unsigned char>(theirs[k * frame + i]));
+    best = std::min(best, difference / frame);
+  }
+  EXPECT_LT(best, 3.0);
 }
 
 TEST_F(RealWorldTest, OutputNameAtTheFileSystemLimit) {
