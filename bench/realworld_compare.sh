@@ -33,7 +33,13 @@ noindex.avi 0 6.0
 joined.ts 0 6.0
 gap.ts 0 7.0
 shortsound.asf 0 5.0
-shortsound.rm 3 1.5"
+shortsound.rm 3 1.5
+empty_audio.mp4 0 2.27
+monostereo.mp3 0 -
+monostereo.mp3 3 -
+ac3switch.ts 0 -
+sizechange.ts 0 -
+chromachange.ts 0 -"
 
 classify() {  # output expected
   local out=$1 expected=$2
