@@ -291,8 +291,8 @@ bool BatchRun::RunItem(const SourceItem& item, int index, int count, int policy,
   // engine's command line, wherever the item came from.
   FieldProblem problem;
   const std::optional<ItemValues> values = ParseItemValues(item, &problem);
-  if (const auto clip = CheckSettings(item, item.duration); !values || clip)
-    if (shared.empty()) shared = values ? clip->Text() : problem.Text();
+  const std::optional<FieldProblem> clip = values ? CheckClip(item, item.duration) : std::nullopt;
+  if (shared.empty() && (!values || clip)) shared = values ? clip->Text() : problem.Text();
   if (!shared.empty()) {
     failures_.push_back({index + 1, item.sourcePath, shared});
     return true;

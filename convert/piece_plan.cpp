@@ -20,13 +20,6 @@ constexpr double kMaxPieces = 100000;
 
 }  // namespace
 
-std::string SplitText(const std::string& splitMode) {
-  std::string out;
-  for (char c : AsciiLower(splitMode))
-    if (c != ' ' && c != '\t') out += c;
-  return out == "notsplit" ? std::string() : out;
-}
-
 SplitKind SplitKindOf(const SourceItem& item) {
   if (IsMp3(item) || SplitText(item.splitMode).empty()) return SplitKind::None;
   return item.clipEnabled ? SplitKind::Trimmed : SplitKind::Untrimmed;

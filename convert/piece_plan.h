@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/settings_check.h"
 #include "settings/source_item.h"
 
 namespace orv {
@@ -15,9 +16,6 @@ struct Piece {
 };
 
 enum class SplitKind { None, Untrimmed, Trimmed };
-
-// "650 MB" gives "650mb"; "Not split" (any case, blanks around) gives "".
-std::string SplitText(const std::string& splitMode);
 
 SplitKind SplitKindOf(const SourceItem& item);
 

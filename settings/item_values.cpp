@@ -47,9 +47,7 @@ std::optional<ItemValues> ParseItemValues(const ConversionSettings& s, FieldProb
              : AsciiLower(volume) == "normalize" ? VolumeKind::Normalize
                                                  : VolumeKind::Gain;
   if (v.volume == VolumeKind::Gain) v.gainDb = volume;
-  for (char c : AsciiLower(s.splitMode))
-    if (c != ' ' && c != '\t') v.split += c;
-  if (v.split == "notsplit") v.split.clear();
+  v.split = SplitText(s.splitMode);
   return v;
 }
 

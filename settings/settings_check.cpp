@@ -65,10 +65,8 @@ std::string VolumeRule(const std::string& v) {
 }
 
 std::string SplitRule(const std::string& v) {
-  std::string s;
-  for (char c : AsciiLower(v))
-    if (c != ' ' && c != '\t') s += c;
-  if (s == "notsplit") return {};
+  const std::string s = SplitText(v);
+  if (s.empty()) return {};
   for (const char* unit : {"gb", "mb", "kb", "b"}) {
     const std::string u = unit;
     if (s.size() <= u.size() || s.compare(s.size() - u.size(), u.size(), u) != 0) continue;
@@ -114,7 +112,10 @@ std::string NumberText(double value) {
   return ec == std::errc() ? std::string(buffer, end) : std::string("?");
 }
 
-std::optional<FieldProblem> ClipProblem(const ConversionSettings& s, double duration) {
+}  // namespace
+
+std::optional<FieldProblem> CheckClip(const ConversionSettings& s, double duration) {
+  if (!s.clipEnabled) return std::nullopt;
   auto bad = [](const char* caption, double value, const char* reason) {
     return FieldProblem{caption, NumberText(value), reason};
   };
@@ -127,8 +128,6 @@ std::optional<FieldProblem> ClipProblem(const ConversionSettings& s, double dura
   return std::nullopt;
 }
 
-}  // namespace
-
 std::string FieldValueProblem(const std::string& caption, const std::string& value) {
   for (const auto& [name, rule] : Rules())
     if (caption == name) return rule(TrimBlanks(value));
@@ -137,8 +136,7 @@ std::string FieldValueProblem(const std::string& caption, const std::string& val
 
 std::optional<FieldProblem> CheckSettings(const ConversionSettings& s, double duration) {
   if (auto problem = CheckSettingsTexts(s)) return problem;
-  if (s.clipEnabled) return ClipProblem(s, duration);
-  return std::nullopt;
+  return CheckClip(s, duration);
 }
 
 std::optional<FieldProblem> CheckSettingsTexts(const ConversionSettings& s) {
@@ -155,6 +153,13 @@ std::optional<FieldProblem> CheckSettingsTexts(const ConversionSettings& s) {
     if (std::string reason = FieldValueProblem(caption, *value); !reason.empty())
       return FieldProblem{caption, *value, reason};
   return std::nullopt;
+}
+
+std::string SplitText(const std::string& splitMode) {
+  std::string out;
+  for (char c : AsciiLower(splitMode))
+    if (c != ' ' && c != '\t') out += c;
+  return out == "notsplit" ? std::string() : out;
 }
 
 void NormaliseSettings(ConversionSettings& s) {

@@ -29,6 +29,13 @@ std::optional<FieldProblem> CheckSettings(const ConversionSettings& settings, do
 // The same for the texts only, without the clip.
 std::optional<FieldProblem> CheckSettingsTexts(const ConversionSettings& settings);
 
+// A split text as the engine takes it: lower case, without blanks ("650 MB"
+// gives "650mb"); "" for "Not split" in any case and spacing.
+std::string SplitText(const std::string& splitMode);
+
+// The clip of these settings, when it is on: start, end, within the source.
+std::optional<FieldProblem> CheckClip(const ConversionSettings& settings, double duration);
+
 // Names in the case the command-line builders compare them in ("Default"
 // becomes "default", "Left Mono" "left mono", "H264" "h264"): texts are
 // normalised once, where they enter.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
 #include "settings/conversion_settings.h"
 
 namespace orv {
@@ -32,14 +33,9 @@ struct SourceItem : ConversionSettings {
 
 // True for a DVD source text ("DVD_DRIVE_" + letter, any case).
 inline bool IsDvdSource(const std::string& sourcePath) {
-  if (sourcePath.size() != 11) return false;
-  for (int i = 0; i < 10; ++i) {
-    char c = sourcePath[static_cast<std::size_t>(i)];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != "DVD_DRIVE_"[i]) return false;
-  }
-  const char letter = sourcePath[10];
-  return (letter >= 'a' && letter <= 'z') || (letter >= 'A' && letter <= 'Z');
+  if (sourcePath.size() != 11 || AsciiLower(sourcePath.substr(0, 10)) != "dvd_drive_") return false;
+  const char letter = AsciiLower(sourcePath.substr(10))[0];
+  return letter >= 'a' && letter <= 'z';
 }
 
 // Row i of the list control shows items[i].
