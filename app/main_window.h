@@ -180,6 +180,7 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   void StartPlayTimer() override;
   void StopPlayTimer() override;
   unsigned long PanelWindowId() override;
+  void ShowPictures(FrameChannel* channel) override;
   void ShowOutputPaths();
   // The save dialog, then save(path), which gives "" or the reason it failed;
   // "Project saved!", or "Failed!" with the file and the reason, after it.

@@ -129,8 +129,11 @@ void MainWindow::SetPlayFace(bool running) {
 void MainWindow::SetPauseScreen(bool on) { videoPanel_->SetPauseScreen(on); }
 void MainWindow::StartPlayTimer() { playTimer_.start(); }
 void MainWindow::StopPlayTimer() { playTimer_.stop(); }
+// The panel is painted by Qt, not a native window of its own: the line
+// names the window it sits in.
 unsigned long MainWindow::PanelWindowId() {
-  return static_cast<unsigned long>(videoPanel_->winId());
+  return static_cast<unsigned long>(videoPanel_->effectiveWinId());
 }
+void MainWindow::ShowPictures(FrameChannel* channel) { videoPanel_->ShowPictures(channel); }
 
 }  // namespace orv

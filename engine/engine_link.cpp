@@ -158,9 +158,9 @@ LaunchResult EngineLink::RunIdentify(const std::string& source, bool wait, bool 
 
 LaunchResult EngineLink::Launch(const std::string& commandLine, bool wait,
                                 const std::function<void(int pid)>& onStarted,
-                                const std::string& errorLog) const {
+                                const std::string& errorLog, int pictureFd) const {
   if (onLaunch) onLaunch(commandLine);
-  LaunchResult result = LaunchEngine(commandLine, wait, Tracking(onStarted), errorLog);
+  LaunchResult result = LaunchEngine(commandLine, wait, Tracking(onStarted), errorLog, pictureFd);
   if (wait) trackedPid_ = -1;
   return result;
 }

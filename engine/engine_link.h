@@ -54,10 +54,11 @@ class EngineLink {
 
   // Every engine start goes through here, so an observer sees each command
   // line exactly as started.
-  // errorLog, when given, receives the engine's messages.
+  // errorLog, when given, receives the engine's messages; pictureFd is
+  // the player's picture channel.
   LaunchResult Launch(const std::string& commandLine, bool wait,
                       const std::function<void(int pid)>& onStarted = {},
-                      const std::string& errorLog = {}) const;
+                      const std::string& errorLog = {}, int pictureFd = -1) const;
   // The last kTail bytes of a log the engine wrote its messages to.
   static std::string ReadLogTail(const std::string& path);
 

@@ -22,8 +22,11 @@ struct LaunchResult {
 // errorLog, when given, receives the child's stderr instead of /dev/null (a
 // file, never a pipe: an unread pipe would stop the child once full); it is
 // emptied first.
+// pictureFd, when given, is handed to the child as descriptor
+// kFrameChannelFd with kFrameFdVariable naming it (the player's picture
+// channel); no other launch inherits that variable.
 LaunchResult LaunchEngine(const std::string& commandLine, bool wait,
                           const std::function<void(int pid)>& onStarted = {},
-                          const std::string& errorLog = {});
+                          const std::string& errorLog = {}, int pictureFd = -1);
 
 }  // namespace orv

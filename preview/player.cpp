@@ -99,6 +99,12 @@ void Player::Play(const SourceItem* selected) {
     shell_.Message(problem.Text());
     return;
   }
+  std::string error;
+  FrameChannel* pictures = Pictures(error);
+  if (!pictures) {
+    shell_.Message(kPlayFailed + error);
+    return;
+  }
   link_.PrepareFolder(link_.folder);
   link_.WriteControl(EngineCommand::Run);
   clipActive = selected->clipEnabled;
@@ -107,9 +113,12 @@ void Player::Play(const SourceItem* selected) {
                                             link_.installation().EngineLocation(), link_.folder);
   enginePid_ = -1;
   DeleteByName(link_.positionPath);
+  pictures->Reset();
+  view_.ShowPictures(pictures);
   LaunchResult result = link_.Launch(line, false, [this](int pid) { enginePid_ = pid; },
-                                     link_.folder + kPlayLogFile);
+                                     link_.folder + kPlayLogFile, pictures->fd());
   if (!result.started) {
+    view_.ShowPictures(nullptr);
     shell_.Message(std::string(kPlayFailed) + "the engine could not be started.");
     return;
   }
@@ -119,6 +128,17 @@ void Player::Play(const SourceItem* selected) {
   playerStarted_ = 1;
   SetRunning(true);
   view_.StartPlayTimer();
+}
+
+FrameChannel* Player::Pictures(std::string& error) {
+  if (!pictures_) pictures_ = FrameChannel::Create(error);
+  return pictures_.get();
+}
+
+// Whatever ended the engine: the panel goes black and waits for the next.
+void Player::Ended() {
+  view_.SetPauseScreen(false);
+  view_.ShowPictures(nullptr);
 }
 
 void Player::StopPlaying() {
@@ -141,7 +161,7 @@ void Player::Halt() {
     shell_.Message(kPlayerKilled);
   playerStarted_ = 0;
   watching_ = false;  // stopped by the user: no failure to tell
-  view_.SetPauseScreen(false);
+  Ended();
 }
 
 void Player::OnPlayTimer() {
@@ -151,7 +171,7 @@ void Player::OnPlayTimer() {
   }
   SetRunning(false);
   view_.StopPlayTimer();
-  view_.SetPauseScreen(false);
+  Ended();
   // An engine that ended at once, or before its first picture, says why in
   // its messages: the user reads them rather than a Play button that only
   // flips back.

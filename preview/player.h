@@ -5,8 +5,10 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "platform/frame_channel.h"
 #include "platform/shell.h"
 #include "settings/item_values.h"
 #include "settings/source_item.h"
@@ -34,8 +36,10 @@ class PlayerView {
   virtual void SetPauseScreen(bool on) = 0;
   virtual void StartPlayTimer() = 0;
   virtual void StopPlayTimer() = 0;
-  // The native window id of the video panel (the engine's -wid).
+  // The window id the play line names (the engine's -wid).
   virtual unsigned long PanelWindowId() = 0;
+  // The panel shows the pictures published in channel (null: none).
+  virtual void ShowPictures(FrameChannel* channel) = 0;
 };
 
 // The play command line, piece by piece: source, range, channel and volume
@@ -79,6 +83,10 @@ class Player {
 
  private:
   void SetRunning(bool running);
+  // The picture channel for the next engine, made on first use; null with
+  // error set when the system refuses one.
+  FrameChannel* Pictures(std::string& error);
+  void Ended();
 
   EngineLink& link_;
   Shell& shell_;
@@ -86,6 +94,7 @@ class Player {
   std::function<EngineActivity()> activity_;
   int playerStarted_ = 0;
   int enginePid_ = -1;
+  std::unique_ptr<FrameChannel> pictures_;
   // For telling why a Play ended before it showed anything.
   std::chrono::steady_clock::time_point startedAt_;
   bool showedPicture_ = false;

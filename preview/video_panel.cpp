@@ -1,10 +1,15 @@
 #include "preview/video_panel.h"
 
 #include <QPainter>
-#include <QWindow>
+
+#include <cmath>
 
 namespace orv {
 namespace {
+
+// How often the panel looks for a new picture: well under a frame's time,
+// and a look costs one atomic read.
+constexpr int kPollMs = 5;
 
 void PaintPauseScreen(QWidget* w) {
   QPainter p(w);
@@ -17,43 +22,53 @@ void PaintPauseScreen(QWidget* w) {
   p.drawText(QPoint(15, 70 + m.ascent()), "Press \"Play\" to continue");
 }
 
-class PauseOverlay : public QWidget {
- public:
-  explicit PauseOverlay(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_NativeWindow);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-  }
-
- protected:
-  void paintEvent(QPaintEvent*) override { PaintPauseScreen(this); }
-};
-
 }  // namespace
 
 VideoPanel::VideoPanel(QWidget* parent) : QWidget(parent) {
-  setAttribute(Qt::WA_NativeWindow);
   setAttribute(Qt::WA_OpaquePaintEvent);
-  pauseOverlay_ = new PauseOverlay(this);
-  pauseOverlay_->hide();
+  poll_.setTimerType(Qt::PreciseTimer);
+  poll_.setInterval(kPollMs);
+  connect(&poll_, &QTimer::timeout, this, &VideoPanel::TakeNewPicture);
 }
 
 void VideoPanel::SetPauseScreen(bool on) {
   pauseScreen_ = on;
-  pauseOverlay_->setGeometry(rect());
-  if (on) {
-    pauseOverlay_->show();
-    // Above the engine's window too, which Qt does not know of: QWidget's
-    // raise() does nothing for its only child, so ask the window system.
-    if (QWindow* w = pauseOverlay_->windowHandle()) w->raise();
-    pauseOverlay_->repaint();
-  } else {
-    pauseOverlay_->hide();
-  }
   repaint();
 }
 
-void VideoPanel::resizeEvent(QResizeEvent*) { pauseOverlay_->setGeometry(rect()); }
+void VideoPanel::ShowPictures(FrameChannel* channel) {
+  channel_ = channel;
+  picture_ = FramePicture();
+  image_ = QImage();
+  toldSize_ = QSize();
+  if (channel_) {
+    TellPanelSize();
+    poll_.start();
+  } else {
+    poll_.stop();
+  }
+  update();
+}
+
+void VideoPanel::TellPanelSize() {
+  if (!channel_) return;
+  const qreal ratio = devicePixelRatioF();
+  const QSize device(qRound(width() * ratio), qRound(height() * ratio));
+  if (device == toldSize_) return;
+  toldSize_ = device;
+  channel_->SetPanelSize(device.width(), device.height());
+}
+
+void VideoPanel::TakeNewPicture() {
+  TellPanelSize();  // also follows a move to a screen of another scale
+  if (!channel_ || !channel_->TakeNewest(picture_.sequence, picture_)) return;
+  image_ = QImage(picture_.pixels.data(), picture_.width, picture_.height, picture_.width * 4,
+                  QImage::Format_RGB32);
+  image_.setDevicePixelRatio(devicePixelRatioF());
+  update();
+}
+
+void VideoPanel::resizeEvent(QResizeEvent*) { TellPanelSize(); }
 
 void VideoPanel::paintEvent(QPaintEvent*) {
   if (pauseScreen_) {
@@ -61,7 +76,26 @@ void VideoPanel::paintEvent(QPaintEvent*) {
     return;
   }
   QPainter p(this);
-  p.fillRect(rect(), QColor(2, 1, 0));
+  p.fillRect(rect(), Qt::black);
+  if (image_.isNull()) return;
+  // The engine made the picture for this panel in device pixels: drawn as
+  // it is, pixel for pixel. Only a panel resized since needs it scaled
+  // here until the next picture arrives.
+  QSizeF size = image_.deviceIndependentSize();
+  const bool fits =
+      (std::abs(size.width() - width()) < 1 && size.height() < height() + 1) ||
+      (std::abs(size.height() - height()) < 1 && size.width() < width() + 1);
+  if (!fits) {
+    int w = 0, h = 0;
+    FitPicture(double(image_.width()) / image_.height(), width(), height(), w, h);
+    size = QSizeF(w, h);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+  }
+  // On a whole device pixel, so a picture drawn as it is stays sharp.
+  const qreal ratio = devicePixelRatioF();
+  const QPointF corner(std::round((width() - size.width()) / 2 * ratio) / ratio,
+                       std::round((height() - size.height()) / 2 * ratio) / ratio);
+  p.drawImage(QRectF(corner, size), image_);
 }
 
 }  // namespace orv

@@ -1,10 +1,14 @@
-// The video panel: a native child window whose id the engine plays into.
-// Filled with the key colour while playing; the pause screen is a native
-// window of its own, raised above the engine's picture while it is shown
-// (the engine's window would otherwise cover anything painted here).
+// The video panel: paints the pictures the engine's player publishes in the
+// picture channel (on X11 and Wayland alike, sharp at any scale factor, as
+// the engine scales them to the panel's size in device pixels), black
+// around them, and the pause screen while playback is paused.
 #pragma once
 
+#include <QImage>
+#include <QTimer>
 #include <QWidget>
+
+#include "platform/frame_channel.h"
 
 namespace orv {
 
@@ -15,14 +19,26 @@ class VideoPanel : public QWidget {
   // The still screen shown while playback is paused; repaints the panel.
   void SetPauseScreen(bool on);
   bool PauseScreen() const { return pauseScreen_; }
+  // Shows the pictures published in channel from now on; null: none, the
+  // panel goes black.
+  void ShowPictures(FrameChannel* channel);
+  // The picture shown now (null when none).
+  const QImage& Picture() const { return image_; }
 
  protected:
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
 
  private:
+  void TellPanelSize();
+  void TakeNewPicture();
+
   bool pauseScreen_ = false;
-  QWidget* pauseOverlay_ = nullptr;
+  FrameChannel* channel_ = nullptr;
+  QTimer poll_;
+  FramePicture picture_;
+  QImage image_;
+  QSize toldSize_;
 };
 
 }  // namespace orv

@@ -20,6 +20,7 @@ extern "C" {
 
 #include "mediaengine/control/run_control.h"
 #include "mediaengine/play/audio_output.h"
+#include "mediaengine/play/frame_output.h"
 #include "mediaengine/play/video_output.h"
 #include "mediaengine/play/x11_embed.h"
 #include "mediaengine/source/demuxer.h"
@@ -127,6 +128,12 @@ class PlayRun {
   static constexpr size_t kPacketQueue = 64;
   static constexpr size_t kFrameQueue = 4;
 
+  void OpenSource();
+  void OpenPictureOutput();
+  void ShowPicture(const AVFrame* frame);
+  bool PanelStillThere();
+  void StartStages();
+  PlayOutcome PlayLoop();
   void SetUpVideo(int index);
   void SetUpAudio(int index);
   void DecodeStage(StreamPath& path, PacketQueue& packets, bool video);
@@ -140,8 +147,12 @@ class PlayRun {
   RunControl control_;
   std::unique_ptr<DvdInput> dvd_;  // a DVD title's reader, which input_ reads through
   InputPtr input_;
+  // The pictures go to the window's picture channel, or (when the engine is
+  // run by hand with an X window id) into a child of that window.
+  std::unique_ptr<FrameOutput> channel_;
   std::unique_ptr<X11Embed> embed_;
   std::unique_ptr<VideoOutput> video_;
+  Clock::time_point lastWindowCheck_{};
   std::future<std::unique_ptr<AudioOutput>> audioOpening_;
   std::unique_ptr<AudioOutput> audio_;
   std::unique_ptr<StreamPath> videoPath_, audioPath_;
@@ -240,20 +251,7 @@ double PlayRun::FrameSeconds(const AVFrame* frame) const {
                                       : static_cast<double>(frame->pts) * av_q2d(videoTimeBase_);
 }
 
-PlayOutcome PlayRun::run() {
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  // Finding a sound device can take a while; do it while the source is
-  // probed and the window checked. Stereo at 48 kHz takes any source: the
-  // audio graph converts.
-  if (!options_.noSound) {
-    audioOpening_ = std::async(std::launch::async, []() -> std::unique_ptr<AudioOutput> {
-      auto audio = std::make_unique<AudioOutput>();
-      std::string error;
-      if (audio->open(48000, 2, error)) return audio;
-      Warn(error + "; playing without sound");
-      return nullptr;
-    });
-  }
+void PlayRun::OpenSource() {
   input_ = OpenInput(options_, dvd_);
   origin_ = (dvd_ ? dvd_->StartTime(input_.get()) : SourceStartTime(input_.get())) +
             options_.startSeconds;
@@ -263,8 +261,17 @@ PlayOutcome PlayRun::run() {
     if (rest <= 0) throw EngineError("the start lies past the end of the chapters");
     endSeconds_ = endSeconds_ > 0 ? std::min(endSeconds_, rest) : rest;
   }
+}
 
+void PlayRun::OpenPictureOutput() {
   std::string error;
+  const int channelFd = FrameChannelDescriptor(error);
+  if (!error.empty()) throw EngineError(error);
+  if (channelFd >= 0) {
+    channel_ = FrameOutput::Open(channelFd, error);
+    if (!channel_) throw EngineError(error);
+    return;
+  }
   embed_ = X11Embed::Open(static_cast<unsigned long>(options_.wid), error);
   if (!embed_) throw EngineError(error);
   // SDL's subsystems start one at a time.
@@ -272,7 +279,31 @@ PlayOutcome PlayRun::run() {
   video_ = std::make_unique<VideoOutput>();
   if (!video_->open(embed_->child(), error)) throw EngineError(error);
   X11Embed::InstallQuietErrorHandler();
+}
 
+void PlayRun::ShowPicture(const AVFrame* frame) {
+  if (channel_)
+    channel_->show(frame);
+  else
+    video_->show(frame);
+}
+
+// An X window we draw into may vanish or change size; the picture channel
+// needs no care (the window tells its size, and a gone window ends us).
+bool PlayRun::PanelStillThere() {
+  if (!embed_ || SecondsSince(lastWindowCheck_) < 0.1) return true;
+  SDL_PumpEvents();
+  lastWindowCheck_ = Clock::now();
+  bool resized = false;
+  if (!embed_->update(resized)) return false;
+  if (resized) {
+    video_->resized(embed_->width(), embed_->height());
+    video_->show(nullptr);
+  }
+  return true;
+}
+
+void PlayRun::StartStages() {
   const int videoIndex = SkipEmptyStream(input_.get(), FindVideoStream(input_.get()));
   const int audioIndex =
       options_.noSound ? -1
@@ -298,32 +329,17 @@ PlayOutcome PlayRun::run() {
   if (videoPath_) threads_.emplace_back([this] { DecodeStage(*videoPath_, *videoPackets_, true); });
   if (audioPath_)
     threads_.emplace_back([this] { DecodeStage(*audioPath_, *audioPackets_, false); });
+}
 
+PlayOutcome PlayRun::PlayLoop() {
   PlayClock clock(audio_.get());
   FramePtr next;
   bool shownAny = false;
   bool videoEnded = !videoPath_;
-  auto lastWindowCheck = Clock::now();
-  PlayOutcome outcome = PlayOutcome::Finished;
   for (;;) {
-    if (control_.StopRequested()) {
-      outcome = PlayOutcome::Stopped;
-      break;
-    }
-    if (!error_.empty()) break;
-    SDL_PumpEvents();
-    if (SecondsSince(lastWindowCheck) >= 0.1) {
-      lastWindowCheck = Clock::now();
-      bool resized = false;
-      if (!embed_->update(resized)) {
-        outcome = PlayOutcome::WindowGone;
-        break;
-      }
-      if (resized) {
-        video_->resized(embed_->width(), embed_->height());
-        video_->show(nullptr);
-      }
-    }
+    if (control_.StopRequested()) return PlayOutcome::Stopped;
+    if (!error_.empty()) return PlayOutcome::Finished;
+    if (!PanelStillThere()) return PlayOutcome::WindowGone;
     clock.pause(control_.paused());
     if (control_.paused()) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -351,7 +367,7 @@ PlayOutcome PlayRun::run() {
         if (options_.framedrop && late) {
           trace_.log("dropped", due, now);
         } else {
-          video_->show(next.get());
+          ShowPicture(next.get());
           trace_.log("picture", due, now);
         }
         next.reset();
@@ -360,12 +376,32 @@ PlayOutcome PlayRun::run() {
       const double wait = now < 0 ? 0.005 : std::min(due - now, 0.01);
       std::this_thread::sleep_for(std::chrono::duration<double>(wait));
     } else if (videoEnded && audioDone_ && (!audio_ || audio_->queued() <= 0)) {
-      break;
+      return PlayOutcome::Finished;
     } else {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     if (now >= 0) control_.SetPosition(options_.startSeconds + now);
   }
+}
+
+PlayOutcome PlayRun::run() {
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // Finding a sound device can take a while; do it while the source is
+  // probed and the window checked. Stereo at 48 kHz takes any source: the
+  // audio graph converts.
+  if (!options_.noSound) {
+    audioOpening_ = std::async(std::launch::async, []() -> std::unique_ptr<AudioOutput> {
+      auto audio = std::make_unique<AudioOutput>();
+      std::string error;
+      if (audio->open(48000, 2, error)) return audio;
+      Warn(error + "; playing without sound");
+      return nullptr;
+    });
+  }
+  OpenSource();
+  OpenPictureOutput();
+  StartStages();
+  const PlayOutcome outcome = PlayLoop();
   AbortAll();
   JoinThreads();
   control_.finish();
