@@ -18,3 +18,14 @@ target_compile_definitions(widget_test PRIVATE
 add_test(NAME widget_test COMMAND widget_test)
 set_tests_properties(widget_test PROPERTIES
   ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORVANTIC_INSTANCE_NAME=orvantic-test-widget")
+
+# The preview with the real engine in each kind of desktop session.
+add_executable(preview_session_test widget/preview_session_test.cpp)
+target_compile_options(preview_session_test PRIVATE ${ORV_WARNINGS})
+target_link_libraries(preview_session_test PRIVATE orvantic_ui orv_test_support Qt6::Test GTest::gtest)
+foreach(session x11 x11-scale2 x11-scale1.25 wayland wayland-scale2 wayland-scale1.5 xwayland)
+  add_test(NAME preview_${session}_test
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/e2e/session.sh ${session} $<TARGET_FILE:preview_session_test>)
+  set_tests_properties(preview_${session}_test PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120
+    ENVIRONMENT "ORVANTIC_INSTANCE_NAME=orvantic-test-preview-${session}")
+endforeach()
