@@ -79,6 +79,9 @@ int encode(const orv::engine::Options& options) {
 
 int play(const orv::engine::Options& options) {
   using namespace orv::engine;
+  // Without a session bus, SDL's D-Bus use would autolaunch one (dbus-launch
+  // and a bus daemon) that outlives us: there is no bus to use, so say so.
+  if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
   try {
     RunPlay(options);
   } catch (const EngineError& e) {
