@@ -3,6 +3,10 @@
 // Skips where no Xvfb can be started.
 #include "tests/e2e/x11_harness.h"
 
+#include <cstdlib>
+
+#include "platform/frame_channel.h"
+
 namespace {
 
 using namespace orv_engine_test;
@@ -122,6 +126,75 @@ TEST_F(PlayTest, BadWindowOrNoDisplayEndsPromptlyWithAMessage) {
   ASSERT_TRUE(waitUntil([&] { return exited(engine_, status); }, 3000ms));
   EXPECT_NE(status, 0);
   EXPECT_NE(readText(engine_.errFile).find("X display"), std::string::npos)
+      << readText(engine_.errFile);
+}
+
+// The window's own path: the pictures come through the channel it hands
+// over, scaled to the panel's size in device pixels with the aspect kept,
+// and follow the panel when it changes size. No display is involved.
+class ChannelPlayTest : public EngineTest {
+ protected:
+  void TearDown() override {
+    if (engine_.pid > 0) {
+      kill(engine_.pid, SIGKILL);
+      waitpid(engine_.pid, nullptr, 0);
+    }
+    EngineTest::TearDown();
+  }
+  // Starts the play line with the channel as the window passes it, and no
+  // display in the engine's environment.
+  void StartWithChannel(const std::string& line, orv::FrameChannel& channel) {
+    const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    ::unsetenv("DISPLAY");
+    ::setenv(orv::kFrameFdVariable, std::to_string(channel.fd()).c_str(), 1);
+    ::fcntl(channel.fd(), F_SETFD, 0);
+    engine_ = startLine(line);
+    ::fcntl(channel.fd(), F_SETFD, FD_CLOEXEC);
+    ::unsetenv(orv::kFrameFdVariable);
+    if (!display.empty()) ::setenv("DISPLAY", display.c_str(), 1);
+  }
+  Engine engine_;
+};
+
+bool IsBlue(const orv::FramePicture& p) {
+  const std::uint8_t* c = p.pixels.data() + (std::size_t(p.height / 2) * p.width + p.width / 2) * 4;
+  return c[0] > 200 && c[1] < 60 && c[2] < 60;  // B, G, R
+}
+
+TEST_F(ChannelPlayTest, PicturesComeSizedToThePanelWithoutAnyDisplay) {
+  writeCommand(dir_, orv::EngineCommand::Run);
+  std::string error;
+  auto channel = orv::FrameChannel::Create(error);
+  ASSERT_TRUE(channel) << error;
+  channel->SetPanelSize(400, 400);
+  // colours.mp4 is 16:9: blue from 1 s to 2 s.
+  StartWithChannel(playLine(media("colours.mp4"), " -ss 1.000000 -endpos 1.000000 ", 77, dir_),
+                   *channel);
+  orv::FramePicture picture;
+  ASSERT_TRUE(waitUntil([&] { return channel->TakeNewest(picture.sequence, picture); }, 3000ms))
+      << readText(engine_.errFile);
+  EXPECT_EQ(picture.width, 400);
+  EXPECT_EQ(picture.height, 225);
+  EXPECT_TRUE(IsBlue(picture));
+  channel->SetPanelSize(160, 300);  // a narrow panel: the width rules
+  ASSERT_TRUE(waitUntil(
+      [&] { return channel->TakeNewest(picture.sequence, picture) && picture.width == 160; },
+      2000ms));
+  EXPECT_EQ(picture.height, 90);
+  int status = -1;
+  ASSERT_TRUE(waitUntil([&] { return exited(engine_, status); }, 4000ms));
+  EXPECT_EQ(status, 0) << readText(engine_.errFile);
+}
+
+TEST_F(ChannelPlayTest, ADescriptorThatIsNoChannelIsRefused) {
+  writeCommand(dir_, orv::EngineCommand::Run);
+  ::setenv(orv::kFrameFdVariable, "0", 1);  // stdin: /dev/null
+  engine_ = startLine(playLine(media("colours.mp4"), "", 77, dir_));
+  ::unsetenv(orv::kFrameFdVariable);
+  int status = -1;
+  ASSERT_TRUE(waitUntil([&] { return exited(engine_, status); }, 3000ms));
+  EXPECT_NE(status, 0);
+  EXPECT_NE(readText(engine_.errFile).find("picture channel"), std::string::npos)
       << readText(engine_.errFile);
 }
 
