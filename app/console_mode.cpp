@@ -8,6 +8,8 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
 #include <cstdio>
 #include <iostream>
 #include <thread>
@@ -16,6 +18,7 @@
 #include "convert/batch_run.h"
 #include "convert/eta.h"
 #include "convert/progress.h"
+#include "convert/run_progress.h"
 #include "platform/instance_lock.h"
 #include "settings/grid_rows.h"
 #include "settings/option_tables.h"
@@ -113,17 +116,17 @@ class ConsoleHost : public BatchHost {
 class ProgressPrinter {
  public:
   ProgressPrinter() : tty_(::isatty(STDOUT_FILENO)) {}
-  void Update(int item, int count, int itemPercent, int listPercent, const std::string& left) {
-    if (item == lastItem_ && itemPercent == lastItemPercent_ && listPercent == lastList_ &&
+  // label: "Item 3 of 12", or "Items 3–4 of 12" with several at once.
+  void Update(const std::string& label, int itemPercent, int listPercent, const std::string& left) {
+    if (label == lastLabel_ && itemPercent == lastItemPercent_ && listPercent == lastList_ &&
         left == lastLeft_)
       return;
-    lastItem_ = item;
+    lastLabel_ = label;
     lastItemPercent_ = itemPercent;
     lastList_ = listPercent;
     lastLeft_ = left;
-    std::printf(tty_ ? "\rItem %d of %d: %3d%%   List: %3d%%   %-22s"
-                     : "Item %d of %d: %d%%, list: %d%%, %s\n",
-                item, count, itemPercent, listPercent, left.c_str());
+    std::printf(tty_ ? "\r%s: %3d%%   List: %3d%%   %-22s" : "%s: %d%%, list: %d%%, %s\n",
+                label.c_str(), itemPercent, listPercent, left.c_str());
     std::fflush(stdout);
     drawn_ = true;
   }
@@ -135,9 +138,15 @@ class ProgressPrinter {
  private:
   bool tty_;
   bool drawn_ = false;
-  int lastItem_ = -1, lastItemPercent_ = -1, lastList_ = -1;
+  std::string lastLabel_;
+  int lastItemPercent_ = -1, lastList_ = -1;
   std::string lastLeft_;
 };
+
+// Whole seconds: the line changes once a second, not on every look.
+std::string LeftText(std::optional<double> seconds) {
+  return seconds ? "about " + DurationText(*seconds) + " left" : "estimating...";
+}
 
 std::vector<std::string> DriveRoots(const Installation& installation) {
   std::vector<std::string> roots;
@@ -181,6 +190,34 @@ bool WantsConsoleMode(const std::vector<std::string>& args) {
   return false;
 }
 
+bool ParseShard(const std::string& text, int* index, int* count, std::string* error) {
+  const auto slash = text.find('/');
+  int k = 0, n = 0;
+  if (slash == std::string::npos || !ParseInt(text.substr(0, slash), 0, 1000000, &k) ||
+      !ParseInt(text.substr(slash + 1), 1, 1000000, &n) || k >= n) {
+    *error = "--shard takes K/N with 0 <= K < N (a share of the list), not '" + text + "'";
+    return false;
+  }
+  *index = k;
+  *count = n;
+  return true;
+}
+
+bool ShardFromSlurm(const char* taskId, const char* taskCount, const char* taskMin, int* index,
+                    int* count, std::string* error) {
+  if (!taskId || !taskCount) return true;
+  int id = 0, n = 0, min = 0;
+  if (!ParseInt(taskId, 0, 10000000, &id) || !ParseInt(taskCount, 1, 1000000, &n) ||
+      (taskMin && !ParseInt(taskMin, 0, 10000000, &min)) || id < min || id - min >= n) {
+    *error = std::string("the Slurm array task ") + taskId + " of " + taskCount +
+             (taskMin ? std::string(" from ") + taskMin : "") + " makes no share of the list";
+    return false;
+  }
+  *index = id - min;
+  *count = n;
+  return true;
+}
+
 std::string UsageText() {
   return "Usage:\n"
          "  orvantic                 start the converter window\n"
@@ -208,6 +245,13 @@ std::string UsageText() {
          "                 converting it\n"
          "  --verbose      print each engine command line on stderr as '+ <command line>',\n"
          "                 and the engine's own messages after each run\n"
+         "  --jobs N       convert N items at the same time, 1 to 16, or auto (default: the\n"
+         "                 window's \"Simultaneous conversions\" setting)\n"
+         "  --shard K/N    convert only the items whose position in the list is K modulo N\n"
+         "                 (0 <= K < N): one share of a list run on several machines; names\n"
+         "                 and outputs are decided on the whole list. Without it, a Slurm\n"
+         "                 array task converts share SLURM_ARRAY_TASK_ID of\n"
+         "                 SLURM_ARRAY_TASK_COUNT\n"
          "Exit status: 0 every file added and converted, 1 some were not, 2 usage error,\n"
          "130 stopped by Ctrl-C.\n";
 }
@@ -259,6 +303,17 @@ bool ParseConsoleArgs(const std::vector<std::string>& args, ConsoleOptions* o, s
         *error = "--output needs a folder";
         return false;
       }
+    } else if (a == "--jobs") {
+      if (!value(&v)) return false;
+      const std::optional<int> jobs = ParseSimultaneous(v);
+      if (!jobs) {
+        *error = "--jobs takes 1 to " + std::to_string(kMaxSimultaneous) + " or auto, not '" + v + "'";
+        return false;
+      }
+      o->jobs = *jobs == 0 ? -1 : *jobs;  // -1: automatic, whatever the setting
+    } else if (a == "--shard") {
+      if (!value(&v) || !ParseShard(v, &o->shardIndex, &o->shardCount, error)) return false;
+      o->shardGiven = true;
     } else if (a == "--overwrite") {
       if (!value(&v)) return false;
       if (!ParseInt(v, 1, 3, &o->overWriteType)) {
@@ -281,6 +336,62 @@ bool ParseConsoleArgs(const std::vector<std::string>& args, ConsoleOptions* o, s
   return true;
 }
 
+namespace {
+
+// The seconds of media of each item this run converts (0 for the others).
+std::vector<double> ShareWork(const ItemList& items, const BatchRun& run) {
+  std::vector<double> work;
+  for (std::size_t j = 0; j < items.size(); ++j)
+    work.push_back(run.InShare(j) ? ItemWorkSeconds(*items[j]) : 0.0);
+  return work;
+}
+
+// The run with its progress line until it ends; true when Ctrl-C stopped it.
+bool RunWithProgress(BatchRun& run, const ItemList& items, EngineLink& progressLink, int policy) {
+  ProgressPrinter printer;
+  const int count = static_cast<int>(items.size());
+  RunEstimate estimate(ShareWork(items, run));
+  const RunProgress several(ShareWork(items, run));
+  const auto runStart = std::chrono::steady_clock::now();
+  run.Convert(policy);
+  int itemPercent = 0, listPercent = 0, shownItem = 0;
+  bool stopped = false;
+  while (run.ThreadRunning()) {
+    if (gInterrupted && !stopped) {
+      stopped = true;
+      run.Stop();
+    }
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - runStart;
+    if (run.jobs() > 1) {
+      const RunProgressView v = several.Update(elapsed.count(), run.Running(), run.FinishedWork());
+      if (v.first > 0)
+        printer.Update(ItemRangeText(v.first, v.last) + " of " + std::to_string(count),
+                       v.itemPercent, v.listPercent, LeftText(v.secondsLeft));
+    } else if (const int current = run.currentItemNumber; current >= 1 && current <= count) {
+      if (current != shownItem) {
+        shownItem = current;
+        itemPercent = 0;
+      }
+      const double position = progressLink.ReadPosition();
+      estimate.Update(elapsed.count(), current, position);
+      ProgressUpdate u = ComputeProgress(*items[static_cast<std::size_t>(current - 1)], current,
+                                         count, position);
+      if (u.itemPercent) itemPercent = *u.itemPercent;
+      if (u.listPercent) listPercent = *u.listPercent;
+      printer.Update(ItemRangeText(current, current) + " of " + std::to_string(count), itemPercent,
+                     listPercent, LeftText(estimate.SecondsLeft()));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  run.Join();
+  if (!items.empty() && !stopped)
+    printer.Update(ItemRangeText(count, count) + " of " + std::to_string(count), 100, 100, "done");
+  printer.Finish();
+  return stopped;
+}
+
+}  // namespace
+
 int RunConsole(const std::vector<std::string>& args, const Installation& installation,
                AppSettings& settings) {
   for (const auto& a : args) {
@@ -295,7 +406,24 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
     std::cerr << "orvantic: " << error << "\n\n" << UsageText();
     return 2;
   }
-  InstanceLock lock(InstanceLockName(installation.programFolder));
+  if (!options.shardGiven &&
+      !ShardFromSlurm(std::getenv("SLURM_ARRAY_TASK_ID"), std::getenv("SLURM_ARRAY_TASK_COUNT"),
+                      std::getenv("SLURM_ARRAY_TASK_MIN"), &options.shardIndex,
+                      &options.shardCount, &error)) {
+    std::cerr << "orvantic: " << error << "\n";
+    return 2;
+  }
+  // Shards of one list may run side by side on one machine: each keeps its
+  // own working folder, lock and engines.
+  const bool sharded = options.shardCount > 1;
+  const std::string workFolder =
+      sharded ? installation.programFolder + "shard-" + std::to_string(options.shardIndex) + "/"
+              : installation.programFolder;
+  if (sharded) {
+    std::error_code folderError;
+    std::filesystem::create_directories(workFolder, folderError);
+  }
+  InstanceLock lock(InstanceLockName(workFolder));
   if (!lock.Held()) {
     std::cerr << "Already running!\n";
     return 1;
@@ -303,7 +431,8 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
 
   ConsoleShell shell;
   EngineLink link(installation, shell);
-  link.PrepareFolder(installation.programFolder);
+  link.lane = sharded;
+  link.PrepareFolder(workFolder);
   if (options.verbose) {
     link.onLaunch = [](const std::string& line) { std::cerr << "+ " << line << "\n"; };
     link.onMessages = [](const std::string& messages) {
@@ -312,7 +441,7 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
     };
   }
   EngineLink progressLink(installation, shell);  // read by this thread only
-  progressLink.PrepareFolder(installation.programFolder);
+  progressLink.PrepareFolder(workFolder);
 
   AddContext context;
   context.outputFolder = options.outputFolder.empty() ? settings.outputPath : options.outputFolder;
@@ -385,56 +514,19 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
   std::signal(SIGTERM, OnInterrupt);
   ConsoleHost host(shell);
   BatchRun run(items, link, host);
-  ProgressPrinter printer;
+  run.SetJobs(JobsFor(options.jobs < 0 ? 0 : options.jobs > 0 ? options.jobs : settings.simultaneous,
+                      std::thread::hardware_concurrency()));
+  run.SetShare(options.shardIndex, options.shardCount);
   const int policy = options.overWriteType > 0 ? options.overWriteType : settings.overWriteType;
-  std::vector<double> workSeconds;
-  for (const auto& item : items) workSeconds.push_back(ItemWorkSeconds(*item));
-  RunEstimate estimate(std::move(workSeconds));
-  const auto runStart = std::chrono::steady_clock::now();
-  run.Convert(policy);
-  int itemPercent = 0, listPercent = 0, shownItem = 0;
-  std::string left;
-  bool stopped = false;
-  while (run.ThreadRunning()) {
-    if (gInterrupted && !stopped) {
-      stopped = true;
-      run.Stop();
-    }
-    const int current = run.currentItemNumber;
-    const int count = static_cast<int>(items.size());
-    if (current >= 1 && current <= count) {
-      if (current != shownItem) {
-        shownItem = current;
-        itemPercent = 0;
-      }
-      const double position = progressLink.ReadPosition();
-      const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - runStart;
-      estimate.Update(elapsed.count(), current, position);
-      // Whole seconds: the line changes once a second, not on every look.
-      if (const auto seconds = estimate.SecondsLeft())
-        left = "about " + DurationText(*seconds) + " left";
-      else
-        left = "estimating...";
-      ProgressUpdate u = ComputeProgress(*items[static_cast<std::size_t>(current - 1)], current,
-                                         count, position);
-      if (u.itemPercent) itemPercent = *u.itemPercent;
-      if (u.listPercent) listPercent = *u.listPercent;
-      printer.Update(current, count, itemPercent, listPercent, left);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  run.Join();
-  if (!items.empty() && !stopped)
-    printer.Update(static_cast<int>(items.size()), static_cast<int>(items.size()), 100, 100,
-                   "done");
-  printer.Finish();
+  const bool stopped = RunWithProgress(run, items, progressLink, policy);
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
   if (!host.endText.empty())
     (run.failures().empty() ? std::cout : std::cerr) << host.endText << "\n";
   if (stopped) return 130;
-  const bool allConverted =
-      run.failures().empty() && run.convertedCount() == static_cast<int>(items.size());
+  int share = 0;
+  for (std::size_t j = 0; j < items.size(); ++j) share += run.InShare(j);
+  const bool allConverted = run.failures().empty() && run.convertedCount() == share;
   return allAdded && allConverted ? 0 : 1;
 }
 

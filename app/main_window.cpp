@@ -105,6 +105,7 @@ const std::vector<MenuSpec>& Menus() {
        ids::kMenuSettings,
        {{"Set Output Path...", ids::kCmdSetOutputPath, "folder"},
         {"Output File Overwrite...", ids::kCmdOverwrite, "overwrite"},
+        {"Simultaneous conversions...", ids::kCmdSimultaneous, "convert"},
         {"DVD Settings...", ids::kDvd, "dvd"}}},
       {ids::kPlayMenu,
        ids::kMenuPlay,
@@ -451,10 +452,18 @@ void MainWindow::SelectRow(int index) {
   OnGuiThread([&] { list_->SelectRow(index); });
 }
 
+void MainWindow::MarkConverting(int index, bool converting) {
+  OnGuiThread([&] { list_->SetConverting(index, converting); });
+}
+
 void MainWindow::StartProgressTimer() {
   OnGuiThread([&] {
     std::vector<double> seconds;
     for (const auto& item : items_) seconds.push_back(ItemWorkSeconds(*item));
+    if (batch_->jobs() > 1)
+      runProgress_ = std::make_unique<RunProgress>(seconds);
+    else
+      runProgress_.reset();
     estimate_ = std::make_unique<RunEstimate>(std::move(seconds));
     runClock_.start();
     progressTimer_.start();
@@ -512,6 +521,7 @@ void MainWindow::OnProgressTick() {
     progressTimer_.stop();
     return;
   }
+  if (runProgress_ && runProgress_->count() == count) return ShowRunProgress();
   const int current = batch_->currentItemNumber;
   if (current < 1 || current > count) return;
   const double position = progressLink_.ReadPosition();
@@ -523,6 +533,18 @@ void MainWindow::OnProgressTick() {
   const ProgressUpdate update = ComputeProgress(*items_[current - 1], current, count, position);
   if (update.listPercent) listProgress_->SetPos(*update.listPercent);
   if (update.itemPercent) itemProgress_->SetPos(*update.itemPercent);
+}
+
+// Several items at once: the item bar follows the one that started first,
+// the list bar and the time left the whole run.
+void MainWindow::ShowRunProgress() {
+  const RunProgressView view = runProgress_->Update(static_cast<double>(runClock_.elapsed()) / 1000.0,
+                                                    batch_->Running(), batch_->FinishedWork());
+  if (view.first == 0) return;
+  estimateLabel_->setText(QString::fromStdString(
+      RangeEstimateText(view.first, view.last, runProgress_->count(), view.secondsLeft)));
+  if (view.listPercent != 0) listProgress_->SetPos(view.listPercent);
+  itemProgress_->SetPos(view.itemPercent);
 }
 
 }  // namespace orv

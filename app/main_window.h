@@ -16,6 +16,7 @@
 #include "settings/source_item.h"
 #include "convert/batch_run.h"
 #include "convert/eta.h"
+#include "convert/run_progress.h"
 #include "engine/engine_link.h"
 #include "platform/installation.h"
 #include "preview/player.h"
@@ -127,6 +128,7 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   // The end of a run offers to open the output folder.
   void Tell(const std::string& text) override;
   bool ShutDownWhenFinished() override;
+  void MarkConverting(int index, bool converting) override;
   bool ConfirmPowerOff(const std::string& endText) override;
   void PowerOff() override;
 
@@ -166,6 +168,8 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   // this window meanwhile; then the items may be dropped.
   void EndRun();
   void OnProgressTick();
+  void ShowRunProgress();
+  void ChooseSimultaneous();
   void OnClipRangeChanged(int wParam);
   void OnPositionDragged(int id, int position);
   void OnPositionReleased(int id, int position);
@@ -214,6 +218,7 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   bool manualDrag_ = false;
   QTimer progressTimer_;
   std::unique_ptr<RunEstimate> estimate_;  // of the run going on
+  std::unique_ptr<RunProgress> runProgress_;  // of a run of several at once
   QElapsedTimer runClock_;
   QLabel* estimateLabel_ = nullptr;
   std::function<void(int)> exitHook_;

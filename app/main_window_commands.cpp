@@ -1,4 +1,6 @@
 // The main window's routing table and the operations it runs.
+#include <thread>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -87,6 +89,9 @@ void MainWindow::OnCommand(int id) {
       break;
     case ids::kCmdOverwrite:
       RunOverwriteDialog();
+      break;
+    case ids::kCmdSimultaneous:
+      ChooseSimultaneous();
       break;
     case ids::kCmdHelp:
       OpenHelp();
@@ -256,6 +261,7 @@ void MainWindow::Convert() {
   setFocus(Qt::OtherFocusReason);
   if (Activity() == EngineActivity::Playing) StopPlaying();
   // A run already going is what a second run would find: a busy engine.
+  batch_->SetJobs(JobsFor(settings_.simultaneous, std::thread::hardware_concurrency()));
   if (!batch_->Convert(settings_.overWriteType))
     shell_.Message(kEngineBusyMessage, kMessageCaption);
 }
@@ -312,6 +318,26 @@ void MainWindow::RunOverwriteDialog() {
   if (dialog.exec() != QDialog::Accepted) return;
   settings_.overWriteType = dialog.Choice();
   WriteSettings(settings_, installation_.SettingsFilePath());
+}
+
+void MainWindow::ChooseSimultaneous() {
+  setFocus(Qt::OtherFocusReason);
+  if (!RefuseWhileConverting()) return;
+  const int automatic = JobsFor(0, std::thread::hardware_concurrency());
+  std::string text = settings_.simultaneous == 0 ? "auto" : std::to_string(settings_.simultaneous);
+  const std::string prompt = "Items converted at the same time, 1 to " +
+                             std::to_string(kMaxSimultaneous) + ", or auto (" +
+                             std::to_string(automatic) + " on this computer):";
+  if (!shell_.InputText("Simultaneous conversions", prompt, &text)) return;
+  const std::optional<int> value = ParseSimultaneous(text);
+  if (!value) {
+    shell_.Message("\"" + text + "\" is not a number of conversions from 1 to " +
+                       std::to_string(kMaxSimultaneous) + " or auto.",
+                   kMessageCaption);
+    return;
+  }
+  settings_.simultaneous = *value;
+  WriteSimultaneous(*value, installation_.SettingsFilePath());
 }
 
 void MainWindow::OpenHelp() {

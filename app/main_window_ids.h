@@ -63,6 +63,7 @@ inline constexpr int kCmdAbout = 32787;
 inline constexpr int kCmdContact = 32788;
 inline constexpr int kCmdOverwrite = 32790;
 inline constexpr int kCmdVideoInformation = 32791;
+inline constexpr int kCmdSimultaneous = 32799;
 inline constexpr int kCmdLoadProfile = 32797;
 inline constexpr int kCmdSetOutputName = 32807;
 inline constexpr int kCmdStopPlaying = 32809;

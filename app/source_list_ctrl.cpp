@@ -186,6 +186,19 @@ void SourceListCtrl::SelectRow(int row) {
   scrollToItem(item(row, 0));
 }
 
+void SourceListCtrl::SetConverting(int row, bool converting) {
+  if (row < 0 || row >= rowCount()) return;
+  // Several rows convert at once: each is marked in bold while it does.
+  for (int column = 0; column < columnCount(); ++column) {
+    QTableWidgetItem* cell = item(row, column);
+    if (!cell) continue;
+    QFont font = cell->font();
+    font.setBold(converting);
+    cell->setFont(font);
+  }
+  if (converting) scrollToItem(item(row, 0));
+}
+
 void SourceListCtrl::SetMessageEnabled(int message, bool enabled) {
   disabled_.removeAll(message);
   if (!enabled) disabled_.append(message);

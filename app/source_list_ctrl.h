@@ -49,6 +49,8 @@ class SourceListCtrl : public QTableWidget {
   void Renumber();
   int SelectedRow() const;
   void SelectRow(int row);
+  // Marks the row as converting now (bold) or not.
+  void SetConverting(int row, bool converting);
 
   // Menu 238 with a selection, 239 without; entries post their message.
   QMenu* BuildContextMenu();

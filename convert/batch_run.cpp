@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "convert/encode_command.h"
+#include "convert/eta.h"
 #include "convert/output_guard.h"
 #include "engine/engine_stop.h"
 #include "platform/files.h"
@@ -73,7 +74,8 @@ void BatchRun::Stop() {
     stopRequested_ = true;
     monitorIdle = 1;
   }
-  const EngineStopOutcome outcome = StopEngines(link_, kEngineStopPatience, kEngineStopGiveUp);
+  const EngineStopOutcome outcome =
+      StopEngines(LaneLinks(), kEngineStopPatience, kEngineStopGiveUp);
   if (outcome.gaveUp)
     link_.shell().Message(kEngineNotEnded);
   else if (outcome.killed)
@@ -137,21 +139,30 @@ void BatchRun::RemoveTemporaryFiles(const std::string& output, int pid) {
   }
 }
 
-BatchRun::PieceOutcome BatchRun::RunPiece(const std::string& baseCommand, const Piece& piece) {
+std::vector<const EngineLink*> BatchRun::LaneLinks() const {
+  std::vector<const EngineLink*> links{&link_};
+  std::lock_guard lock(stateMutex_);
+  for (const auto& lane : lanes_)
+    if (lane->link != &link_) links.push_back(lane->link);
+  return links;
+}
+
+BatchRun::PieceOutcome BatchRun::RunPiece(Lane& lane, const std::string& baseCommand,
+                                          const Piece& piece) {
   // Checked before each start: an output named after the list was planned
   // (by hand, by a folder change) must still never replace a source.
   if (std::string conflict = SourceConflict(sources_, piece.output); !conflict.empty())
     return {conflict};
   const std::string command =
-      baseCommand + PieceTail(piece.range, piece.output, link_.FolderOption());
+      baseCommand + PieceTail(piece.range, piece.output, lane.link->FolderOption());
   LaunchResult result;
   std::string messages;
   int pid = -1;
   {
     std::unique_lock lock(launchMutex_);
     if (monitorIdle == 1) return {{}, true, false};
-    link_.WriteControl(EngineCommand::Run);
-    result = link_.LaunchLogged(command, messages, [&](int started) {
+    lane.link->WriteControl(EngineCommand::Run);
+    result = lane.link->LaunchLogged(command, messages, [&](int started) {
       pid = started;
       lock.unlock();
     });
@@ -163,69 +174,88 @@ BatchRun::PieceOutcome BatchRun::RunPiece(const std::string& baseCommand, const 
     RemoveTemporaryFiles(piece.output, pid);
   if (!result.started || result.exitStatus != 0) return {ExitReason(result, messages), stopped};
   if (!FileExists(piece.output)) return {"the engine wrote no file " + piece.output, stopped};
-  pieceWarnings_ = EngineWarnings(messages);
+  lane.pieceWarnings = EngineWarnings(messages);
   return {{}, stopped, true, true};
 }
 
-void BatchRun::NoteStoppedPiece(const SourceItem& item, int index, const Piece& piece,
-                                bool wrote) {
-  stopPoint_.itemNumber = index + 1;
-  stopPoint_.sourcePath = item.sourcePath;
-  stopPoint_.position = link_.ReadPosition();
+void BatchRun::NoteStoppedPiece(Lane& lane, const SourceItem& item, int index,
+                                const Piece& piece, bool wrote) {
+  const double position = lane.link->ReadPosition();
   // Only what the stopped engine finalised is moved: an engine ended by force
   // wrote nothing under the name, which may hold an earlier finished output.
-  if (wrote && FileExists(piece.output)) stopPoint_.partialOutput = SetPartialAside(piece.output);
+  const std::string aside = wrote && FileExists(piece.output) ? SetPartialAside(piece.output) : "";
+  std::lock_guard lock(stateMutex_);
+  // Of several items stopped at once, the end text tells of the first.
+  if (stopPoint_.itemNumber != 0 && stopPoint_.itemNumber < index + 1) return;
+  stopPoint_.itemNumber = index + 1;
+  stopPoint_.sourcePath = item.sourcePath;
+  stopPoint_.position = position;
+  stopPoint_.partialOutput = aside;
 }
 
-void BatchRun::ConvertItem(const SourceItem& item, const ItemValues& values, int index) {
+void BatchRun::AddFailure(int index, const std::string& source, const std::string& reason) {
+  std::lock_guard lock(stateMutex_);
+  failures_.push_back({index + 1, source, reason});
+}
+
+bool BatchRun::ConvertItem(Lane& lane, const SourceItem& item, const ItemValues& values,
+                           int index) {
   auto fail = [&](const std::string& reason) {
-    failures_.push_back({index + 1, item.sourcePath, reason});
+    AddFailure(index, item.sourcePath, reason);
+    return false;
   };
   std::vector<std::string> notes;
   auto note = [&] {
-    for (const std::string& w : pieceWarnings_)
+    for (const std::string& w : lane.pieceWarnings)
       if (std::find(notes.begin(), notes.end(), w) == notes.end()) notes.push_back(w);
-    pieceWarnings_.clear();
+    lane.pieceWarnings.clear();
   };
   auto end = [&] {
+    std::lock_guard lock(stateMutex_);
     for (const std::string& w : notes) warnings_.push_back({index + 1, item.sourcePath, WarningNote(w)});
   };
   const std::string base = BuildEncodeCommand(item, values, link_.installation());
   // A piece Stop cut short is not the item's output: it goes aside, and the
   // item is not converted.
   auto run = [&](const Piece& piece) {
-    PieceOutcome outcome = RunPiece(base, piece);
+    PieceOutcome outcome = RunPiece(lane, base, piece);
     if (outcome.stopped) {
-      if (outcome.ran) NoteStoppedPiece(item, index, piece, outcome.wrote);
+      if (outcome.ran) NoteStoppedPiece(lane, item, index, piece, outcome.wrote);
       outcome.failure = kStoppedReason;
     }
     return outcome;
   };
   const Piece first = FirstPiece(item);
-  if (PieceOutcome o = run(first); !o.failure.empty()) return o.stopped ? end() : fail(o.failure);
+  if (PieceOutcome o = run(first); !o.failure.empty()) {
+    if (!o.stopped) return fail(o.failure);
+    end();
+    return true;
+  }
   note();
-  if (SplitKindOf(item) == SplitKind::None || stopRequested_) return end();
+  if (SplitKindOf(item) == SplitKind::None || stopRequested_) return end(), true;
 
   // The later pieces are planned from the first one's length; without it
   // the item is only partly converted, and must not count as converted.
-  if (!IdentifyAndWait(link_, first.output, false)) {
+  if (!IdentifyAndWait(*lane.link, first.output, false)) {
     end();
-    return stopRequested_ ? void() : fail(kOnlyFirstPiece);
+    return stopRequested_ || fail(kOnlyFirstPiece);
   }
-  for (const Piece& piece : LaterPieces(item, link_.Duration())) {
+  for (const Piece& piece : LaterPieces(item, lane.link->Duration())) {
     if (stopRequested_) break;
     if (PieceOutcome o = run(piece); !o.failure.empty()) {
       end();
-      return o.stopped ? void() : fail(o.failure);
+      return o.stopped || fail(o.failure);
     }
     note();
   }
   end();
+  return true;
 }
 
 bool BatchRun::MayWrite(const SourceItem& item, int policy) {
   const std::vector<std::string> existing = ExistingOutputs(item);
   if (existing.empty()) return true;
+  std::lock_guard lock(askMutex_);  // one question at a time
   if (policy == kAskBeforeOverwrite)
     return host_.AskOkCancel("File \"" + existing.front() + "\" already exists.Overwrite?",
                              kOverwriteCaption);
@@ -240,8 +270,10 @@ void BatchRun::ConvertAll(int overWriteType) {
   stopPoint_ = {};
   endText_.clear();
   skipped_ = converted_ = 0;
+  finishedWork_ = 0;
+  // A share of a list runs beside the other shares' engines.
   const std::string engine = link_.installation().EngineLocation();
-  if (IsEngineRunning(engine)) {
+  if (!link_.lane && IsEngineRunning(engine)) {
     host_.Tell(kEngineBusyMessage);
     return;
   }
@@ -259,32 +291,109 @@ void BatchRun::ConvertAll(int overWriteType) {
     sources_ = SourcePaths(items_);
     count = items_.size();
   }
+  MakeLanes();
   link_.WriteControl(EngineCommand::Run);
   host_.StartProgressTimer();
-  const int policy = EffectiveOverwritePolicy(overWriteType);
-  for (std::size_t j = 0; j < count; ++j) {
-    SourceItem item;
-    {
-      std::lock_guard lock(itemsMutex_);
-      if (j >= items_.size()) break;
-      item = *items_[j];
-    }
-    if (!RunItem(item, static_cast<int>(j), static_cast<int>(count), policy, sharing[j])) break;
-  }
+  RunLanes(count, EffectiveOverwritePolicy(overWriteType), sharing);
   Finish();
+}
+
+void BatchRun::MakeLanes() {
+  std::lock_guard lock(stateMutex_);
+  lanes_.clear();
+  nextItem_ = 0;
+  for (int k = 0; k < jobs_; ++k) {
+    auto lane = std::make_unique<Lane>();
+    if (jobs_ == 1) {
+      lane->link = &link_;
+    } else {
+      // Each engine its own working folder with its three status files.
+      lane->own = std::make_unique<EngineLink>(link_.installation(), link_.shell());
+      lane->own->lane = true;
+      lane->own->onLaunch = link_.onLaunch;
+      lane->own->onMessages = link_.onMessages;
+      const std::string folder = link_.folder + "job-" + std::to_string(k + 1) + "/";
+      std::error_code error;
+      std::filesystem::create_directories(folder, error);
+      lane->own->PrepareFolder(folder);
+      lane->link = lane->own.get();
+    }
+    lanes_.push_back(std::move(lane));
+  }
+}
+
+void BatchRun::RunLanes(std::size_t count, int policy, const std::vector<std::string>& sharing) {
+  // Each lane takes the next item of the list when its last one is done;
+  // with one lane, that is the list in order on this thread.
+  auto work = [&](Lane& lane) {
+    for (;;) {
+      const std::size_t j = nextItem_++;
+      if (j >= count) return;
+      if (!InShare(j)) continue;
+      SourceItem item;
+      {
+        std::lock_guard lock(itemsMutex_);
+        if (j >= items_.size()) return;
+        item = *items_[j];
+      }
+      if (!RunItem(lane, item, static_cast<int>(j), static_cast<int>(count), policy, sharing[j]))
+        return;
+    }
+  };
+  if (lanes_.size() == 1) return work(*lanes_.front());
+  std::vector<std::thread> threads;
+  for (auto& lane : lanes_) threads.emplace_back([&work, &lane] { work(*lane); });
+  for (auto& t : threads) t.join();
+  // The items no lane took.
+  std::lock_guard lock(stateMutex_);
+  if (stopRequested_ && stopPoint_.itemNumber != 0) {
+    stopPoint_.notStarted = NotStartedAfter(static_cast<int>(std::min(nextItem_.load(), count)) - 1,
+                                            static_cast<int>(count));
+  }
+}
+
+int BatchRun::NotStartedAfter(int index, int count) const {
+  int n = 0;
+  for (int j = index + 1; j < count; ++j) n += InShare(static_cast<std::size_t>(j));
+  return n;
+}
+
+std::vector<RunningItem> BatchRun::Running() const {
+  std::vector<RunningItem> running;
+  std::lock_guard lock(stateMutex_);
+  if (lanes_.size() < 2) return running;
+  for (const auto& lane : lanes_) {
+    const int number = lane->itemNumber;
+    if (number <= 0) continue;
+    running.push_back({number, ReadPositionFile(lane->link->positionPath), lane->order});
+  }
+  std::sort(running.begin(), running.end(),
+            [](const RunningItem& a, const RunningItem& b) { return a.order < b.order; });
+  return running;
+}
+
+double BatchRun::FinishedWork() const {
+  std::lock_guard lock(stateMutex_);
+  return finishedWork_;
+}
+
+void BatchRun::ItemDone(const SourceItem& item) {
+  std::lock_guard lock(stateMutex_);
+  finishedWork_ += ItemWorkSeconds(item);
 }
 
 std::string BatchRun::WrittenBefore(const SourceItem& item) const {
   // The item as it is now: the folder may have been re-based since the run
   // began, onto a file an earlier item of this run has written.
   const ItemOutputs outputs = OutputsOf(item);
+  std::lock_guard lock(stateMutex_);
   for (const auto& [number, files] : written_)
     if (OutputsOverlap(files, outputs))
       return "item " + std::to_string(number) + " wrote the same output file";
   return {};
 }
 
-bool BatchRun::RunItem(const SourceItem& item, int index, int count, int policy,
+bool BatchRun::RunItem(Lane& lane, const SourceItem& item, int index, int count, int policy,
                        std::string shared) {
   if (shared.empty()) shared = WrittenBefore(item);
   // The last guard: a settings text that is not a value never reaches the
@@ -294,40 +403,61 @@ bool BatchRun::RunItem(const SourceItem& item, int index, int count, int policy,
   const std::optional<FieldProblem> clip = values ? CheckClip(item, item.duration) : std::nullopt;
   if (shared.empty() && (!values || clip)) shared = values ? clip->Text() : problem.Text();
   if (!shared.empty()) {
-    failures_.push_back({index + 1, item.sourcePath, shared});
+    AddFailure(index, item.sourcePath, shared);
+    ItemDone(item);
     return true;
   }
   if (!MayWrite(item, policy)) {
+    std::lock_guard lock(stateMutex_);
     ++skipped_;
+    finishedWork_ += ItemWorkSeconds(item);
     return true;
   }
-  host_.SelectRow(index);
+  const bool several = lanes_.size() > 1;
+  several ? host_.MarkConverting(index, true) : host_.SelectRow(index);
   // The progress of this item must not start from the last one's position.
-  DeleteByName(link_.positionPath);
+  DeleteByName(lane.link->positionPath);
   currentItemNumber = index + 1;
   if (stopRequested_) {
-    stopPoint_ = {index + 1, item.sourcePath, {}, -1, count - index - 1};
+    std::lock_guard lock(stateMutex_);
+    if (stopPoint_.itemNumber == 0 || index + 1 < stopPoint_.itemNumber)
+      stopPoint_ = {index + 1, item.sourcePath, {}, -1, NotStartedAfter(index, count)};
+    if (several) host_.MarkConverting(index, false);
     return false;
   }
-  written_.emplace_back(index + 1, OutputsOf(item));
+  {
+    std::lock_guard lock(stateMutex_);
+    written_.emplace_back(index + 1, OutputsOf(item));
+  }
   // A folder removed while the run goes on comes back for the next item.
   std::error_code folderError;
   std::filesystem::create_directories(std::filesystem::path(item.outputPath).parent_path(),
                                       folderError);
-  const std::size_t failedBefore = failures_.size();
-  ConvertItem(item, *values, index);
+  lane.order = ++starts_;
+  lane.itemNumber = index + 1;
+  const bool converted = ConvertItem(lane, item, *values, index);
+  lane.itemNumber = 0;
+  if (several) host_.MarkConverting(index, false);
+  ItemDone(item);
   if (stopRequested_) {
+    std::lock_guard lock(stateMutex_);
     if (stopPoint_.itemNumber == 0) stopPoint_ = {index + 1, item.sourcePath, {}, -1, 0};
-    stopPoint_.notStarted = count - index - 1;
+    stopPoint_.notStarted = NotStartedAfter(index, count);
     return false;
   }
-  if (failures_.size() == failedBefore) ++converted_;
+  std::lock_guard lock(stateMutex_);
+  if (converted) ++converted_;
   return true;
 }
 
 void BatchRun::Finish() {
   host_.StopProgressTimer();
   currentItemNumber = 0;
+  // Several items at once end in any order; the user reads them in the
+  // list's.
+  auto byItem = [](const ItemFailure& a, const ItemFailure& b) { return a.itemNumber < b.itemNumber; };
+  std::stable_sort(failures_.begin(), failures_.end(), byItem);
+  std::stable_sort(warnings_.begin(), warnings_.end(), byItem);
   host_.SetProgress(100, 100);
   const bool stopped = stopRequested_;
   endText_ = stopped ? StoppedText(stopPoint_, failures_, warnings_)

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <memory>
 #include <chrono>
 #include <mutex>
 #include <string>
@@ -49,6 +51,18 @@ class BatchHost {
   // Something the user may like to know that needs no answer (the console
   // prints it; the window has no place for it).
   virtual void Note(const std::string&) {}
+  // A run of several items at once: the row index starts or ends converting.
+  virtual void MarkConverting(int index, bool converting) {
+    (void)index;
+    (void)converting;
+  }
+};
+
+// An item being converted, as a progress display sees it.
+struct RunningItem {
+  int itemNumber = 0;     // 1-based
+  double position = -1;   // the engine's position, -1 before its first
+  std::int64_t order = 0;  // lower started earlier
 };
 
 inline constexpr const char* kStoppedReason = "stopped";
@@ -61,6 +75,20 @@ class BatchRun {
 
   // Starts the conversion thread; false when one is still running.
   bool Convert(int overWriteType);
+  // How many items convert at the same time (1: one after another, the
+  // run's command lines exactly as ever). Set before Convert.
+  void SetJobs(int jobs) { jobs_ = jobs < 1 ? 1 : jobs; }
+  int jobs() const { return jobs_; }
+  // Only the items whose 0-based position modulo count is index run (a
+  // share of the list for one of several machines); the others are left
+  // alone. Names and outputs are those of the whole list.
+  void SetShare(int index, int count) {
+    shareIndex_ = index;
+    shareCount_ = count < 1 ? 1 : count;
+  }
+  bool InShare(std::size_t position) const {
+    return static_cast<int>(position % static_cast<std::size_t>(shareCount_)) == shareIndex_;
+  }
   // Ends a run: no further piece or item starts, the running engine is told
   // to stop until no engine is left; one that does not listen within
   // kEngineStopPatience is ended, and the user told. A run ended so never
@@ -74,6 +102,13 @@ class BatchRun {
 
   // Runs the whole list on the calling thread (the thread body).
   void ConvertAll(int overWriteType);
+
+  // The items converting now, with their engines' positions, in the order
+  // they started (a run of several items at once; empty otherwise).
+  std::vector<RunningItem> Running() const;
+  // Seconds of media of the items this run has finished with (converted,
+  // failed or skipped).
+  double FinishedWork() const;
 
   // The end-of-run text: "Complete!", followed by the failed items and the
   // items converted with warnings, if any.
@@ -104,17 +139,37 @@ class BatchRun {
     bool ran = true;       // its engine was started
     bool wrote = false;    // and ended well, with its output finalised
   };
-  PieceOutcome RunPiece(const std::string& baseCommand, const Piece& piece);
-  void ConvertItem(const SourceItem& item, const ItemValues& values, int index);
+  // One engine of the run and what belongs to it alone.
+  struct Lane {
+    EngineLink* link = nullptr;
+    std::unique_ptr<EngineLink> own;  // a lane's link when several run
+    // The engine's warnings of the piece that ran last.
+    std::vector<std::string> pieceWarnings;
+    std::atomic<int> itemNumber{0};  // running, 1-based; 0: none
+    std::atomic<std::int64_t> order{0};
+  };
+  PieceOutcome RunPiece(Lane& lane, const std::string& baseCommand, const Piece& piece);
+  // False when the item failed.
+  bool ConvertItem(Lane& lane, const SourceItem& item, const ItemValues& values, int index);
   // The overwrite policy on the files the item would write; false: skip it.
   bool MayWrite(const SourceItem& item, int policy);
   // The stopped piece's output goes aside; the run remembers where.
-  void NoteStoppedPiece(const SourceItem& item, int index, const Piece& piece, bool wrote);
+  void NoteStoppedPiece(Lane& lane, const SourceItem& item, int index, const Piece& piece,
+                        bool wrote);
   // One item of the run; false when the run ends here (Stop).
-  bool RunItem(const SourceItem& item, int index, int count, int policy, std::string shared);
+  bool RunItem(Lane& lane, const SourceItem& item, int index, int count, int policy,
+               std::string shared);
+  // The items from the next one on, by lanes of their own at once.
+  void RunLanes(std::size_t count, int policy, const std::vector<std::string>& sharing);
+  void MakeLanes();
+  // The items of this run's share after position index.
+  int NotStartedAfter(int index, int count) const;
+  void AddFailure(int index, const std::string& source, const std::string& reason);
+  void ItemDone(const SourceItem& item);
   // Why the item must not run: an earlier item of this run wrote its file.
   std::string WrittenBefore(const SourceItem& item) const;
   void Finish();
+  std::vector<const EngineLink*> LaneLinks() const;
   static void RemoveTemporaryFiles(const std::string& output, int pid);
   // Temporary files in the folder whose engine no longer runs.
   static void RemoveStaleTemporaryFiles(const std::string& folder);
@@ -137,10 +192,20 @@ class BatchRun {
   std::string endText_;
   std::vector<ItemFailure> failures_;
   std::vector<ItemWarning> warnings_;
-  // The engine's warnings of the piece that ran last.
-  std::vector<std::string> pieceWarnings_;
   int skipped_ = 0;
   int converted_ = 0;
+  int jobs_ = 1;
+  int shareIndex_ = 0;
+  int shareCount_ = 1;
+  // What several lanes share: the lists above, written_, stopPoint_, the
+  // counts and the work finished. Taken briefly, never around an engine.
+  mutable std::mutex stateMutex_;
+  // One question at a time, whichever lane asks.
+  std::mutex askMutex_;
+  std::vector<std::unique_ptr<Lane>> lanes_;
+  std::atomic<std::size_t> nextItem_{0};
+  std::atomic<std::int64_t> starts_{0};
+  double finishedWork_ = 0;
 };
 
 }  // namespace orv

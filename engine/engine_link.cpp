@@ -46,13 +46,17 @@ bool EngineLink::WriteControl(EngineCommand command) const {
   return false;
 }
 
-double EngineLink::ReadPosition() {
-  position = -1.0;
-  std::FILE* f = std::fopen(positionPath.c_str(), "rb");
-  if (!f) return position;
+double ReadPositionFile(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return -1.0;
   double value = -1.0;
-  if (std::fread(&value, sizeof value, 1, f) == 1 && std::isfinite(value)) position = value;
+  if (std::fread(&value, sizeof value, 1, f) != 1 || !std::isfinite(value)) value = -1.0;
   std::fclose(f);
+  return value;
+}
+
+double EngineLink::ReadPosition() {
+  position = ReadPositionFile(positionPath);
   return position;
 }
 
@@ -141,11 +145,11 @@ std::vector<std::string> EngineWarnings(const std::string& messages) {
 }
 
 std::string EngineLink::FolderOption() const {
-  return " -currentfolder " + QuoteArg(installation_.programFolder) + " ";
+  return " -currentfolder " + QuoteArg(lane ? folder : installation_.programFolder) + " ";
 }
 
 LaunchResult EngineLink::RunIdentify(const std::string& source, bool wait, bool unquoted) {
-  if (IsEngineRunning(installation_.EngineLocation())) {
+  if (!lane && IsEngineRunning(installation_.EngineLocation())) {
     LaunchResult busy;
     busy.busy = true;  // the caller tells the user
     return busy;

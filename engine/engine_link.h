@@ -27,6 +27,9 @@ std::string LastEngineError(const std::string& messages);
 // The engine's warnings, each without the program prefix and "warning: ".
 std::vector<std::string> EngineWarnings(const std::string& messages);
 
+// The position in a vprog.dat at path, -1.0 without a file or a number.
+double ReadPositionFile(const std::string& path);
+
 class EngineLink {
  public:
   EngineLink(Installation installation, Shell& shell);
@@ -82,6 +85,11 @@ class EngineLink {
   std::function<void(const std::string&)> onLaunch;
   // Called with the engine's own messages after each logged run (may be empty).
   std::function<void(const std::string&)> onMessages;
+
+  // A link of one of several engines of a run: it keeps its own working
+  // folder through identifications, and its siblings running is no reason
+  // to refuse one.
+  bool lane = false;
 
   double position = 0.0;
   std::unique_ptr<MediaInfo> mediaInfo;  // ~200 KB, kept off the stack

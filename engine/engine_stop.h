@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <vector>
 
 #include "engine/engine_link.h"
 
@@ -24,6 +25,10 @@ struct EngineStopOutcome {
 // group; after `giveUp` the wait ends, whatever still runs.
 EngineStopOutcome StopEngines(const EngineLink& link, std::chrono::milliseconds patience,
                               std::chrono::milliseconds giveUp,
+                              const std::function<int()>& extraPid = {});
+// The same for a run of several engines, each with its own link.
+EngineStopOutcome StopEngines(const std::vector<const EngineLink*>& links,
+                              std::chrono::milliseconds patience, std::chrono::milliseconds giveUp,
                               const std::function<int()>& extraPid = {});
 
 }  // namespace orv

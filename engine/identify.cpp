@@ -5,7 +5,7 @@
 namespace orv {
 
 Identified Identify(EngineLink& link, const std::string& source, bool unquoted) {
-  link.PrepareFolder(link.installation().programFolder);
+  link.PrepareFolder(link.lane ? link.folder : link.installation().programFolder);
   // An earlier answer that cannot be removed (a read-only working folder)
   // would be read back as this source's.
   if (!DeleteByName(link.mediaInfoPath)) return Identified::NoAnswer;

@@ -1,5 +1,6 @@
 #include "settings/app_settings.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "platform/profile_file.h"
@@ -22,7 +23,30 @@ AppSettings ReadSettings(const std::string& file) {
                         : 0;
   const std::string path = GetProfileString(kSettingsSection, kOutputPathKey, "", file);
   s.SetOutputPath(path.empty() ? UserVideosFolder() : path);
+  // A value that is not a number of conversions is taken as automatic.
+  s.simultaneous = ParseSimultaneous(GetProfileString(kSettingsSection, kSimultaneousKey, "0", file))
+                       .value_or(0);
   return s;
+}
+
+void WriteSimultaneous(int simultaneous, const std::string& file) {
+  WriteProfileString(kSettingsSection, kSimultaneousKey,
+                     simultaneous == 0 ? "auto" : std::to_string(simultaneous), file);
+}
+
+std::optional<int> ParseSimultaneous(const std::string& text) {
+  if (text == "auto" || text == "automatic" || text == "0") return 0;
+  int value = 0;
+  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || ptr != text.data() + text.size() || value < 1 || value > kMaxSimultaneous)
+    return std::nullopt;
+  return value;
+}
+
+int JobsFor(int simultaneous, unsigned cores) {
+  if (simultaneous >= 1) return std::min(simultaneous, kMaxSimultaneous);
+  if (cores <= 1) return 1;
+  return std::clamp(static_cast<int>(cores / 2), 2, 8);
 }
 
 void WriteSettings(const AppSettings& s, const std::string& file) {

@@ -13,8 +13,15 @@
 //   warn                     an encode run says this warning on stderr
 //   identify_ms              an identification hangs this long, deaf to Stop
 //   play_error               a play run says this error on stderr and fails at once
+//   fail_output              an encode run whose -o contains one of these texts
+//                            (separated by ',') fails at the end of its run
+//   slow_output              an encode run whose -o contains this text runs
+//                            three times run_ms
 // Every start appends its arguments to <folder>/fake_log.txt, one line per
-// start, the arguments separated by '|'.
+// start, the arguments separated by '|'. An engine of a run of several at
+// once works in a folder of its own inside the test's: without a fake.cfg
+// there, it reads the test folder's and logs there (and notes its start and
+// end in fake_spans.txt: "start|end <output> <ms since the epoch>").
 #include <unistd.h>
 
 #include <chrono>
@@ -70,12 +77,25 @@ int main(int argc, char** argv) {
     if (a == "-o" && i + 1 < argc) output = argv[i + 1];
     if (a == "-identify") identify = true;
   }
-  {
-    std::ofstream log(folder + "fake_log.txt", std::ios::app);
-    for (int i = 1; i < argc; ++i) log << (i > 1 ? "|" : "") << argv[i];
-    log << "\n";
+  std::string home = folder;
+  if (std::ifstream(folder + "fake.cfg").fail() && folder.size() > 1) {
+    const auto slash = folder.rfind('/', folder.size() - 2);
+    if (slash != std::string::npos) home = folder.substr(0, slash + 1);
   }
-  auto cfg = ReadConfig(folder + "fake.cfg");
+  {
+    std::ofstream log(home + "fake_log.txt", std::ios::app);
+    std::string line;
+    for (int i = 1; i < argc; ++i) line += (i > 1 ? "|" : "") + std::string(argv[i]);
+    log << line + "\n" << std::flush;
+  }
+  auto span = [&](const char* what) {
+    if (home == folder || output.empty()) return;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::system_clock::now().time_since_epoch()).count();
+    std::ofstream(home + "fake_spans.txt", std::ios::app)
+        << std::string(what) + " " + output + " " + std::to_string(ms) + "\n" << std::flush;
+  };
+  auto cfg = ReadConfig(home + "fake.cfg");
   auto num = [&](const char* key, double def) {
     auto it = cfg.find(key);
     return it == cfg.end() ? def : std::atof(it->second.c_str());
@@ -132,6 +152,7 @@ int main(int argc, char** argv) {
     return exitStatus;
   }
 
+  span("start");
   if (!output.empty() && cfg.count("warn"))
     std::fprintf(stderr, "orvantic-engine: warning: %s\n", cfg["warn"].c_str());
   std::string temp;
@@ -141,7 +162,9 @@ int main(int argc, char** argv) {
            std::to_string(getpid());
     std::ofstream(temp) << "partial";
   }
-  const double runMs = num("run_ms", 0), step = num("step", 0);
+  const bool slow = !output.empty() && cfg.count("slow_output") &&
+                    output.find(cfg["slow_output"]) != std::string::npos;
+  const double runMs = num("run_ms", 0) * (slow ? 3 : 1), step = num("step", 0);
   const bool ignoreStop = num("ignore_stop", 0) == 1;
   double position = 0, ranMs = 0;
   while (ranMs < runMs) {
@@ -154,6 +177,17 @@ int main(int argc, char** argv) {
     WritePosition(folder + orv::kPositionFile, position);
   }
   if (!temp.empty()) std::remove(temp.c_str());
+  for (std::size_t start = 0; !output.empty() && cfg.count("fail_output") && start < cfg["fail_output"].size();) {
+    std::size_t comma = cfg["fail_output"].find(',', start);
+    if (comma == std::string::npos) comma = cfg["fail_output"].size();
+    if (output.find(cfg["fail_output"].substr(start, comma - start)) != std::string::npos) {
+      span("end");
+      std::fprintf(stderr, "orvantic-engine: cannot convert %s\n", output.c_str());
+      return 1;
+    }
+    start = comma + 1;
+  }
   if (!output.empty() && num("write_output", 0) == 1) std::ofstream(output) << "fake";
+  span("end");
   return exitStatus;
 }
