@@ -362,7 +362,7 @@ bool RunWithProgress(BatchRun& run, const ItemList& items, EngineLink& progressL
       run.Stop();
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - runStart;
-    if (run.jobs() > 1) {
+    if (run.Lanes() > 1) {
       const RunProgressView v = several.Update(elapsed.count(), run.Running(), run.FinishedWork());
       if (v.first > 0)
         printer.Update(ItemRangeText(v.first, v.last) + " of " + std::to_string(count),
@@ -423,7 +423,8 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
     std::error_code folderError;
     std::filesystem::create_directories(workFolder, folderError);
   }
-  InstanceLock lock(InstanceLockName(workFolder));
+  InstanceLock lock(InstanceLockName(workFolder) +
+                    (sharded ? "-shard-" + std::to_string(options.shardIndex) : ""));
   if (!lock.Held()) {
     std::cerr << "Already running!\n";
     return 1;

@@ -460,7 +460,7 @@ void MainWindow::StartProgressTimer() {
   OnGuiThread([&] {
     std::vector<double> seconds;
     for (const auto& item : items_) seconds.push_back(ItemWorkSeconds(*item));
-    if (batch_->jobs() > 1)
+    if (batch_->Lanes() > 1)
       runProgress_ = std::make_unique<RunProgress>(seconds);
     else
       runProgress_.reset();

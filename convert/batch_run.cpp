@@ -291,20 +291,25 @@ void BatchRun::ConvertAll(int overWriteType) {
     sources_ = SourcePaths(items_);
     count = items_.size();
   }
-  MakeLanes();
+  MakeLanes(count);
   link_.WriteControl(EngineCommand::Run);
   host_.StartProgressTimer();
   RunLanes(count, EffectiveOverwritePolicy(overWriteType), sharing);
   Finish();
 }
 
-void BatchRun::MakeLanes() {
+void BatchRun::MakeLanes(std::size_t count) {
+  // No more engines than items: a list of one item runs as it always has.
+  int items = 0;
+  for (std::size_t j = 0; j < count; ++j) items += InShare(j);
+  const int lanes = std::max(1, std::min(jobs_, items));
   std::lock_guard lock(stateMutex_);
   lanes_.clear();
   nextItem_ = 0;
-  for (int k = 0; k < jobs_; ++k) {
+  laneCount_ = lanes;
+  for (int k = 0; k < lanes; ++k) {
     auto lane = std::make_unique<Lane>();
-    if (jobs_ == 1) {
+    if (lanes == 1) {
       lane->link = &link_;
     } else {
       // Each engine its own working folder with its three status files.

@@ -76,9 +76,13 @@ class BatchRun {
   // Starts the conversion thread; false when one is still running.
   bool Convert(int overWriteType);
   // How many items convert at the same time (1: one after another, the
-  // run's command lines exactly as ever). Set before Convert.
+  // run's command lines exactly as ever; never more than the list has).
+  // Set before Convert.
   void SetJobs(int jobs) { jobs_ = jobs < 1 ? 1 : jobs; }
   int jobs() const { return jobs_; }
+  // The engines of the run going on (or the last): jobs(), bounded by the
+  // items to convert.
+  int Lanes() const { return laneCount_.load(); }
   // Only the items whose 0-based position modulo count is index run (a
   // share of the list for one of several machines); the others are left
   // alone. Names and outputs are those of the whole list.
@@ -161,7 +165,7 @@ class BatchRun {
                std::string shared);
   // The items from the next one on, by lanes of their own at once.
   void RunLanes(std::size_t count, int policy, const std::vector<std::string>& sharing);
-  void MakeLanes();
+  void MakeLanes(std::size_t count);
   // The items of this run's share after position index.
   int NotStartedAfter(int index, int count) const;
   void AddFailure(int index, const std::string& source, const std::string& reason);
@@ -204,6 +208,7 @@ class BatchRun {
   std::mutex askMutex_;
   std::vector<std::unique_ptr<Lane>> lanes_;
   std::atomic<std::size_t> nextItem_{0};
+  std::atomic<int> laneCount_{1};
   std::atomic<std::int64_t> starts_{0};
   double finishedWork_ = 0;
 };
