@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <thread>
 
 #include "settings/source_list.h"
@@ -90,7 +91,7 @@ class ConsoleShell : public Shell {
 
 class ConsoleHost : public BatchHost {
  public:
-  explicit ConsoleHost(Shell& shell) : shell_(shell) {}
+  ConsoleHost(Shell& shell, Desktop* desktop) : shell_(shell), desktop_(desktop) {}
   void SelectRow(int) override {}
   void StartProgressTimer() override {}
   void StopProgressTimer() override {}
@@ -102,10 +103,18 @@ class ConsoleHost : public BatchHost {
   void Note(const std::string& text) override { std::cerr << "orvantic: " << text << "\n"; }
   bool ShutDownWhenFinished() override { return false; }
   void PowerOff() override {}
+  // The terminal shows the end; a desktop notice would outlive the process
+  // that could answer its action, so only sleep is held off.
+  void RunStarted() override {
+    if (desktop_) sleepBlock_ = desktop_->BlockSleep(kSleepBlockReason);
+  }
+  void RunEnded(const std::string&) override { sleepBlock_.reset(); }
   std::string endText;
 
  private:
   Shell& shell_;
+  Desktop* desktop_;
+  std::unique_ptr<SleepBlock> sleepBlock_;
 };
 
 // Shows item and list percentages: one redrawn line on a terminal, a plain
@@ -282,7 +291,7 @@ bool ParseConsoleArgs(const std::vector<std::string>& args, ConsoleOptions* o, s
 }
 
 int RunConsole(const std::vector<std::string>& args, const Installation& installation,
-               AppSettings& settings) {
+               AppSettings& settings, Desktop* desktop) {
   for (const auto& a : args) {
     if (a == "--help" || a == "-h") {
       std::cout << UsageText();
@@ -383,7 +392,7 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
 
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
-  ConsoleHost host(shell);
+  ConsoleHost host(shell, desktop);
   BatchRun run(items, link, host);
   ProgressPrinter printer;
   const int policy = options.overWriteType > 0 ? options.overWriteType : settings.overWriteType;

@@ -506,6 +506,17 @@ void MainWindow::PowerOff() {
   OnGuiThread([&] { shell_.PowerOff(); });
 }
 
+void MainWindow::RunStarted() {
+  // Asked from the conversion thread: a slow bus holds the run, not the window.
+  if (desktop_) sleepBlock_ = desktop_->BlockSleep(kSleepBlockReason);
+}
+
+void MainWindow::RunEnded(const std::string& notice) {
+  sleepBlock_.reset();
+  if (!desktop_ || notice.empty()) return;
+  OnGuiThread([&] { desktop_->NoticeRunEnd(notice, outputFolderText_); });
+}
+
 void MainWindow::OnProgressTick() {
   const int count = static_cast<int>(items_.size());
   if (count <= 0) {

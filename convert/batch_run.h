@@ -49,6 +49,11 @@ class BatchHost {
   // Something the user may like to know that needs no answer (the console
   // prints it; the window has no place for it).
   virtual void Note(const std::string&) {}
+  // The items start converting: the checks that may refuse a run are past.
+  virtual void RunStarted() {}
+  // The run has ended, before its end text is told. notice is the outcome
+  // in one line (RunNoticeText), empty when the user stopped the run.
+  virtual void RunEnded(const std::string& notice) { (void)notice; }
 };
 
 inline constexpr const char* kStoppedReason = "stopped";
@@ -141,6 +146,7 @@ class BatchRun {
   std::vector<std::string> pieceWarnings_;
   int skipped_ = 0;
   int converted_ = 0;
+  std::size_t itemCount_ = 0;  // of this run
 };
 
 }  // namespace orv
