@@ -1,5 +1,6 @@
 #include "tests/widget/fake_desktop_services.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
