@@ -260,9 +260,14 @@ void MainWindow::CreateControls() {
       "QComboBox::drop-down { width: 15px; border-left: 1px solid rgb(112, 140, 186); "
       "background: rgb(226, 234, 247); }"
       "QComboBox::down-arrow { image: url(:/res/icon_down.png); }"
-      // The entry under the pointer in the skin's blue, its text white.
+      // The entry under the pointer in the skin's blue, its text white. The
+      // drop-down draws its entries as the combo box's own items, so they get
+      // their colours here; the view's selection colours alone leave the
+      // highlight in the box's white once the program's colours are set.
       "QComboBox QAbstractItemView { background: white; color: black; "
-      "selection-background-color: rgb(72, 124, 200); selection-color: white; }");
+      "selection-background-color: rgb(72, 124, 200); selection-color: white; }"
+      "QComboBox::item { background: white; color: black; }"
+      "QComboBox::item:selected { background: rgb(72, 124, 200); color: white; }");
   profileCombo_->setAccessibleName("Profile");
   for (const char* name : kProfileNames) profileCombo_->addItem(name);
   Place(profileCombo_, ids::kProfileCombo, 81, 449, 421, 462);

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QTest>
+#include <filesystem>
 #include <memory>
 
 #include "app/main_window.h"
@@ -136,6 +138,35 @@ TEST_F(DesktopBusTest, TheWindowHoldsSleepOffWhileConvertingAndNoticesACompleteR
   EXPECT_TRUE(QTest::qWaitFor([&] { return !services.login->Held(2); }, 5000));
   QTest::qWait(200);
   EXPECT_EQ(services.notices->Notices().size(), 1u);
+}
+
+// orvantic --convert holds sleep off too, on the buses the environment names,
+// and leaves the end to the terminal.
+TEST_F(DesktopBusTest, TheConsoleRunHoldsSleepOffWhileItConverts) {
+  test::FakeDesktopServices services(system.address(), session.address());
+  test::TempDir dir;
+  test::InstallEngine(dir.path(), ORV_FAKE_ENGINE);
+  std::filesystem::copy_file(ORV_ORVANTIC, dir / "orvantic");
+  WriteText(dir / "fake.cfg",
+            "duration=10\nwidth=320\nheight=240\nrun_ms=1500\nstep=0.1\nwrite_output=1\n");
+  WriteText(dir / "a.avi", "x");
+  QProcess console;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("DBUS_SYSTEM_BUS_ADDRESS", system.address());
+  environment.insert("DBUS_SESSION_BUS_ADDRESS", session.address());
+  environment.insert("ORVANTIC_INSTANCE_NAME", "orvantic-test-desktop-bus");
+  console.setProcessEnvironment(environment);
+  console.start(QString::fromStdString(dir / "orvantic"),
+                {"--convert", "--output", QString::fromStdString(dir / "out"),
+                 QString::fromStdString(dir / "a.avi")});
+  ASSERT_TRUE(console.waitForStarted(5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return services.login->Count() == 1; }, 10000));
+  EXPECT_TRUE(services.login->Held(0));
+  EXPECT_EQ(services.login->Arguments(0)[2], "Converting videos");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return console.state() == QProcess::NotRunning; }, 30000));
+  EXPECT_EQ(console.exitCode(), 0) << console.readAllStandardError().toStdString();
+  EXPECT_FALSE(services.login->Held(0));
+  EXPECT_TRUE(services.notices->Notices().empty());
 }
 
 }  // namespace
