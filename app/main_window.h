@@ -147,6 +147,9 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
 
  private:
   void CreateControls();
+  void CreateSliders();
+  void CreateOutputControls();
+  void CreateListAndGrid();
   void CreateButtons();
   void CreateMenus();
   void Place(QWidget* widget, int id, int left, int top, int right, int bottom);

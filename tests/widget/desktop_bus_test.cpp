@@ -84,60 +84,83 @@ TEST_F(DesktopBusTest, WithoutServicesOrBusesNothingHappens) {
   EXPECT_TRUE(opened.empty());
 }
 
-// The window holds sleep off exactly while it converts: taken when the run
-// starts, given back when it completes, is stopped, or the window goes.
-TEST_F(DesktopBusTest, TheWindowHoldsSleepOffWhileConvertingAndNoticesACompleteRun) {
-  test::FakeDesktopServices services(system.address(), session.address());
+// A window on the private buses, with two files in its list for the fake
+// engine.
+class WindowOnBusTest : public DesktopBusTest {
+ protected:
+  void SetUp() override {
+    DesktopBusTest::SetUp();
+    if (IsSkipped()) return;
+    services = std::make_unique<test::FakeDesktopServices>(system.address(), session.address());
+    desktop = std::make_unique<DesktopBus>(
+        [this](const std::string& url) { shell.OpenUrl(url); }, Addresses());
+    window = std::make_unique<MainWindow>(installation, settings, shell);
+    window->SetExitHook([](int) {});
+    window->SetDesktop(desktop.get());
+    for (const char* name : {"a.avi", "b.avi"}) WriteText(dir / name, "x");
+    Engine("run_ms=600\nstep=0.25\nwrite_output=1\n");
+    shell.openFiles.push_back({dir / "a.avi", dir / "b.avi"});
+    window->OnCommand(ids::kAdd);
+    ASSERT_EQ(window->items().size(), 2u);
+  }
+  void Engine(const std::string& behaviour) {
+    WriteText(dir / "fake.cfg", "duration=10\nwidth=320\nheight=240\n" + behaviour);
+  }
+  // Starts a run and waits until its engine converts.
+  void StartRun() {
+    window->OnCommand(ids::kConvert);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->Activity() == EngineActivity::Converting; }, 10000));
+  }
+  bool WaitForRunEnd() {
+    return QTest::qWaitFor([&] { return !window->batchRun().ThreadRunning(); }, 30000);
+  }
+  bool WaitForRelease(int inhibitor) {
+    return QTest::qWaitFor([&] { return !services->login->Held(inhibitor); }, 5000);
+  }
+
   test::TempDir dir;
   test::ScriptedShell shell;
-  const Installation installation = test::InstallEngine(dir.path(), ORV_FAKE_ENGINE);
+  Installation installation = test::InstallEngine(dir.path(), ORV_FAKE_ENGINE);
   AppSettings settings{1, dir / "out"};
-  DesktopBus desktop([&shell](const std::string& url) { shell.OpenUrl(url); }, Addresses());
-  auto window = std::make_unique<MainWindow>(installation, settings, shell);
-  window->SetExitHook([](int) {});
-  window->SetDesktop(&desktop);
-  WriteText(dir / "fake.cfg",
-            "duration=10\nwidth=320\nheight=240\nrun_ms=600\nstep=0.25\nwrite_output=1\n");
-  for (const char* name : {"a.avi", "b.avi"}) WriteText(dir / name, "x");
-  shell.openFiles.push_back({dir / "a.avi", dir / "b.avi"});
-  window->OnCommand(ids::kAdd);
-  ASSERT_EQ(window->items().size(), 2u);
+  std::unique_ptr<test::FakeDesktopServices> services;
+  std::unique_ptr<DesktopBus> desktop;
+  std::unique_ptr<MainWindow> window;
+};
 
-  auto converting = [&] { return window->Activity() == EngineActivity::Converting; };
-  auto ended = [&] { return !window->batchRun().ThreadRunning(); };
-  window->OnCommand(ids::kConvert);
-  ASSERT_TRUE(QTest::qWaitFor(converting, 10000));
-  ASSERT_EQ(services.login->Count(), 1);
-  EXPECT_TRUE(services.login->Held(0));
-  ASSERT_TRUE(QTest::qWaitFor(ended, 30000));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !services.login->Held(0); }, 5000));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !services.notices->Notices().empty(); }, 5000));
+TEST_F(WindowOnBusTest, SleepIsHeldOffWhileConvertingAndACompleteRunGetsOneNotice) {
+  StartRun();
+  ASSERT_EQ(services->login->Count(), 1);
+  EXPECT_TRUE(services->login->Held(0));
+  ASSERT_TRUE(WaitForRunEnd());
+  EXPECT_TRUE(WaitForRelease(0));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !services->notices->Notices().empty(); }, 5000));
   QTest::qWait(200);
-  ASSERT_EQ(services.notices->Notices().size(), 1u);
-  EXPECT_EQ(services.notices->Notices()[0].body, "Complete!");
-  services.InvokeAction(services.notices->Notices()[0].id, kOpenFolderAction);
+  ASSERT_EQ(services->notices->Notices().size(), 1u);
+  EXPECT_EQ(services->notices->Notices()[0].body, "Complete!");
+  services->InvokeAction(services->notices->Notices()[0].id, kOpenFolderAction);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !shell.urls.empty(); }, 5000));
   EXPECT_EQ(shell.urls.back(), "file://" + dir / "out");
+}
 
-  // Stopped: the inhibitor goes, and no notice comes for the user's own act.
-  WriteText(dir / "fake.cfg", "duration=10\nwidth=320\nheight=240\nrun_ms=60000\nstep=0.01\n");
-  window->OnCommand(ids::kConvert);
-  ASSERT_TRUE(QTest::qWaitFor(converting, 10000));
-  ASSERT_EQ(services.login->Count(), 2);
-  EXPECT_TRUE(services.login->Held(1));
+// Stopped, or the window closed during the run: the inhibitor goes with the
+// run, and no notice comes for the user's own act.
+TEST_F(WindowOnBusTest, AStoppedRunOrAClosedWindowGivesSleepBackWithoutANotice) {
+  Engine("run_ms=60000\nstep=0.01\n");
+  StartRun();
+  ASSERT_EQ(services->login->Count(), 1);
+  EXPECT_TRUE(services->login->Held(0));
   window->OnCommand(ids::kStop);
-  ASSERT_TRUE(QTest::qWaitFor(ended, 30000));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !services.login->Held(1); }, 5000));
+  ASSERT_TRUE(WaitForRunEnd());
+  EXPECT_TRUE(WaitForRelease(0));
 
-  // The window closing during a run ends the run and the inhibitor with it.
-  window->OnCommand(ids::kConvert);
-  ASSERT_TRUE(QTest::qWaitFor(converting, 10000));
-  ASSERT_EQ(services.login->Count(), 3);
-  EXPECT_TRUE(services.login->Held(2));
+  StartRun();
+  ASSERT_EQ(services->login->Count(), 2);
+  EXPECT_TRUE(services->login->Held(1));
   window.reset();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !services.login->Held(2); }, 5000));
+  EXPECT_TRUE(WaitForRelease(1));
   QTest::qWait(200);
-  EXPECT_EQ(services.notices->Notices().size(), 1u);
+  EXPECT_TRUE(services->notices->Notices().empty());
 }
 
 // orvantic --convert holds sleep off too, on the buses the environment names,

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTreeView>
 #include <QUrl>
@@ -212,6 +213,7 @@ TEST_F(DesktopWindowTest, EverySkinnedControlHasANameAndNewProjectIsEnabled) {
 TEST_F(DesktopWindowTest, TheHoveredProfileEntryIsReadable) {
   // The program's own colours, as main() sets them for every dialog.
   ApplyDialogColours();
+  const auto restore = qScopeGuard([] { qApp->setStyleSheet(QString()); });
   auto* combo = static_cast<QComboBox*>(window.Control(ids::kProfileCombo));
   combo->showPopup();
   QAbstractItemView* view = combo->view();
@@ -239,7 +241,6 @@ TEST_F(DesktopWindowTest, TheHoveredProfileEntryIsReadable) {
   EXPECT_GT(back.blue(), back.red() + 60) << "the highlight is not the skin's blue";
   EXPECT_GT(letters, 40) << "text and background alike";
   combo->hidePopup();
-  qApp->setStyleSheet(QString());
 }
 
 TEST_F(DesktopWindowTest, TheSliderThumbHasNoMagentaFringe) {
