@@ -290,6 +290,139 @@ bool ParseConsoleArgs(const std::vector<std::string>& args, ConsoleOptions* o, s
   return true;
 }
 
+namespace {
+
+// The add context of the options: a --profile-file makes every item a
+// customized one with the loaded rows in *texts. False after telling why.
+bool ProfileContext(const ConsoleOptions& options, const AppSettings& settings,
+                    AddContext* context, ConversionSettings* texts) {
+  context->outputFolder = options.outputFolder.empty() ? settings.outputPath : options.outputFolder;
+  context->profile = options.profile;
+  context->extension = ProfileExtension(options.profile);
+  if (options.profileFile.empty()) return true;
+  // As the window's customized profile: new items copy the loaded rows.
+  GridRows rows = BuildGridRows();
+  std::string loadError;
+  switch (LoadProfileFile(options.profileFile, &rows, &loadError)) {
+    case ProfileLoad::Ok:
+      break;
+    case ProfileLoad::OpenFailed:
+      std::cerr << "orvantic: " << options.profileFile << ": cannot be opened\n";
+      return false;
+    case ProfileLoad::Damaged:
+      std::cerr << "orvantic: " << loadError << "\n";
+      return false;
+  }
+  *texts = TextsOfRows(rows);
+  if (texts->outputFormat != "mp4" && texts->outputFormat != "mp3") {
+    std::cerr << "orvantic: " << options.profileFile << ": the output format \""
+              << texts->outputFormat << "\" is neither mp4 nor mp3\n";
+    return false;
+  }
+  context->profile = kCustomizedProfile;
+  context->extension = texts->outputFormat;
+  context->gridTexts = texts;
+  return true;
+}
+
+// Adds the named files and projects in order; false when any was not added.
+bool AddNamed(const ConsoleOptions& options, const AddContext& context,
+              const Installation& installation, EngineLink& link, ItemList& items) {
+  bool allAdded = true;
+  for (const auto& file : options.files) {
+    if (IsProjectFile(file)) {
+      allAdded =
+          AddProject(file, options.outputFolder, DriveRoots(installation), items) && allAdded;
+      continue;
+    }
+    switch (AddFile(items, file, context, link)) {
+      case AddResult::Added:
+        break;
+      case AddResult::AlreadyListed:
+        std::cerr << "orvantic: " << file << ": already in the list\n";
+        allAdded = false;
+        break;
+      case AddResult::EngineBusy:
+        std::cerr << "orvantic: " << file << ": " << kEngineBusyMessage << "\n";
+        allAdded = false;
+        break;
+      case AddResult::NotIdentified:
+        std::cerr << "orvantic: " << file << ": not a media file the engine can read\n";
+        allAdded = false;
+        break;
+    }
+  }
+  return allAdded;
+}
+
+// Shows the run's progress until it ends; Ctrl-C stops it. True when stopped.
+bool WatchRun(BatchRun& run, const ItemList& items, EngineLink& progressLink,
+              ProgressPrinter& printer) {
+  std::vector<double> workSeconds;
+  for (const auto& item : items) workSeconds.push_back(ItemWorkSeconds(*item));
+  RunEstimate estimate(std::move(workSeconds));
+  const auto runStart = std::chrono::steady_clock::now();
+  int itemPercent = 0, listPercent = 0, shownItem = 0;
+  std::string left;
+  bool stopped = false;
+  while (run.ThreadRunning()) {
+    if (gInterrupted && !stopped) {
+      stopped = true;
+      run.Stop();
+    }
+    const int current = run.currentItemNumber;
+    const int count = static_cast<int>(items.size());
+    if (current >= 1 && current <= count) {
+      if (current != shownItem) {
+        shownItem = current;
+        itemPercent = 0;
+      }
+      const double position = progressLink.ReadPosition();
+      const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - runStart;
+      estimate.Update(elapsed.count(), current, position);
+      // Whole seconds: the line changes once a second, not on every look.
+      if (const auto seconds = estimate.SecondsLeft())
+        left = "about " + DurationText(*seconds) + " left";
+      else
+        left = "estimating...";
+      ProgressUpdate u = ComputeProgress(*items[static_cast<std::size_t>(current - 1)], current,
+                                         count, position);
+      if (u.itemPercent) itemPercent = *u.itemPercent;
+      if (u.listPercent) listPercent = *u.listPercent;
+      printer.Update(current, count, itemPercent, listPercent, left);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return stopped;
+}
+
+// Converts the list, then prints its end text; the exit status.
+int ConvertList(ItemList& items, EngineLink& link, EngineLink& progressLink, Shell& shell,
+                Desktop* desktop, int policy, bool allAdded) {
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+  ConsoleHost host(shell, desktop);
+  BatchRun run(items, link, host);
+  ProgressPrinter printer;
+  run.Convert(policy);
+  const bool stopped = WatchRun(run, items, progressLink, printer);
+  run.Join();
+  if (!items.empty() && !stopped)
+    printer.Update(static_cast<int>(items.size()), static_cast<int>(items.size()), 100, 100,
+                   "done");
+  printer.Finish();
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
+  if (!host.endText.empty())
+    (run.failures().empty() ? std::cout : std::cerr) << host.endText << "\n";
+  if (stopped) return 130;
+  const bool allConverted =
+      run.failures().empty() && run.convertedCount() == static_cast<int>(items.size());
+  return allAdded && allConverted ? 0 : 1;
+}
+
+}  // namespace
+
 int RunConsole(const std::vector<std::string>& args, const Installation& installation,
                AppSettings& settings, Desktop* desktop) {
   for (const auto& a : args) {
@@ -324,60 +457,10 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
   progressLink.PrepareFolder(installation.programFolder);
 
   AddContext context;
-  context.outputFolder = options.outputFolder.empty() ? settings.outputPath : options.outputFolder;
-  context.profile = options.profile;
-  context.extension = ProfileExtension(options.profile);
   ConversionSettings profileTexts;
-  if (!options.profileFile.empty()) {
-    // As the window's customized profile: new items copy the loaded rows.
-    GridRows rows = BuildGridRows();
-    std::string loadError;
-    switch (LoadProfileFile(options.profileFile, &rows, &loadError)) {
-      case ProfileLoad::Ok:
-        break;
-      case ProfileLoad::OpenFailed:
-        std::cerr << "orvantic: " << options.profileFile << ": cannot be opened\n";
-        return 2;
-      case ProfileLoad::Damaged:
-        std::cerr << "orvantic: " << loadError << "\n";
-        return 2;
-    }
-    profileTexts = TextsOfRows(rows);
-    if (profileTexts.outputFormat != "mp4" && profileTexts.outputFormat != "mp3") {
-      std::cerr << "orvantic: " << options.profileFile << ": the output format \""
-                << profileTexts.outputFormat << "\" is neither mp4 nor mp3\n";
-      return 2;
-    }
-    context.profile = kCustomizedProfile;
-    context.extension = profileTexts.outputFormat;
-    context.gridTexts = &profileTexts;
-  }
-
+  if (!ProfileContext(options, settings, &context, &profileTexts)) return 2;
   ItemList items;
-  bool allAdded = true;
-  for (const auto& file : options.files) {
-    if (IsProjectFile(file)) {
-      allAdded =
-          AddProject(file, options.outputFolder, DriveRoots(installation), items) && allAdded;
-      continue;
-    }
-    switch (AddFile(items, file, context, link)) {
-      case AddResult::Added:
-        break;
-      case AddResult::AlreadyListed:
-        std::cerr << "orvantic: " << file << ": already in the list\n";
-        allAdded = false;
-        break;
-      case AddResult::EngineBusy:
-        std::cerr << "orvantic: " << file << ": " << kEngineBusyMessage << "\n";
-        allAdded = false;
-        break;
-      case AddResult::NotIdentified:
-        std::cerr << "orvantic: " << file << ": not a media file the engine can read\n";
-        allAdded = false;
-        break;
-    }
-  }
+  const bool allAdded = AddNamed(options, context, installation, link, items);
 
   if (!options.saveProject.empty()) {
     std::string reason;
@@ -389,62 +472,8 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
               << (items.size() == 1 ? " item)\n" : " items)\n");
     return allAdded ? 0 : 1;
   }
-
-  std::signal(SIGINT, OnInterrupt);
-  std::signal(SIGTERM, OnInterrupt);
-  ConsoleHost host(shell, desktop);
-  BatchRun run(items, link, host);
-  ProgressPrinter printer;
   const int policy = options.overWriteType > 0 ? options.overWriteType : settings.overWriteType;
-  std::vector<double> workSeconds;
-  for (const auto& item : items) workSeconds.push_back(ItemWorkSeconds(*item));
-  RunEstimate estimate(std::move(workSeconds));
-  const auto runStart = std::chrono::steady_clock::now();
-  run.Convert(policy);
-  int itemPercent = 0, listPercent = 0, shownItem = 0;
-  std::string left;
-  bool stopped = false;
-  while (run.ThreadRunning()) {
-    if (gInterrupted && !stopped) {
-      stopped = true;
-      run.Stop();
-    }
-    const int current = run.currentItemNumber;
-    const int count = static_cast<int>(items.size());
-    if (current >= 1 && current <= count) {
-      if (current != shownItem) {
-        shownItem = current;
-        itemPercent = 0;
-      }
-      const double position = progressLink.ReadPosition();
-      const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - runStart;
-      estimate.Update(elapsed.count(), current, position);
-      // Whole seconds: the line changes once a second, not on every look.
-      if (const auto seconds = estimate.SecondsLeft())
-        left = "about " + DurationText(*seconds) + " left";
-      else
-        left = "estimating...";
-      ProgressUpdate u = ComputeProgress(*items[static_cast<std::size_t>(current - 1)], current,
-                                         count, position);
-      if (u.itemPercent) itemPercent = *u.itemPercent;
-      if (u.listPercent) listPercent = *u.listPercent;
-      printer.Update(current, count, itemPercent, listPercent, left);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  run.Join();
-  if (!items.empty() && !stopped)
-    printer.Update(static_cast<int>(items.size()), static_cast<int>(items.size()), 100, 100,
-                   "done");
-  printer.Finish();
-  std::signal(SIGINT, SIG_DFL);
-  std::signal(SIGTERM, SIG_DFL);
-  if (!host.endText.empty())
-    (run.failures().empty() ? std::cout : std::cerr) << host.endText << "\n";
-  if (stopped) return 130;
-  const bool allConverted =
-      run.failures().empty() && run.convertedCount() == static_cast<int>(items.size());
-  return allAdded && allConverted ? 0 : 1;
+  return ConvertList(items, link, progressLink, shell, desktop, policy, allAdded);
 }
 
 }  // namespace orv
