@@ -35,41 +35,6 @@ class DesktopBusTest : public ::testing::Test {
   };
 };
 
-TEST_F(DesktopBusTest, SleepIsHeldOffUntilTheBlockIsDropped) {
-  test::FakeDesktopServices services(system.address(), session.address());
-  DesktopBus desktop(open, Addresses());
-  std::unique_ptr<SleepBlock> block = desktop.BlockSleep(kSleepBlockReason);
-  ASSERT_NE(block, nullptr);
-  ASSERT_EQ(services.login->Count(), 1);
-  EXPECT_EQ(services.login->Arguments(0),
-            (QStringList{"sleep", "Orvantic", "Converting videos", "block"}));
-  QTest::qWait(100);  // the reply's own copies are gone by now
-  EXPECT_TRUE(services.login->Held(0));
-  block.reset();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !services.login->Held(0); }, 5000));
-}
-
-TEST_F(DesktopBusTest, TheNoticeOpensItsFolderOnlyForItsOwnAction) {
-  test::FakeDesktopServices services(system.address(), session.address());
-  DesktopBus desktop(open, Addresses());
-  desktop.NoticeRunEnd("2 of 6 items failed", "/videos/out");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return services.notices->Notices().size() == 1; }, 5000));
-  const test::RecordedNotice notice = services.notices->Notices()[0];
-  EXPECT_EQ(notice.summary, "Orvantic DVD Converter");
-  EXPECT_EQ(notice.body, "2 of 6 items failed");
-  ASSERT_EQ(notice.actions.size(), 2);
-  EXPECT_EQ(notice.actions[0], kOpenFolderAction);
-
-  // Another notice's action, or another action, opens nothing.
-  services.InvokeAction(notice.id + 1, kOpenFolderAction);
-  services.InvokeAction(notice.id, "default");
-  QTest::qWait(200);
-  EXPECT_TRUE(opened.empty());
-  services.InvokeAction(notice.id, kOpenFolderAction);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.empty(); }, 5000));
-  EXPECT_EQ(opened, std::vector<std::string>{"file:///videos/out"});
-}
-
 TEST_F(DesktopBusTest, WithoutServicesOrBusesNothingHappens) {
   DesktopBus empty(open, Addresses());
   EXPECT_EQ(empty.BlockSleep(kSleepBlockReason), nullptr);
@@ -131,16 +96,28 @@ class WindowOnBusTest : public DesktopBusTest {
 TEST_F(WindowOnBusTest, SleepIsHeldOffWhileConvertingAndACompleteRunGetsOneNotice) {
   StartRun();
   ASSERT_EQ(services->login->Count(), 1);
+  EXPECT_EQ(services->login->Arguments(0),
+            (QStringList{"sleep", "Orvantic", "Converting videos", "block"}));
   EXPECT_TRUE(services->login->Held(0));
   ASSERT_TRUE(WaitForRunEnd());
   EXPECT_TRUE(WaitForRelease(0));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !services->notices->Notices().empty(); }, 5000));
   QTest::qWait(200);
   ASSERT_EQ(services->notices->Notices().size(), 1u);
-  EXPECT_EQ(services->notices->Notices()[0].body, "Complete!");
-  services->InvokeAction(services->notices->Notices()[0].id, kOpenFolderAction);
+  const test::RecordedNotice notice = services->notices->Notices()[0];
+  EXPECT_EQ(notice.summary, "Orvantic DVD Converter");
+  EXPECT_EQ(notice.body, "Complete!");
+  ASSERT_EQ(notice.actions.size(), 2);
+  EXPECT_EQ(notice.actions[0], kOpenFolderAction);
+
+  // Another notice's action, or another action of this one, opens nothing.
+  services->InvokeAction(notice.id + 1, kOpenFolderAction);
+  services->InvokeAction(notice.id, "default");
+  QTest::qWait(200);
+  EXPECT_TRUE(shell.urls.empty());
+  services->InvokeAction(notice.id, kOpenFolderAction);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !shell.urls.empty(); }, 5000));
-  EXPECT_EQ(shell.urls.back(), "file://" + dir / "out");
+  EXPECT_EQ(shell.urls, std::vector<std::string>{"file://" + dir / "out"});
 }
 
 // Stopped, or the window closed during the run: the inhibitor goes with the
