@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <thread>
 
 #include "settings/source_list.h"
@@ -93,7 +94,7 @@ class ConsoleShell : public Shell {
 
 class ConsoleHost : public BatchHost {
  public:
-  explicit ConsoleHost(Shell& shell) : shell_(shell) {}
+  ConsoleHost(Shell& shell, Desktop* desktop) : shell_(shell), desktop_(desktop) {}
   void SelectRow(int) override {}
   void StartProgressTimer() override {}
   void StopProgressTimer() override {}
@@ -105,10 +106,18 @@ class ConsoleHost : public BatchHost {
   void Note(const std::string& text) override { std::cerr << "orvantic: " << text << "\n"; }
   bool ShutDownWhenFinished() override { return false; }
   void PowerOff() override {}
+  // The terminal shows the end; a desktop notice would outlive the process
+  // that could answer its action, so only sleep is held off.
+  void RunStarted() override {
+    if (desktop_) sleepBlock_ = desktop_->BlockSleep(kSleepBlockReason);
+  }
+  void RunEnded(const std::string&) override { sleepBlock_.reset(); }
   std::string endText;
 
  private:
   Shell& shell_;
+  Desktop* desktop_;
+  std::unique_ptr<SleepBlock> sleepBlock_;
 };
 
 // Shows item and list percentages: one redrawn line on a terminal, a plain
@@ -338,6 +347,69 @@ bool ParseConsoleArgs(const std::vector<std::string>& args, ConsoleOptions* o, s
 
 namespace {
 
+// The add context of the options: a --profile-file makes every item a
+// customized one with the loaded rows in *texts. False after telling why.
+bool ProfileContext(const ConsoleOptions& options, const AppSettings& settings,
+                    AddContext* context, ConversionSettings* texts) {
+  context->outputFolder = options.outputFolder.empty() ? settings.outputPath : options.outputFolder;
+  context->profile = options.profile;
+  context->extension = ProfileExtension(options.profile);
+  if (options.profileFile.empty()) return true;
+  // As the window's customized profile: new items copy the loaded rows.
+  GridRows rows = BuildGridRows();
+  std::string loadError;
+  switch (LoadProfileFile(options.profileFile, &rows, &loadError)) {
+    case ProfileLoad::Ok:
+      break;
+    case ProfileLoad::OpenFailed:
+      std::cerr << "orvantic: " << options.profileFile << ": cannot be opened\n";
+      return false;
+    case ProfileLoad::Damaged:
+      std::cerr << "orvantic: " << loadError << "\n";
+      return false;
+  }
+  *texts = TextsOfRows(rows);
+  if (texts->outputFormat != "mp4" && texts->outputFormat != "mp3") {
+    std::cerr << "orvantic: " << options.profileFile << ": the output format \""
+              << texts->outputFormat << "\" is neither mp4 nor mp3\n";
+    return false;
+  }
+  context->profile = kCustomizedProfile;
+  context->extension = texts->outputFormat;
+  context->gridTexts = texts;
+  return true;
+}
+
+// Adds the named files and projects in order; false when any was not added.
+bool AddNamed(const ConsoleOptions& options, const AddContext& context,
+              const Installation& installation, EngineLink& link, ItemList& items) {
+  bool allAdded = true;
+  for (const auto& file : options.files) {
+    if (IsProjectFile(file)) {
+      allAdded =
+          AddProject(file, options.outputFolder, DriveRoots(installation), items) && allAdded;
+      continue;
+    }
+    switch (AddFile(items, file, context, link)) {
+      case AddResult::Added:
+        break;
+      case AddResult::AlreadyListed:
+        std::cerr << "orvantic: " << file << ": already in the list\n";
+        allAdded = false;
+        break;
+      case AddResult::EngineBusy:
+        std::cerr << "orvantic: " << file << ": " << kEngineBusyMessage << "\n";
+        allAdded = false;
+        break;
+      case AddResult::NotIdentified:
+        std::cerr << "orvantic: " << file << ": not a media file the engine can read\n";
+        allAdded = false;
+        break;
+    }
+  }
+  return allAdded;
+}
+
 // The seconds of media of each item this run converts (0 for the others).
 std::vector<double> ShareWork(const ItemList& items, const BatchRun& run) {
   std::vector<double> work;
@@ -346,14 +418,13 @@ std::vector<double> ShareWork(const ItemList& items, const BatchRun& run) {
   return work;
 }
 
-// The run with its progress line until it ends; true when Ctrl-C stopped it.
-bool RunWithProgress(BatchRun& run, const ItemList& items, EngineLink& progressLink, int policy) {
-  ProgressPrinter printer;
+// Shows the run's progress until it ends; Ctrl-C stops it. True when stopped.
+bool WatchRun(BatchRun& run, const ItemList& items, EngineLink& progressLink,
+              ProgressPrinter& printer) {
   const int count = static_cast<int>(items.size());
   RunEstimate estimate(ShareWork(items, run));
   const RunProgress several(ShareWork(items, run));
   const auto runStart = std::chrono::steady_clock::now();
-  run.Convert(policy);
   int itemPercent = 0, listPercent = 0, shownItem = 0;
   bool stopped = false;
   while (run.ThreadRunning()) {
@@ -383,17 +454,59 @@ bool RunWithProgress(BatchRun& run, const ItemList& items, EngineLink& progressL
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
+  return stopped;
+}
+
+// How the list is run: items at once and this machine's share.
+struct RunShape {
+  int jobs = 1;
+  int shardIndex = 0;
+  int shardCount = 1;
+};
+
+// Converts the list, then prints its end text; the exit status.
+int ConvertList(ItemList& items, EngineLink& link, EngineLink& progressLink, Shell& shell,
+                Desktop* desktop, int policy, bool allAdded, const RunShape& shape) {
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+  ConsoleHost host(shell, desktop);
+  BatchRun run(items, link, host);
+  run.SetJobs(shape.jobs);
+  run.SetShare(shape.shardIndex, shape.shardCount);
+  ProgressPrinter printer;
+  run.Convert(policy);
+  const bool stopped = WatchRun(run, items, progressLink, printer);
   run.Join();
+  const int count = static_cast<int>(items.size());
   if (!items.empty() && !stopped)
     printer.Update(ItemRangeText(count, count) + " of " + std::to_string(count), 100, 100, "done");
   printer.Finish();
-  return stopped;
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
+  if (!host.endText.empty())
+    (run.failures().empty() ? std::cout : std::cerr) << host.endText << "\n";
+  if (stopped) return 130;
+  int share = 0;
+  for (std::size_t j = 0; j < items.size(); ++j) share += run.InShare(j);
+  const bool allConverted = run.failures().empty() && run.convertedCount() == share;
+  return allAdded && allConverted ? 0 : 1;
+}
+
+// The working folder of this run: a share of a list may run beside the
+// other shares on one machine, each with its own folder, lock and engines.
+std::string WorkFolder(const Installation& installation, const ConsoleOptions& options) {
+  if (options.shardCount <= 1) return installation.programFolder;
+  const std::string folder =
+      installation.programFolder + "shard-" + std::to_string(options.shardIndex) + "/";
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  return folder;
 }
 
 }  // namespace
 
 int RunConsole(const std::vector<std::string>& args, const Installation& installation,
-               AppSettings& settings) {
+               AppSettings& settings, Desktop* desktop) {
   for (const auto& a : args) {
     if (a == "--help" || a == "-h") {
       std::cout << UsageText();
@@ -402,27 +515,16 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
   }
   ConsoleOptions options;
   std::string error;
-  if (!ParseConsoleArgs(args, &options, &error)) {
+  if (!ParseConsoleArgs(args, &options, &error) ||
+      (!options.shardGiven &&
+       !ShardFromSlurm(std::getenv("SLURM_ARRAY_TASK_ID"), std::getenv("SLURM_ARRAY_TASK_COUNT"),
+                       std::getenv("SLURM_ARRAY_TASK_MIN"), &options.shardIndex,
+                       &options.shardCount, &error))) {
     std::cerr << "orvantic: " << error << "\n\n" << UsageText();
     return 2;
   }
-  if (!options.shardGiven &&
-      !ShardFromSlurm(std::getenv("SLURM_ARRAY_TASK_ID"), std::getenv("SLURM_ARRAY_TASK_COUNT"),
-                      std::getenv("SLURM_ARRAY_TASK_MIN"), &options.shardIndex,
-                      &options.shardCount, &error)) {
-    std::cerr << "orvantic: " << error << "\n";
-    return 2;
-  }
-  // Shards of one list may run side by side on one machine: each keeps its
-  // own working folder, lock and engines.
   const bool sharded = options.shardCount > 1;
-  const std::string workFolder =
-      sharded ? installation.programFolder + "shard-" + std::to_string(options.shardIndex) + "/"
-              : installation.programFolder;
-  if (sharded) {
-    std::error_code folderError;
-    std::filesystem::create_directories(workFolder, folderError);
-  }
+  const std::string workFolder = WorkFolder(installation, options);
   InstanceLock lock(InstanceLockName(workFolder) +
                     (sharded ? "-shard-" + std::to_string(options.shardIndex) : ""));
   if (!lock.Held()) {
@@ -445,60 +547,10 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
   progressLink.PrepareFolder(workFolder);
 
   AddContext context;
-  context.outputFolder = options.outputFolder.empty() ? settings.outputPath : options.outputFolder;
-  context.profile = options.profile;
-  context.extension = ProfileExtension(options.profile);
   ConversionSettings profileTexts;
-  if (!options.profileFile.empty()) {
-    // As the window's customized profile: new items copy the loaded rows.
-    GridRows rows = BuildGridRows();
-    std::string loadError;
-    switch (LoadProfileFile(options.profileFile, &rows, &loadError)) {
-      case ProfileLoad::Ok:
-        break;
-      case ProfileLoad::OpenFailed:
-        std::cerr << "orvantic: " << options.profileFile << ": cannot be opened\n";
-        return 2;
-      case ProfileLoad::Damaged:
-        std::cerr << "orvantic: " << loadError << "\n";
-        return 2;
-    }
-    profileTexts = TextsOfRows(rows);
-    if (profileTexts.outputFormat != "mp4" && profileTexts.outputFormat != "mp3") {
-      std::cerr << "orvantic: " << options.profileFile << ": the output format \""
-                << profileTexts.outputFormat << "\" is neither mp4 nor mp3\n";
-      return 2;
-    }
-    context.profile = kCustomizedProfile;
-    context.extension = profileTexts.outputFormat;
-    context.gridTexts = &profileTexts;
-  }
-
+  if (!ProfileContext(options, settings, &context, &profileTexts)) return 2;
   ItemList items;
-  bool allAdded = true;
-  for (const auto& file : options.files) {
-    if (IsProjectFile(file)) {
-      allAdded =
-          AddProject(file, options.outputFolder, DriveRoots(installation), items) && allAdded;
-      continue;
-    }
-    switch (AddFile(items, file, context, link)) {
-      case AddResult::Added:
-        break;
-      case AddResult::AlreadyListed:
-        std::cerr << "orvantic: " << file << ": already in the list\n";
-        allAdded = false;
-        break;
-      case AddResult::EngineBusy:
-        std::cerr << "orvantic: " << file << ": " << kEngineBusyMessage << "\n";
-        allAdded = false;
-        break;
-      case AddResult::NotIdentified:
-        std::cerr << "orvantic: " << file << ": not a media file the engine can read\n";
-        allAdded = false;
-        break;
-    }
-  }
+  const bool allAdded = AddNamed(options, context, installation, link, items);
 
   if (!options.saveProject.empty()) {
     std::string reason;
@@ -510,25 +562,11 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
               << (items.size() == 1 ? " item)\n" : " items)\n");
     return allAdded ? 0 : 1;
   }
-
-  std::signal(SIGINT, OnInterrupt);
-  std::signal(SIGTERM, OnInterrupt);
-  ConsoleHost host(shell);
-  BatchRun run(items, link, host);
-  run.SetJobs(JobsFor(options.jobs < 0 ? 0 : options.jobs > 0 ? options.jobs : settings.simultaneous,
-                      std::thread::hardware_concurrency()));
-  run.SetShare(options.shardIndex, options.shardCount);
   const int policy = options.overWriteType > 0 ? options.overWriteType : settings.overWriteType;
-  const bool stopped = RunWithProgress(run, items, progressLink, policy);
-  std::signal(SIGINT, SIG_DFL);
-  std::signal(SIGTERM, SIG_DFL);
-  if (!host.endText.empty())
-    (run.failures().empty() ? std::cout : std::cerr) << host.endText << "\n";
-  if (stopped) return 130;
-  int share = 0;
-  for (std::size_t j = 0; j < items.size(); ++j) share += run.InShare(j);
-  const bool allConverted = run.failures().empty() && run.convertedCount() == share;
-  return allAdded && allConverted ? 0 : 1;
+  const int jobs = options.jobs < 0 ? 0 : options.jobs > 0 ? options.jobs : settings.simultaneous;
+  const RunShape shape{JobsFor(jobs, std::thread::hardware_concurrency()), options.shardIndex,
+                       options.shardCount};
+  return ConvertList(items, link, progressLink, shell, desktop, policy, allAdded, shape);
 }
 
 }  // namespace orv

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/desktop.h"
 #include "platform/installation.h"
 #include "settings/app_settings.h"
 
@@ -45,8 +46,9 @@ std::string UsageText();
 bool WantsConsoleMode(const std::vector<std::string>& args);
 
 // Runs the console mode: 0 all files added and converted, 1 some not,
-// 2 usage error, 130 interrupted.
+// 2 usage error, 130 interrupted. A desktop, when given, keeps the machine
+// awake while the run converts.
 int RunConsole(const std::vector<std::string>& args, const Installation& installation,
-               AppSettings& settings);
+               AppSettings& settings, Desktop* desktop = nullptr);
 
 }  // namespace orv

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/console_mode.h"
+#include "app/desktop_bus.h"
 #include "app/main_window.h"
 #include "app/qt_shell.h"
 #include "platform/installation.h"
@@ -22,7 +23,13 @@ int main(int argc, char** argv) {
   orv::WriteSettings(settings, installation.SettingsFilePath());
 
   std::vector<std::string> args(argv + 1, argv + argc);
-  if (orv::WantsConsoleMode(args)) return orv::RunConsole(args, installation, settings);
+  if (orv::WantsConsoleMode(args)) {
+    // Only for the buses: the console run needs no event loop.
+    QCoreApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    orv::DesktopBus desktop(nullptr);
+    return orv::RunConsole(args, installation, settings, &desktop);
+  }
 
   QApplication app(argc, argv);
   // Qt takes the locale from the environment; numbers we write stay in "C".
@@ -35,9 +42,11 @@ int main(int argc, char** argv) {
     shell.Message("Already running!", orv::kMessageCaption);
     return 0;
   }
+  orv::DesktopBus desktop([&shell](const std::string& url) { shell.OpenUrl(url); });
   {
     orv::MainWindow window(installation, settings, shell);
     shell.SetOwner(&window);
+    window.SetDesktop(&desktop);
     // Files given on the command line (a file manager's "Open With") are
     // added as Add File adds them, once the window is up.
     // Qt has taken its own options (-platform ...) out of these by now.

@@ -31,6 +31,7 @@
 #include "settings/settings_grid.h"
 #include "skin/gradient_progress.h"
 #include "skin/skin_button.h"
+#include "skin/skin_combo.h"
 #include "skin/skin_image.h"
 #include "skin/skin_menu.h"
 
@@ -228,6 +229,21 @@ void MainWindow::Place(QWidget* widget, int id, int left, int top, int right, in
 }
 
 void MainWindow::CreateControls() {
+  // In this order: the focus goes from control to control in it.
+  CreateSliders();
+  profileCombo_ = NewSkinComboBox(this);
+  profileCombo_->setAccessibleName("Profile");
+  for (const char* name : kProfileNames) profileCombo_->addItem(name);
+  Place(profileCombo_, ids::kProfileCombo, 81, 449, 421, 462);
+  CreateButtons();
+  CreateMenus();
+  CreateOutputControls();
+  CreateListAndGrid();
+  shutDown_ = new QCheckBox("Shut down PC when finished", this);
+  Place(shutDown_, ids::kShutDown, 520, 514, 709, 526);
+}
+
+void MainWindow::CreateSliders() {
   positionSlider_ = new PositionSlider(ids::kPositionSlider, this);
   positionSlider_->move(528, 222);
   positionSlider_->SetChannelBitmaps(ids::kChannel, ids::kChannelActive, false, 0, 0, 0);
@@ -252,24 +268,9 @@ void MainWindow::CreateControls() {
   rangeSlider_->setAccessibleName("Clip range");
   connect(rangeSlider_, &RangeSlider::clipRangeChanged, this, &MainWindow::OnClipRangeChanged,
           Qt::DirectConnection);
+}
 
-  profileCombo_ = new QComboBox(this);
-  // The skin gives the combo box and the edit box a thin row; keep their texts inside it.
-  profileCombo_->setStyleSheet(
-      "QComboBox { font-size: 11px; padding: 0px 4px; border: 1px solid rgb(112, 140, 186); "
-      "background: white; }"
-      "QComboBox::drop-down { width: 15px; border-left: 1px solid rgb(112, 140, 186); "
-      "background: rgb(226, 234, 247); }"
-      "QComboBox::down-arrow { image: url(:/res/icon_down.png); }"
-      // The entry under the pointer in the skin's blue, its text white.
-      "QComboBox QAbstractItemView { background: white; color: black; "
-      "selection-background-color: rgb(72, 124, 200); selection-color: white; }");
-  profileCombo_->setAccessibleName("Profile");
-  for (const char* name : kProfileNames) profileCombo_->addItem(name);
-  Place(profileCombo_, ids::kProfileCombo, 81, 449, 421, 462);
-  CreateButtons();
-  CreateMenus();
-
+void MainWindow::CreateOutputControls() {
   videoPanel_ = new VideoPanel(this);
   Place(videoPanel_, ids::kVideoPanel, 520, 48, 706, 186);
   videoPanel_->setAccessibleName("Preview");
@@ -295,7 +296,9 @@ void MainWindow::CreateControls() {
   estimateLabel_->setAccessibleName("Time left");
   estimateLabel_->setStyleSheet("QLabel { font-size: 10px; color: rgb(0, 0, 20); }");
   estimateLabel_->setGeometry(81, 527, 350, 12);
+}
 
+void MainWindow::CreateListAndGrid() {
   list_ = new SourceListCtrl(this);
   Place(list_, ids::kSourceList, 14, 112, 506, 438);
   connect(list_, &SourceListCtrl::filesDropped, this, [this](const std::vector<std::string>& paths) {
@@ -316,10 +319,7 @@ void MainWindow::CreateControls() {
   for (int row : InitialShownRows()) grid_->AddRow(&gridRows_[static_cast<std::size_t>(row)]);
   connect(grid_, &SettingsGrid::posted, this, &MainWindow::OnGridPosted, Qt::QueuedConnection);
   connect(profileCombo_, &QComboBox::activated, this, [this](int) { ApplyProfile(); });
-
   videoPanel_->SetPauseScreen(false);
-  shutDown_ = new QCheckBox("Shut down PC when finished", this);
-  Place(shutDown_, ids::kShutDown, 520, 514, 709, 526);
 }
 
 void MainWindow::CreateButtons() {
@@ -513,6 +513,17 @@ bool MainWindow::ConfirmPowerOff(const std::string& endText) {
 
 void MainWindow::PowerOff() {
   OnGuiThread([&] { shell_.PowerOff(); });
+}
+
+void MainWindow::RunStarted() {
+  // Asked from the conversion thread: a slow bus holds the run, not the window.
+  if (desktop_) sleepBlock_ = desktop_->BlockSleep(kSleepBlockReason);
+}
+
+void MainWindow::RunEnded(const std::string& notice) {
+  sleepBlock_.reset();
+  if (!desktop_ || notice.empty()) return;
+  OnGuiThread([&] { desktop_->NoticeRunEnd(notice, outputFolderText_); });
 }
 
 void MainWindow::OnProgressTick() {

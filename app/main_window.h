@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/desktop.h"
 #include "platform/shell.h"
 #include "settings/source_item.h"
 #include "convert/batch_run.h"
@@ -110,6 +111,9 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   // "Item 2 of 7 - about 4:07 left" while a run goes on, empty otherwise.
   QString EstimateShown() const;
 
+  // Where a run holds sleep off and tells its end; none by default.
+  void SetDesktop(Desktop* desktop) { desktop_ = desktop; }
+
   // Exit ends the process through this; tests put their own in.
   void SetExitHook(std::function<void(int status)> hook) { exitHook_ = std::move(hook); }
 
@@ -131,6 +135,8 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   void MarkConverting(int index, bool converting) override;
   bool ConfirmPowerOff(const std::string& endText) override;
   void PowerOff() override;
+  void RunStarted() override;
+  void RunEnded(const std::string& notice) override;
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -143,6 +149,9 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
 
  private:
   void CreateControls();
+  void CreateSliders();
+  void CreateOutputControls();
+  void CreateListAndGrid();
   void CreateButtons();
   void CreateMenus();
   void Place(QWidget* widget, int id, int left, int top, int right, int bottom);
@@ -199,6 +208,9 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   Installation installation_;
   AppSettings& settings_;
   Shell& shell_;
+  Desktop* desktop_ = nullptr;
+  // Taken and dropped on the conversion thread only.
+  std::unique_ptr<SleepBlock> sleepBlock_;
   ItemList items_;
   EngineLink link_;
   EngineLink progressLink_;  // the GUI thread's own reader of the position

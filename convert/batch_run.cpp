@@ -291,8 +291,10 @@ void BatchRun::ConvertAll(int overWriteType) {
     sources_ = SourcePaths(items_);
     count = items_.size();
   }
+  itemCount_ = count;
   MakeLanes(count);
   link_.WriteControl(EngineCommand::Run);
+  host_.RunStarted();
   host_.StartProgressTimer();
   RunLanes(count, EffectiveOverwritePolicy(overWriteType), sharing);
   Finish();
@@ -467,6 +469,8 @@ void BatchRun::Finish() {
   const bool stopped = stopRequested_;
   endText_ = stopped ? StoppedText(stopPoint_, failures_, warnings_)
                      : CompleteText(failures_, warnings_);
+  // A stop is the user's own doing at the window: no notice for it.
+  host_.RunEnded(stopped ? std::string() : RunNoticeText(failures_.size(), itemCount_));
   // A run the user stopped, or ended by closing the window, never powers off.
   if (!stopped && host_.ShutDownWhenFinished()) {
     AppendRunLog(link_.folder, endText_);

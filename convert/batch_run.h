@@ -56,6 +56,11 @@ class BatchHost {
     (void)index;
     (void)converting;
   }
+  // The items start converting: the checks that may refuse a run are past.
+  virtual void RunStarted() {}
+  // The run has ended, before its end text is told. notice is the outcome
+  // in one line (RunNoticeText), empty when the user stopped the run.
+  virtual void RunEnded(const std::string& notice) { (void)notice; }
 };
 
 // An item being converted, as a progress display sees it.
@@ -211,6 +216,7 @@ class BatchRun {
   std::atomic<int> laneCount_{1};
   std::atomic<std::int64_t> starts_{0};
   double finishedWork_ = 0;
+  std::size_t itemCount_ = 0;  // of this run
 };
 
 }  // namespace orv

@@ -50,6 +50,12 @@ std::string CompleteText(const std::vector<ItemFailure>& failures,
   return kCompleteMessage + ItemLines(failures, warnings);
 }
 
+std::string RunNoticeText(std::size_t failed, std::size_t items) {
+  if (failed == 0) return kCompleteMessage;
+  if (items == 1) return "The item failed";
+  return std::to_string(failed) + " of " + std::to_string(items) + " items failed";
+}
+
 std::string StoppedText(const StopPoint& stop, const std::vector<ItemFailure>& failures,
                         const std::vector<ItemWarning>& warnings) {
   std::string text = kStoppedMessage;

@@ -2,6 +2,7 @@
 // that was stopped, and the record kept in the working folder.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,10 @@ struct StopPoint {
 // "Complete!" with the failed items and the items converted with warnings.
 std::string CompleteText(const std::vector<ItemFailure>& failures,
                          const std::vector<ItemWarning>& warnings);
+
+// The outcome of a run that was not stopped, in the one line a desktop
+// notice has: "Complete!" or "2 of 6 items failed".
+std::string RunNoticeText(std::size_t failed, std::size_t items);
 
 // The end text of a run ended by Stop: where it stopped, where the partial
 // output is, then the failures and warnings as above.

@@ -1,6 +1,7 @@
 #include "preview/slider_math.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace orv {
 
@@ -8,7 +9,13 @@ int PositionTrack::PixelOf(double pos) const {
   const double span = maxValue - minValue;
   const int start = HalfThumb() + marginLeft;
   if (span == 0.0 || Length() <= 0) return start;
-  return static_cast<int>((pos - minValue) / span * Length() + HalfThumb() + marginLeft);
+  // A position dragged to pixel x comes back as x less a rounding error of
+  // the division (x = 150 of 159 gives 149.99999999999997), and truncation
+  // would put the thumb a pixel short of where it was dropped. The allowance
+  // is far below a pixel, so every other position truncates as before.
+  constexpr double kRoundingAllowance = 1e-9;
+  const double x = (pos - minValue) / span * Length() + start;
+  return static_cast<int>(x + kRoundingAllowance * std::max(1.0, std::abs(x)));
 }
 
 double PositionTrack::PositionOf(int x) const {

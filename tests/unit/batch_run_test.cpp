@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -43,6 +44,12 @@ class RecordingHost : public BatchHost {
     return shell_.CountDownToPowerOff(text, kPowerOffCountdownSeconds);
   }
   void PowerOff() override { shell_.PowerOff(); }
+  void RunStarted() override {
+    if (logRunEdges) Log("run started");
+  }
+  void RunEnded(const std::string& notice) override {
+    if (logRunEdges) Log("run ended " + notice);
+  }
 
   void Log(const std::string& e) {
     std::lock_guard lock(mutex_);
@@ -53,6 +60,7 @@ class RecordingHost : public BatchHost {
     return events_;
   }
   bool shutDown = false;
+  bool logRunEdges = false;
 
  private:
   test::ScriptedShell& shell_;
@@ -529,6 +537,57 @@ TEST_F(BatchFixture, CommandsDuringARunTakeTheListLock) {
   EXPECT_GE(outputs.size(), 3u);
   for (std::size_t i = 0; i < outputs.size(); ++i)
     for (std::size_t k = 0; k < i; ++k) EXPECT_NE(outputs[i], outputs[k]);
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+// What the desktop learns of a run: when its items start (after any refusal)
+// and, before the end text, how it ended; a stopped run has no notice.
+TEST_F(BatchFixture, TheHostLearnsWhenTheItemsStartAndHowTheRunEnded) {
+  host.logRunEdges = true;
+  Add("a");
+  Add("b");
+  Add("c").outputPath = out / "b.mp4";  // b's output: c fails before any engine
+  RunToEnd(1);
+  std::vector<std::string> edges;
+  for (const std::string& e : host.Events())
+    for (const char* kind : {"run started", "run ended", "+ ", "tell "})
+      if (e.rfind(kind, 0) == 0) edges.push_back(kind);
+  EXPECT_EQ(edges,
+            (std::vector<std::string>{"run started", "+ ", "+ ", "run ended", "tell "}));
+  EXPECT_EQ(host.Events()[host.Events().size() - 2], "run ended 1 of 3 items failed");
+
+  // A run refused before any item starts tells neither edge.
+  items.clear();
+  WriteText(out / "plain file", "");
+  Add("d").outputPath = out / "plain file/d.mp4";
+  const std::size_t before = host.Events().size();
+  RunToEnd(1);
+  for (std::size_t i = before; i < host.Events().size(); ++i)
+    EXPECT_NE(host.Events()[i].rfind("run ", 0), 0u) << host.Events()[i];
+
+  EXPECT_EQ(RunNoticeText(0, 6), "Complete!");
+  EXPECT_EQ(RunNoticeText(2, 6), "2 of 6 items failed");
+  EXPECT_EQ(RunNoticeText(1, 1), "The item failed");
+}
+
+TEST_F(BatchFixture, AStoppedRunEndsWithoutANotice) {
+  host.logRunEdges = true;
+  Add("film");
+  WriteText(dir / "fake.cfg", "write_output=1\nrun_ms=60000\nstep=1\nduration=600\n");
+  BatchRun run(items, link, host);
+  ASSERT_TRUE(run.Convert(1));
+  while (run.Activity() != EngineActivity::Converting) std::this_thread::yield();
+  run.Stop();
+  run.Join();
+  const std::vector<std::string> events = host.Events();
+  ASSERT_GE(events.size(), 2u);
+  EXPECT_EQ(events[events.size() - 2], "run ended ");
+  EXPECT_EQ(std::count(events.begin(), events.end(), "run started"), 1);
 }
 
 }  // namespace

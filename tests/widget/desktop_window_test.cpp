@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTreeView>
 #include <QUrl>
@@ -210,26 +211,35 @@ TEST_F(DesktopWindowTest, EverySkinnedControlHasANameAndNewProjectIsEnabled) {
 }
 
 TEST_F(DesktopWindowTest, TheHoveredProfileEntryIsReadable) {
+  // The program's own colours, as main() sets them for every dialog.
+  ApplyDialogColours();
+  const auto restore = qScopeGuard([] { qApp->setStyleSheet(QString()); });
   auto* combo = static_cast<QComboBox*>(window.Control(ids::kProfileCombo));
   combo->showPopup();
   QAbstractItemView* view = combo->view();
   ASSERT_TRUE(QTest::qWaitFor([&] { return view->isVisible(); }, 5000));
-  view->setCurrentIndex(view->model()->index(1, 0));
+  // The pointer comes over the MP3 entry, as a user's does.
+  const QModelIndex mp3 = view->model()->index(3, 0);
+  const QRect row = view->visualRect(mp3);
+  QTest::mouseMove(view->viewport(), row.center() - QPoint(20, 0));
+  QTest::mouseMove(view->viewport(), row.center());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view->currentIndex() == mp3; }, 2000));
   QTest::qWait(50);
   const QImage image = view->viewport()->grab().toImage();
-  const QRect row = view->visualRect(view->model()->index(1, 0));
-  // The hovered row's background and the text drawn on it differ clearly.
-  const QColor back = image.pixelColor(row.right() - 3, row.center().y());
-  int darkest = 255 * 3, lightest = 0;
-  for (int x = row.left(); x < row.right(); ++x) {
+  // The background at the row's visible right end (past the text), and how
+  // many pixels of the row stand clearly apart from it: the letters.
+  const int right = std::min(row.right(), image.width() - 1);
+  const QColor back = image.pixelColor(right - 3, row.center().y());
+  const int backSum = back.red() + back.green() + back.blue();
+  int letters = 0;
+  for (int x = row.left(); x < right; ++x)
     for (int y = row.top(); y <= row.bottom(); ++y) {
       const QColor c = image.pixelColor(x, y);
-      darkest = std::min(darkest, c.red() + c.green() + c.blue());
-      lightest = std::max(lightest, c.red() + c.green() + c.blue());
+      if (std::abs(c.red() + c.green() + c.blue() - backSum) > 300) ++letters;
     }
-  }
-  EXPECT_LT(back.red() + back.green() + back.blue(), 600) << "the row is not highlighted";
-  EXPECT_GT(lightest - darkest, 300) << "text and background alike";
+  EXPECT_LT(backSum, 500) << "the entry under the pointer is not highlighted";
+  EXPECT_GT(back.blue(), back.red() + 60) << "the highlight is not the skin's blue";
+  EXPECT_GT(letters, 40) << "text and background alike";
   combo->hidePopup();
 }
 

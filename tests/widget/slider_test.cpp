@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QSignalSpy>
 #include <QTest>
+#include <utility>
 
 #include "preview/position_slider.h"
 #include "preview/range_slider.h"
@@ -30,6 +31,19 @@ class PositionSliderTest : public ::testing::Test {
   QSignalSpy released{&slider, &PositionSlider::positionReleased};
 };
 
+// The first column from the left that shows neither channel image: the
+// thumb's left edge. The rows skip the thumb's keyed-out corners.
+int ThumbLeftEdge(const QImage& shot) {
+  const QImage channel = SkinImage(131).toImage(), active = SkinImage(132).toImage();
+  for (int x = 0; x < shot.width(); ++x)
+    for (int y = 2; y < shot.height() - 1; ++y) {
+      const QRgb seen = shot.pixel(x, y) & 0xffffff;
+      if (seen != (channel.pixel(x, y) & 0xffffff) && seen != (active.pixel(x, y) & 0xffffff))
+        return x;
+    }
+  return -1;
+}
+
 TEST(PositionTrack, MapsBothWaysWithoutRounding) {
   PositionTrack t{169, 9, 1, 0, 0.0, 100.0};
   EXPECT_EQ(t.Length(), 159);
@@ -41,6 +55,13 @@ TEST(PositionTrack, MapsBothWaysWithoutRounding) {
   EXPECT_DOUBLE_EQ(t.PositionOf(84), 79.0 / 159.0 * 100.0);
   EXPECT_EQ(t.ClampCentre(-50), 5);
   EXPECT_EQ(t.ClampCentre(500), 165);
+}
+
+TEST(PositionTrack, EveryPixelATrackMapsToComesBackFromItsPosition) {
+  for (const auto& [min, max] : {std::pair{0.0, 100.0}, {0.0, 5423.72}, {12.5, 13.1}}) {
+    const PositionTrack t{169, 9, 1, 0, min, max};
+    for (int x = 5; x <= 164; ++x) ASSERT_EQ(t.PixelOf(t.PositionOf(x)), x) << min << ".." << max;
+  }
 }
 
 TEST(PositionTrack, EmptyRangeOrTrackStaysAtTheLeftEnd) {
@@ -65,9 +86,8 @@ TEST_F(PositionSliderTest, SizeComesFromTheChannelAndSetPosClamps) {
 
 TEST_F(PositionSliderTest, PressFarFromTheThumbJumpsThere) {
   QTest::mousePress(&slider, Qt::LeftButton, {}, QPoint(120, 5));
-  // Neither mapping rounds, so the way back may land one pixel short.
   EXPECT_DOUBLE_EQ(slider.GetPos(), 115.0 / 159.0 * 100.0);
-  EXPECT_NEAR(slider.ThumbCentre(), 120, 1);
+  EXPECT_EQ(slider.ThumbCentre(), 120);
   ASSERT_EQ(dragged.count(), 1);
   EXPECT_EQ(dragged[0][0].toInt(), 1022);
   EXPECT_EQ(dragged[0][1].toInt(), 72);
@@ -81,6 +101,29 @@ TEST_F(PositionSliderTest, PressOnTheThumbGrabsItWhereHit) {
   QTest::mouseMove(&slider, QPoint(100, 5));
   EXPECT_EQ(slider.ThumbCentre(), 98);
   EXPECT_EQ(dragged.count(), 1);
+}
+
+TEST_F(PositionSliderTest, TheThumbIsDrawnWhereTheArithmeticPutsIt) {
+  // Position 40 of 0..100: centre 0.4 x 159 + 4 + 1 = 68.6, truncated; left edge 68 - 4.
+  EXPECT_EQ(ThumbLeftEdge(slider.grab().toImage()), 64);
+  // Grabbed two pixels right of its centre and dragged to 152: centre 150.
+  QTest::mousePress(&slider, Qt::LeftButton, {}, QPoint(70, 5));
+  QTest::mouseMove(&slider, QPoint(152, 5));
+  EXPECT_EQ(slider.ThumbCentre(), 150);
+  EXPECT_EQ(ThumbLeftEdge(slider.grab().toImage()), 146);
+  QTest::mouseRelease(&slider, Qt::LeftButton, {}, QPoint(152, 5));
+  EXPECT_EQ(ThumbLeftEdge(slider.grab().toImage()), 146);
+  ASSERT_EQ(dragged.count(), 1);
+  EXPECT_EQ(dragged[0][1].toInt(), 91);  // 145 / 159 x 100, truncated
+
+  // Wherever it is dragged, it stays where it was dropped.
+  QTest::mousePress(&slider, Qt::LeftButton, {}, QPoint(148, 5));
+  for (int centre = 5; centre <= 164; ++centre) {
+    QTest::mouseMove(&slider, QPoint(centre - 2, 5));
+    ASSERT_EQ(slider.ThumbCentre(), centre);
+    ASSERT_EQ(ThumbLeftEdge(slider.grab().toImage()), centre - 4);
+  }
+  QTest::mouseRelease(&slider, Qt::LeftButton, {}, QPoint(162, 5));
 }
 
 TEST_F(PositionSliderTest, DraggingPastTheEndsStopsThere) {

@@ -9,6 +9,8 @@ add_executable(widget_test
   widget/project_test.cpp
   widget/dvd_dialog_test.cpp
   widget/desktop_window_test.cpp
+  widget/desktop_bus_test.cpp
+  widget/fake_desktop_services.cpp
   widget/widget_main.cpp
 )
 target_compile_options(widget_test PRIVATE ${ORV_WARNINGS})
