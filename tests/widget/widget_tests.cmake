@@ -9,6 +9,7 @@ add_executable(widget_test
   widget/project_test.cpp
   widget/dvd_dialog_test.cpp
   widget/desktop_window_test.cpp
+  widget/file_reading_test.cpp
   widget/widget_main.cpp
 )
 target_compile_options(widget_test PRIVATE ${ORV_WARNINGS})
