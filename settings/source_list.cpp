@@ -24,10 +24,13 @@ bool OutputNameTaken(const ItemList& items, const std::string& candidate,
                      const std::string& newSource) {
   // Files are compared, not texts: "./", "..", a symbolic link or a hard link
   // may name a source the user would lose.
-  if (SameFile(candidate, newSource)) return true;
+  // The candidate is looked up once, not once per item: a list of hundreds
+  // is checked for every file added.
+  const FileKey key(candidate);
+  if (key.SameAs(newSource)) return true;
   for (const auto& item : items) {
-    if (candidate == item->outputPath || SameFile(candidate, item->outputPath)) return true;
-    if (!item->isDvdTitle && SameFile(candidate, item->sourcePath)) return true;
+    if (candidate == item->outputPath || key.SameAs(item->outputPath)) return true;
+    if (!item->isDvdTitle && key.SameAs(item->sourcePath)) return true;
   }
   return false;
 }
