@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "app/file_reading.h"
 #include "app/main_window_ids.h"
 #include "app/source_list_ctrl.h"
 #include "app/strings.h"
@@ -219,6 +220,7 @@ MainWindow::MainWindow(const Installation& installation, AppSettings& settings, 
 
 MainWindow::~MainWindow() {
   qApp->removeEventFilter(this);
+  reading_->Abort();
   EndRun();
   batch_.reset();
 }
@@ -301,6 +303,14 @@ void MainWindow::CreateOutputControls() {
 void MainWindow::CreateListAndGrid() {
   list_ = new SourceListCtrl(this);
   Place(list_, ids::kSourceList, 14, 112, 506, 438);
+  // Under the list while added files are read: "Reading 37 of 100…" and Cancel.
+  reading_ = new FileReading(
+      installation_, shell_,
+      [this](const std::string& path, const FileAnswer& answer, const AddContext& context) {
+        OnFileRead(path, answer, context);
+      },
+      this);
+  Place(reading_, ids::kReadingLine, 14, 438, 506, 449);
   connect(list_, &SourceListCtrl::filesDropped, this, [this](const std::vector<std::string>& paths) {
     // Queued: the file manager's drag ends before any question is asked.
     QMetaObject::invokeMethod(this, [this, paths] { AddPaths(paths); }, Qt::QueuedConnection);
@@ -362,7 +372,14 @@ void MainWindow::PopUp(int buttonId) {
   menu->exec(button->mapToGlobal(QPoint(0, button->height())));
 }
 
-EngineActivity MainWindow::Activity() const { return batch_->Activity(); }
+EngineActivity MainWindow::Activity() const {
+  // While added files are read, the engine that runs is the reader's: nothing
+  // plays, and a Stop of the player must not end it. No run starts meanwhile.
+  if (Reading() && !batch_->ThreadRunning()) return EngineActivity::Idle;
+  return batch_->Activity();
+}
+
+bool MainWindow::Reading() const { return reading_ && reading_->Busy(); }
 
 void MainWindow::paintEvent(QPaintEvent*) {
   QPainter p(this);
@@ -430,6 +447,7 @@ void MainWindow::EndRun() {
 void MainWindow::closeEvent(QCloseEvent* event) {
   event->ignore();
   if (!shell_.AskOkCancel(kExitQuestion, kExitCaption)) return;
+  reading_->Abort();
   EndRun();
   StopPlaying();
   items_.clear();

@@ -24,6 +24,7 @@
 #include "settings/app_settings.h"
 #include "settings/conversion_settings.h"
 #include "settings/grid_rows.h"
+#include "settings/source_list.h"
 
 class QCheckBox;
 class QComboBox;
@@ -38,6 +39,7 @@ class PositionSlider;
 class RangeSlider;
 class SettingsGrid;
 class DvdDialog;
+class FileReading;
 class SkinButton;
 class SourceListCtrl;
 class VideoPanel;
@@ -69,8 +71,13 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
 
   void AddFiles();
   // Adds these files (and the supported files of these folders) as Add File
-  // adds the files chosen in its dialog: command-line files and drops.
+  // adds the files chosen in its dialog: command-line files and drops. The
+  // files are read on a thread of their own and their rows come in order as
+  // they are read; an Add during a reading queues its files behind it.
   void AddPaths(const std::vector<std::string>& paths);
+  // Added files are still being read.
+  bool Reading() const;
+  FileReading* reading() const { return reading_; }
   void DeleteSelected();
   // False when refused (converting).
   bool ClearList();
@@ -173,6 +180,11 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   bool Converting() const;
   // Refuses with the message while a run is on; true when the handler may go on.
   bool RefuseWhileConverting();
+  // Refuses with the message while added files are read; true when the
+  // handler may go on.
+  bool RefuseWhileReading();
+  // One file of a reading has its answer: its row, or the engine-busy message.
+  void OnFileRead(const std::string& path, const FileAnswer& answer, const AddContext& context);
   // Stops a run and waits for its thread, serving the calls it makes into
   // this window meanwhile; then the items may be dropped.
   void EndRun();
@@ -249,6 +261,7 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   QCheckBox* shutDown_ = nullptr;
   SkinButton* playButton_ = nullptr;
   SettingsGrid* grid_ = nullptr;
+  FileReading* reading_ = nullptr;
 };
 
 }  // namespace orv

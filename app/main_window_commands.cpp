@@ -11,6 +11,7 @@
 
 #include "app/main_window.h"
 #include "app/main_window_dialogs.h"
+#include "app/file_reading.h"
 #include "app/file_arguments.h"
 #include "app/main_window_ids.h"
 #include "settings/source_list.h"
@@ -207,20 +208,33 @@ void MainWindow::AddPaths(const std::vector<std::string>& given) {
     // Files given on the command line or dropped: folders give their files.
     paths = ExpandDroppedPaths(given);
   }
-  for (const std::string& path : paths) {
-    const AddContext context{outputFolderText_, profileCombo_->currentIndex(), currentExtension_,
-                             &gridTexts};
-    const AddResult result = AddFile(items_, path, context, link_);
-    if (result == AddResult::Added) list_->AppendRow(*items_.back());
-    if (result == AddResult::EngineBusy) {
-      shell_.Message(kEngineBusyMessage, kMessageCaption);
-      break;
-    }
-  }
+  // A file in the list already is left out silently, before any engine runs.
+  std::erase_if(paths, [this](const std::string& path) { return IsListed(items_, path); });
+  const AddContext context{outputFolderText_, profileCombo_->currentIndex(), currentExtension_,
+                           &gridTexts};
+  reading_->Read(paths, context);
+}
+
+void MainWindow::OnFileRead(const std::string& path, const FileAnswer& answer,
+                            const AddContext& context) {
+  AddContext now = context;
+  // A folder chosen during the reading re-based the rows before; the rows
+  // after it go there too.
+  if (!outputFolderText_.empty()) now.outputFolder = outputFolderText_;
+  const AddResult result = AddIdentifiedFile(items_, path, now, answer);
+  if (result == AddResult::Added) list_->AppendRow(*items_.back());
+  // The reader has dropped the files after this one.
+  if (result == AddResult::EngineBusy) shell_.Message(kEngineBusyMessage, kMessageCaption);
+}
+
+bool MainWindow::RefuseWhileReading() {
+  if (!Reading()) return true;
+  shell_.Message(kReadingRefusal, kMessageCaption);
+  return false;
 }
 
 void MainWindow::DeleteSelected() {
-  if (!ListGuard()) return;
+  if (!RefuseWhileReading() || !ListGuard()) return;
   const int row = list_->SelectedRow();
   if (row < 0) {
     shell_.Message(kNoSelection, kMessageCaption);
@@ -232,7 +246,7 @@ void MainWindow::DeleteSelected() {
 }
 
 bool MainWindow::ClearList() {
-  if (!ListGuard()) return false;
+  if (!RefuseWhileReading() || !ListGuard()) return false;
   items_.clear();
   list_->setRowCount(0);
   return true;
@@ -259,6 +273,8 @@ void MainWindow::SetOutputFileName() {
 
 void MainWindow::Convert() {
   setFocus(Qt::OtherFocusReason);
+  // The list is not whole yet, and the engine is the reader's.
+  if (!RefuseWhileReading()) return;
   if (Activity() == EngineActivity::Playing) StopPlaying();
   // A run already going is what a second run would find: a busy engine.
   batch_->SetJobs(JobsFor(settings_.simultaneous, std::thread::hardware_concurrency()));
@@ -347,7 +363,8 @@ void MainWindow::OpenHelp() {
 
 void MainWindow::Exit() {
   if (!shell_.AskOkCancel(kExitQuestion, kExitCaption)) return;
-  // No engine is left converting as an orphan, nor playing.
+  // No engine is left converting as an orphan, nor playing, nor reading.
+  reading_->Abort();
   EndRun();
   StopPlaying();
   items_.clear();

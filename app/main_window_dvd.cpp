@@ -24,7 +24,8 @@ std::vector<std::string> MainWindow::DvdDriveRoots() const {
 
 void MainWindow::AddDvd() {
   setFocus(Qt::OtherFocusReason);
-  if (!ListGuard()) return;
+  // The DVD dialog identifies too: one engine at a time.
+  if (!RefuseWhileReading() || !ListGuard()) return;
   outputFolderText_ = outputFolderEdit_->text().toStdString();
   if (outputFolderText_.empty()) {
     shell_.Message(kNoOutputFolder, kMessageCaption);

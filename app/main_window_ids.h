@@ -37,6 +37,8 @@ inline constexpr int kListProgress = 1032;
 inline constexpr int kCancel = 1017;
 inline constexpr int kShutDown = 1057;
 inline constexpr int kDefaultButton = 1029;
+// The line under the list while added files are read.
+inline constexpr int kReadingLine = 20001;
 
 // Popup menus of the menu buttons.
 inline constexpr int kMenuFile = 143;

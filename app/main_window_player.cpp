@@ -25,6 +25,8 @@ SourceItem* MainWindow::SelectedItem() {
 
 void MainWindow::Play() {
   setFocus(Qt::OtherFocusReason);
+  // The engine that runs is the reader's: a Play would pause it.
+  if (!RefuseWhileReading()) return;
   // A selection made without a click (the keyboard, a new list) has not
   // loaded its playback window yet.
   const int row = list_->SelectedRow();
@@ -38,7 +40,7 @@ void MainWindow::PlayNext() { PlayNeighbour(+1); }
 
 void MainWindow::PlayNeighbour(int step) {
   setFocus(Qt::OtherFocusReason);
-  if (!ListGuard()) return;
+  if (!RefuseWhileReading() || !ListGuard()) return;
   const int row = list_->SelectedRow();
   if (row < 0 || row >= static_cast<int>(items_.size())) {
     shell_.Message(kNoSelection, kMessageCaption);
@@ -109,7 +111,7 @@ void MainWindow::OnPositionReleased(int id, int) {
 void MainWindow::SeekToSliderPosition() {
   if (Activity() == EngineActivity::Converting) return;
   SourceItem* item = SelectedItem();
-  if (!item) return;
+  if (!item || !RefuseWhileReading()) return;
   StopPlaying();
   DeleteByName(link_.positionPath);  // retries a while by itself
   const double x = positionSlider_->GetPos();

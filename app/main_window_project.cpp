@@ -28,6 +28,8 @@ void MainWindow::SaveThroughDialog(const char* filter, const char* extension,
 }
 
 void MainWindow::SaveProject() {
+  // Half a list would be saved as if it were the whole.
+  if (!RefuseWhileReading()) return;
   SaveThroughDialog(kProjectSaveFilter, kProjectExtension, [this](const std::string& path) {
     std::string bytes;
     {
@@ -42,6 +44,7 @@ void MainWindow::SaveProject() {
 
 void MainWindow::OpenProject() {
   setFocus(Qt::OtherFocusReason);
+  if (!RefuseWhileReading()) return;
   FileDialogOptions options;
   options.filter = kProjectOpenFilter;
   options.defaultExtension = kProjectExtension;

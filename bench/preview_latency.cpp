@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   window.SetExitHook([](int) {});
   window.show();
   window.AddPaths({argv[2]});
-  Pause(500);
+  WaitFor([&] { return !window.Reading() && window.items().size() == 1; }, 10000);
   window.list()->SelectRow(0);
   auto* panel = static_cast<VideoPanel*>(window.Control(ids::kVideoPanel));
   const std::string engine = installation.EngineLocation();

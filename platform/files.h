@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace orv {
@@ -22,6 +23,24 @@ std::string ComparablePath(const std::string& path);
 // True when the two paths name one file: the same device and inode when both
 // exist, otherwise the same comparable path. Empty paths name nothing.
 bool SameFile(const std::string& a, const std::string& b);
+
+// One path to be compared with many as SameFile does, worked out once: its
+// file looked up once, and the real path of its folder only for a path whose
+// own name matches, since paths with other names cannot name the same
+// missing file.
+class FileKey {
+ public:
+  explicit FileKey(const std::string& path);
+  bool SameAs(const std::string& other) const;
+
+ private:
+  std::string path_;
+  std::string name_;  // the last part, when it is an ordinary name
+  bool exists_ = false;
+  std::uint64_t device_ = 0;
+  std::uint64_t inode_ = 0;
+  mutable std::string comparable_;  // ComparablePath(path_), once needed
+};
 
 // Replaces the file at path with bytes so that, whatever happens (a full
 // disk, a crash, a power cut), the file holds either its old or its new

@@ -143,15 +143,43 @@ std::string ComparablePath(const std::string& path) {
   return (error ? given.lexically_normal() : absolute.lexically_normal()).string();
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  if (a.empty() || b.empty()) return false;
-  struct stat sa{}, sb{};
-  const bool haveA = ::stat(a.c_str(), &sa) == 0;
-  const bool haveB = ::stat(b.c_str(), &sb) == 0;
-  if (haveA && haveB) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-  if (haveA != haveB) return false;
-  return ComparablePath(a) == ComparablePath(b);
+namespace {
+
+// The last part of a path when it names an entry itself ("", "." and ".."
+// name another entry through its folder).
+std::string OrdinaryName(const std::string& path) {
+  const std::string name = std::filesystem::path(path).filename().string();
+  return name == "." || name == ".." ? std::string() : name;
 }
+
+}  // namespace
+
+FileKey::FileKey(const std::string& path) : path_(path), name_(OrdinaryName(path)) {
+  struct stat st {};
+  exists_ = !path.empty() && ::stat(path.c_str(), &st) == 0;
+  if (exists_) {
+    device_ = static_cast<std::uint64_t>(st.st_dev);
+    inode_ = static_cast<std::uint64_t>(st.st_ino);
+  }
+}
+
+bool FileKey::SameAs(const std::string& other) const {
+  if (path_.empty() || other.empty()) return false;
+  struct stat st {};
+  const bool otherExists = ::stat(other.c_str(), &st) == 0;
+  if (exists_ && otherExists)
+    return device_ == static_cast<std::uint64_t>(st.st_dev) &&
+           inode_ == static_cast<std::uint64_t>(st.st_ino);
+  if (exists_ != otherExists) return false;
+  if (!name_.empty()) {
+    const std::string otherName = OrdinaryName(other);
+    if (!otherName.empty() && otherName != name_) return false;
+  }
+  if (comparable_.empty()) comparable_ = ComparablePath(path_);
+  return comparable_ == ComparablePath(other);
+}
+
+bool SameFile(const std::string& a, const std::string& b) { return FileKey(a).SameAs(b); }
 
 FileReadResult ReadFileBytes(const std::string& path, std::size_t maxBytes, std::string* bytes,
                              std::string* reason) {

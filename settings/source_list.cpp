@@ -24,10 +24,13 @@ bool OutputNameTaken(const ItemList& items, const std::string& candidate,
                      const std::string& newSource) {
   // Files are compared, not texts: "./", "..", a symbolic link or a hard link
   // may name a source the user would lose.
-  if (SameFile(candidate, newSource)) return true;
+  // The candidate is looked up once, not once per item: a list of hundreds
+  // is checked for every file added.
+  const FileKey key(candidate);
+  if (key.SameAs(newSource)) return true;
   for (const auto& item : items) {
-    if (candidate == item->outputPath || SameFile(candidate, item->outputPath)) return true;
-    if (!item->isDvdTitle && SameFile(candidate, item->sourcePath)) return true;
+    if (candidate == item->outputPath || key.SameAs(item->outputPath)) return true;
+    if (!item->isDvdTitle && key.SameAs(item->sourcePath)) return true;
   }
   return false;
 }
@@ -44,26 +47,25 @@ std::string UniqueOutputPath(const ItemList& items, const std::string& folder, s
 std::optional<std::string> PlanOutputPath(const ItemList& items, const std::string& sourcePath,
                                           const std::string& folder,
                                           const std::string& extension) {
-  for (const auto& item : items)
-    if (item->sourcePath == sourcePath) return std::nullopt;
+  if (IsListed(items, sourcePath)) return std::nullopt;
   std::string base = FileNamePart(sourcePath);
   auto dot = base.rfind('.');
   base = dot == std::string::npos ? std::string() : base.substr(0, dot);
   return UniqueOutputPath(items, folder, base, extension, sourcePath);
 }
 
-void InitFileItem(SourceItem& item, const AddContext& context, const MediaInfo& info) {
+void InitFileItem(SourceItem& item, const AddContext& context, const FileAnswer& info) {
   item.spare = 0;
   item.isDvdTitle = 0;
   item.dvdAudioChannel = item.dvdAudioStreamId = item.dvdSubtitleId = 0;
   item.dvdLastChapter = item.dvdFirstChapter = item.dvdTitle = 0;
   item.clipStartText = "00:00:00.00";
-  item.duration = item.clipEndSeconds = info.durationSeconds;
+  item.duration = item.clipEndSeconds = info.duration;
   item.clipStartSeconds = 0;
-  item.videoWidth = info.videoWidth;
-  item.videoHeight = info.videoHeight;
+  item.videoWidth = info.width;
+  item.videoHeight = info.height;
   item.clipEnabled = 0;
-  item.clipEndText = FormatTime(info.durationSeconds);
+  item.clipEndText = FormatTime(info.duration);
   item.profileIndex = context.profile;
   ApplyProfileSettings(item, context.profile, context.gridTexts);
 }
@@ -92,15 +94,30 @@ void ApplyProfileSettings(ConversionSettings& item, int profile,
   }
 }
 
-AddResult AddFile(ItemList& items, const std::string& path, const AddContext& context,
-                  EngineLink& link) {
-  auto output = PlanOutputPath(items, path, context.outputFolder, context.extension);
-  if (!output) return AddResult::AlreadyListed;
-  auto item = std::make_unique<SourceItem>();
-  item->sourcePath = path;
-  item->outputFormat = context.extension;
-  item->outputPath = *output;
-  switch (Identify(link, path, false)) {
+FileAnswer AnswerOf(Identified result, const MediaInfo& info) {
+  FileAnswer answer;
+  answer.result = result;
+  if (result != Identified::Yes) return answer;
+  answer.duration = info.durationSeconds;
+  answer.width = info.videoWidth;
+  answer.height = info.videoHeight;
+  return answer;
+}
+
+FileAnswer IdentifyFile(EngineLink& link, const std::string& path) {
+  const Identified result = Identify(link, path, false);
+  return AnswerOf(result, *link.mediaInfo);
+}
+
+bool IsListed(const ItemList& items, const std::string& path) {
+  for (const auto& item : items)
+    if (item->sourcePath == path) return true;
+  return false;
+}
+
+AddResult AddIdentifiedFile(ItemList& items, const std::string& path, const AddContext& context,
+                            const FileAnswer& answer) {
+  switch (answer.result) {
     case Identified::EngineBusy:
       return AddResult::EngineBusy;
     case Identified::NoAnswer:
@@ -108,9 +125,21 @@ AddResult AddFile(ItemList& items, const std::string& path, const AddContext& co
     case Identified::Yes:
       break;
   }
-  InitFileItem(*item, context, *link.mediaInfo);
+  auto output = PlanOutputPath(items, path, context.outputFolder, context.extension);
+  if (!output) return AddResult::AlreadyListed;
+  auto item = std::make_unique<SourceItem>();
+  item->sourcePath = path;
+  item->outputFormat = context.extension;
+  item->outputPath = *output;
+  InitFileItem(*item, context, answer);
   items.push_back(std::move(item));
   return AddResult::Added;
+}
+
+AddResult AddFile(ItemList& items, const std::string& path, const AddContext& context,
+                  EngineLink& link) {
+  if (IsListed(items, path)) return AddResult::AlreadyListed;
+  return AddIdentifiedFile(items, path, context, IdentifyFile(link, path));
 }
 
 std::string RenamedOutputPath(const std::string& outputPath, const std::string& name,

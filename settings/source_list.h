@@ -8,6 +8,7 @@
 
 #include "settings/source_item.h"
 #include "engine/engine_link.h"
+#include "engine/identify.h"
 
 namespace orv {
 
@@ -51,14 +52,39 @@ struct AddContext {
 
 enum class AddResult { Added, AlreadyListed, NotIdentified, EngineBusy };
 
-// Adds one file: plans its output path, identifies it through the engine and
-// appends the new item with the profile's settings.
+// What a new file item takes from its identification: small enough to pass
+// from a reading thread to the window.
+struct FileAnswer {
+  Identified result = Identified::NoAnswer;
+  double duration = 0.0;
+  int32_t width = 0;
+  int32_t height = 0;
+};
+FileAnswer AnswerOf(Identified result, const MediaInfo& info);
+
+// Identifies one file (its path passed quoted) through the engine and waits.
+FileAnswer IdentifyFile(EngineLink& link, const std::string& path);
+
+// True when the path is some item's source already (exact comparison).
+bool IsListed(const ItemList& items, const std::string& path);
+
+// Appends the item of an identified file: output path planned against the
+// items as they are now, settings from the profile. A file already listed,
+// or one the engine did not identify, leaves the list as it was.
+AddResult AddIdentifiedFile(ItemList& items, const std::string& path, const AddContext& context,
+                            const FileAnswer& answer);
+
+// Adds one file: IdentifyFile, then AddIdentifiedFile. A listed file is not
+// identified again.
 AddResult AddFile(ItemList& items, const std::string& path, const AddContext& context,
                   EngineLink& link);
 
 // Fills the settings of a file item from the profile (or the grid texts for
 // the customized profile) and the identification answer.
-void InitFileItem(SourceItem& item, const AddContext& context, const MediaInfo& info);
+void InitFileItem(SourceItem& item, const AddContext& context, const FileAnswer& answer);
+inline void InitFileItem(SourceItem& item, const AddContext& context, const MediaInfo& info) {
+  InitFileItem(item, context, AnswerOf(Identified::Yes, info));
+}
 
 // The settings texts a new item gets: profile 0..3's defaults, or the grid
 // rows' texts under the customized profile.

@@ -6,6 +6,7 @@
 # is not ours to remove).
 # Usage: deb_test.sh <build folder> <make_media.sh>
 set -uo pipefail
+source "$(dirname "$0")/proc_guard.sh"
 build="$1"
 make_media="$2"
 [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null && command -v cpack >/dev/null ||
@@ -13,13 +14,15 @@ make_media="$2"
 dpkg-query -W -f='${Status}' orvantic 2>/dev/null | grep -q "install ok installed" &&
   { echo "SKIP: an orvantic package is installed already"; exit 77; }
 work=$(mktemp -d)
-pids=()
 installed=""
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wait 2>/dev/null
+  local status=$?
+  # The window and any engine it started end before the package goes.
+  guard_end
   [ -n "$installed" ] && DEBIAN_FRONTEND=noninteractive apt-get remove -y --purge orvantic >/dev/null 2>&1
   rm -rf "$work"
+  guard_check || status=1
+  exit $status
 }
 trap cleanup EXIT
 fail() {
@@ -52,10 +55,9 @@ installed=1
 mkdir -p "$work/media" "$work/out" "$work/home" "$work/run"
 chmod 700 "$work/run"
 "$make_media" "$work/media" >/dev/null 2>&1 || fail "make_media failed"
-run() {
-  env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/run" \
-    ORVANTIC_INSTANCE_NAME="orvantic-deb-test-$$" "$@"
-}
+run_cmd=(env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/run"
+  ORVANTIC_INSTANCE_NAME="orvantic-deb-test-$$")
+run() { "${run_cmd[@]}" "$@"; }
 run /usr/bin/orvantic --convert --output "$work/out" --overwrite 1 "$work/media/white43.avi" \
   >"$work/convert.log" 2>&1 || { cat "$work/convert.log"; fail "installed conversion failed"; }
 [ -s "$work/out/white43.mp4" ] || fail "no output"
@@ -63,9 +65,13 @@ run /usr/bin/orvantic --convert --output "$work/out" --overwrite 1 "$work/media/
 [ -f "$work/home/.config/orvantic/orvantic.ini" ] || fail "settings not under ~/.config"
 [ ! -e /usr/bin/orvantic.ini ] || fail "settings written beside /usr/bin/orvantic"
 
-run QT_QPA_PLATFORM=offscreen /usr/bin/orvantic >"$work/gui.log" 2>&1 &
-pids+=("$!")
+# Started without a shell function between: $! is the window itself.
+"${run_cmd[@]}" QT_QPA_PLATFORM=offscreen /usr/bin/orvantic >"$work/gui.log" 2>&1 &
+gui=$!
+guard_track "$gui"
 sleep 2
-kill -0 "${pids[-1]}" 2>/dev/null || { cat "$work/gui.log"; fail "installed window did not stay up"; }
+kill -0 "$gui" 2>/dev/null || { cat "$work/gui.log"; fail "installed window did not stay up"; }
+guard_end
+guard_check || fail "the window or an engine outlived the test"
 echo "PASS"
 exit 0

@@ -7,16 +7,19 @@
 # the window must start (offscreen) with a file given on its command line.
 # Usage: install_test.sh <build folder> <make_media.sh>
 set -uo pipefail
+source "$(dirname "$0")/proc_guard.sh"
 build="$1"
 make_media="$2"
 work=$(mktemp -d)
-pids=()
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wait 2>/dev/null
+  local status=$?
+  # The window and any engine it started end with the test, pass or fail.
+  guard_end
   chmod -R u+w "$work" 2>/dev/null
   [ -n "${made_tmpwork:-}" ] && rm -rf "$tmpwork"
   rm -rf "$work"
+  guard_check || status=1
+  exit $status
 }
 trap cleanup EXIT
 fail() {
@@ -63,10 +66,9 @@ chmod 700 "$work/run"
 user_owns "$work/home" "$work/config" "$work/run" "$work/out" "$work/media"
 chmod -R a-w "$prefix"
 
-env_run() {
-  env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_CONFIG_HOME="$work/config" \
-    XDG_RUNTIME_DIR="$work/run" ORVANTIC_INSTANCE_NAME="orvantic-install-test-$$" "$@"
-}
+env_cmd=(env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_CONFIG_HOME="$work/config"
+  XDG_RUNTIME_DIR="$work/run" ORVANTIC_INSTANCE_NAME="orvantic-install-test-$$")
+env_run() { "${env_cmd[@]}" "$@"; }
 
 # A console conversion with the installed copy.
 env_run "${as_user[@]}" "$prefix/bin/orvantic" --convert --output "$work/out" --overwrite 1 \
@@ -96,14 +98,19 @@ env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_CONFIG_HOME="$work/config" \
   fail "no private working folder $tmpwork"
 
 # The window starts from the installed copy, with a file from the command line.
-env_run QT_QPA_PLATFORM=offscreen "${as_user[@]}" "$prefix/bin/orvantic" \
+# Started without a shell function between, so that $! is the window itself
+# (env and setpriv replace themselves with it).
+"${env_cmd[@]}" QT_QPA_PLATFORM=offscreen "${as_user[@]}" "$prefix/bin/orvantic" \
   "$work/media/white43.avi" >"$work/gui.log" 2>&1 &
 gui=$!
-pids+=("$gui")
+guard_track "$gui"
 for _ in $(seq 50); do [ -f "$work/run/orvantic/videoinfo.dat" ] && break; sleep 0.1; done
 sleep 1
 kill -0 "$gui" 2>/dev/null || { cat "$work/gui.log"; fail "the installed window did not stay up"; }
 # The file on the command line was identified in the working folder.
 [ -f "$work/run/orvantic/videoinfo.dat" ] || fail "the command-line file was not identified"
+# Ended here, so that the check after it covers the window and its engines.
+guard_end
+guard_check || fail "the window or an engine outlived the test"
 echo "PASS"
 exit 0

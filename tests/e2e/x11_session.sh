@@ -2,12 +2,19 @@
 # openbox, every started process ended on exit, and window helpers.
 # After sourcing: $work, $DISPLAY, pids+=(...) for more processes to end,
 # fail, wait_window. Returns 77 (skip) when no X server can be started.
+# Whatever the script starts (also what is not in pids, such as an engine)
+# is ended on exit, and a process left running after that fails the test
+# (proc_guard.sh).
+source "$(dirname "${BASH_SOURCE[0]}")/proc_guard.sh"
 work=$(mktemp -d)
 pids=()
 x11_cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wait 2>/dev/null
+  local status=$?
+  guard_track "${pids[@]}"
+  guard_end
   rm -rf "$work"
+  guard_check || status=1
+  exit $status
 }
 trap x11_cleanup EXIT
 fail() {

@@ -12,6 +12,7 @@
 //   subs                     DVD subtitles, names separated by ","
 //   warn                     an encode run says this warning on stderr
 //   identify_ms              an identification hangs this long, deaf to Stop
+//   no_answer_for            a source whose argument contains this text gets no answer
 //   play_error               a play run says this error on stderr and fails at once
 //   fail_output              an encode run whose -o contains one of these texts
 //                            (separated by ',') fails at the end of its run
@@ -69,10 +70,11 @@ void WritePosition(const std::string& path, double p) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string folder, output;
+  std::string folder, output, source;
   bool identify = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
+    if (i == 1) source = a;
     if (a == "-currentfolder" && i + 1 < argc) folder = argv[i + 1];
     if (a == "-o" && i + 1 < argc) output = argv[i + 1];
     if (a == "-identify") identify = true;
@@ -108,7 +110,9 @@ int main(int argc, char** argv) {
   }
   if (identify) {
     std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(num("identify_ms", 0))));
-    if (cfg.count("duration")) {
+    const bool refused =
+        cfg.count("no_answer_for") && source.find(cfg["no_answer_for"]) != std::string::npos;
+    if (cfg.count("duration") && !refused) {
       auto info = std::make_unique<orv::MediaInfo>();
       info->durationSeconds = num("duration", 0);
       info->videoWidth = static_cast<int>(num("width", 0));

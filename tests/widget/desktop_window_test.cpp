@@ -30,6 +30,7 @@
 #include "app/source_list_ctrl.h"
 #include "convert/batch_run.h"
 #include "tests/support/test_support.h"
+#include "tests/widget/widget_support.h"
 
 namespace orv {
 namespace {
@@ -259,6 +260,7 @@ TEST_F(DesktopWindowTest, TheRunShowsItemAndTimeLeftAndOffersTheOutputFolder) {
   for (const char* name : {"a.avi", "b.avi"}) WriteText(dir / name, "x");
   shell.openFiles.push_back({dir / "a.avi", dir / "b.avi"});
   window.OnCommand(ids::kAdd);
+  EXPECT_TRUE(test::WaitUntilRead(window));
   ASSERT_EQ(window.items().size(), 2u);
   window.OnCommand(ids::kConvert);
   ASSERT_TRUE(QTest::qWaitFor(

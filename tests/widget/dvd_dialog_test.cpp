@@ -13,6 +13,7 @@
 #include "app/main_window_ids.h"
 #include "app/source_list_ctrl.h"
 #include "tests/support/test_support.h"
+#include "tests/widget/widget_support.h"
 
 namespace orv {
 namespace {
@@ -107,6 +108,7 @@ TEST_F(DvdTest, TheSameDriveTwiceLeavesOneItemAtTheEnd) {
   WriteText(dir / "a.avi", "x");
   shell.openFiles.push_back({dir / "a.avi"});
   window.OnCommand(ids::kAdd);
+  EXPECT_TRUE(test::WaitUntilRead(window));
   for (int title : {0, 1}) {
     AddDvd([title](DvdDialog& d) {
       EXPECT_EQ(d.List(DvdDialog::kDriveList)->currentIndex(), 0);  // the one drive, identified

@@ -20,6 +20,7 @@
 #include "settings/settings_grid.h"
 #include "skin/gradient_progress.h"
 #include "tests/support/test_support.h"
+#include "tests/widget/widget_support.h"
 
 namespace orv {
 namespace {
@@ -47,6 +48,7 @@ TEST(MainWindowEndToEnd, AddsAndConvertsGeneratedFiles) {
 
   shell.openFiles.push_back({dir / "first.avi", dir / "second.avi"});
   window.OnCommand(ids::kAdd);
+  EXPECT_TRUE(test::WaitUntilRead(window));
   ASSERT_EQ(window.items().size(), 2u);
   SourceListCtrl* list = window.list();
   ASSERT_EQ(list->rowCount(), 2);
@@ -129,6 +131,7 @@ TEST(MainWindowEndToEnd, EachItemConvertsWithItsOwnGridSettings) {
   window.show();
   shell.openFiles.push_back({dir / "talk.avi", dir / "music.avi"});
   window.OnCommand(ids::kAdd);
+  EXPECT_TRUE(test::WaitUntilRead(window));
   ASSERT_EQ(window.items().size(), 2u);
   SettingsGrid* grid = window.grid();
   auto clickRow = [&](int row) {

@@ -25,6 +25,7 @@
 #include "preview/range_slider.h"
 #include "skin/gradient_progress.h"
 #include "tests/support/test_support.h"
+#include "tests/widget/widget_support.h"
 
 namespace orv {
 namespace {
@@ -68,6 +69,7 @@ class MainWindowTest : public ::testing::Test {
     for (const auto& name : names) paths.push_back(dir / name);
     shell.openFiles.push_back(paths);
     window.OnCommand(ids::kAdd);
+    EXPECT_TRUE(test::WaitUntilRead(window));
   }
   // An engine that plays until told to stop.
   void StartPlaying() {
@@ -225,6 +227,7 @@ TEST_F(MainWindowTest, AddNeedsAnOutputFolder) {
   OutputEdit()->clear();
   shell.openFiles.push_back({dir / "a.avi"});
   window.OnCommand(ids::kAdd);
+  EXPECT_TRUE(test::WaitUntilRead(window));
   EXPECT_EQ(shell.messages.back(), kNoOutputFolder);
   EXPECT_EQ(shell.openFiles.size(), 1u);  // the dialog was not shown
   EXPECT_EQ(shell.captions.back(), "orvantic");
@@ -356,6 +359,7 @@ TEST_F(MainWindowTest, PlayingIsStoppedBeforeAListCommand) {
   window.OnCommand(ids::kCmdStopConversion);  // the Convert menu's Stop leaves a player alone
   EXPECT_EQ(window.Activity(), EngineActivity::Playing);
   window.OnCommand(ids::kAdd);
+  EXPECT_TRUE(test::WaitUntilRead(window));
   EXPECT_EQ(window.Activity(), EngineActivity::Idle);
   EXPECT_TRUE(shell.messages.empty());
 }

@@ -16,6 +16,7 @@
 #include "preview/range_slider.h"
 #include "preview/video_panel.h"
 #include "tests/support/test_support.h"
+#include "tests/widget/widget_support.h"
 
 namespace orv {
 namespace {
@@ -35,6 +36,7 @@ class PlayerTest : public ::testing::Test {
     WriteText(dir / "fake.cfg", "duration=10\nwidth=320\nheight=240\n");
     shell.openFiles.push_back({dir / "a.avi", dir / "b.avi", dir / "c.avi"});
     window.OnCommand(ids::kAdd);
+    EXPECT_TRUE(test::WaitUntilRead(window));
     WriteText(dir / "fake.cfg", "run_ms=60000\nstep=0.1\n");
   }
   ~PlayerTest() override { window.StopPlaying(); }

@@ -19,6 +19,7 @@
 #include "preview/position_slider.h"
 #include "preview/video_panel.h"
 #include "tests/support/test_support.h"
+#include "tests/widget/widget_support.h"
 
 namespace orv {
 namespace {
@@ -63,6 +64,7 @@ class PreviewSession : public ::testing::Test {
   void AddAndSelect(const std::string& file) {
     shell.openFiles.push_back({file});
     window.OnCommand(ids::kAdd);
+    EXPECT_TRUE(test::WaitUntilRead(window));
     const int row = window.list()->rowCount() - 1;
     window.list()->SelectRow(row);
     const QModelIndex index = window.list()->model()->index(row, 1);

@@ -17,6 +17,7 @@
 #include "settings/option_tables.h"
 #include "settings/project_file.h"
 #include "tests/support/test_support.h"
+#include "tests/widget/widget_support.h"
 
 namespace orv {
 namespace {
@@ -55,6 +56,7 @@ class ProjectTest : public ::testing::Test {
     }
     shell.openFiles.push_back(paths);
     window.OnCommand(ids::kAdd);
+    EXPECT_TRUE(test::WaitUntilRead(window));
   }
   void Open(const std::string& path) {
     shell.openFiles.push_back({path});

@@ -21,6 +21,7 @@
 #include "preview/range_slider.h"
 #include "settings/profile_file.h"
 #include "tests/support/test_support.h"
+#include "tests/widget/widget_support.h"
 
 namespace orv {
 namespace {
@@ -47,6 +48,7 @@ class SettingsGridTest : public ::testing::Test {
     for (const auto& name : names) paths.push_back(dir / name);
     shell.openFiles.push_back(paths);
     window.OnCommand(ids::kAdd);
+    EXPECT_TRUE(test::WaitUntilRead(window));
   }
   void ClickListRow(int row, Qt::MouseButton button = Qt::LeftButton) {
     const QRect r = window.list()->visualRect(window.list()->model()->index(row, 1));

@@ -11,6 +11,7 @@ add_executable(widget_test
   widget/desktop_window_test.cpp
   widget/desktop_bus_test.cpp
   widget/fake_desktop_services.cpp
+  widget/file_reading_test.cpp
   widget/widget_main.cpp
 )
 target_compile_options(widget_test PRIVATE ${ORV_WARNINGS})
