@@ -23,9 +23,10 @@ AppSettings ReadSettings(const std::string& file) {
                         : 0;
   const std::string path = GetProfileString(kSettingsSection, kOutputPathKey, "", file);
   s.SetOutputPath(path.empty() ? UserVideosFolder() : path);
-  // A value that is not a number of conversions is taken as automatic.
-  s.simultaneous = ParseSimultaneous(GetProfileString(kSettingsSection, kSimultaneousKey, "0", file))
-                       .value_or(0);
+  // Without the key, one item after another, the run as it has always
+  // been; a value that is not a number of conversions is taken as that too.
+  s.simultaneous = ParseSimultaneous(GetProfileString(kSettingsSection, kSimultaneousKey, "1", file))
+                       .value_or(1);
   return s;
 }
 

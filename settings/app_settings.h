@@ -11,7 +11,8 @@ inline constexpr const char* kSettingsSection = "GENERAL";
 inline constexpr const char* kOverWriteTypeKey = "OverWriteType";
 inline constexpr const char* kOutputPathKey = "OutputPath";
 inline constexpr std::size_t kOutputPathCapacity = 511;
-// How many items a run converts at the same time: 0 (or missing) automatic.
+// How many items a run converts at the same time: 1 (or missing) one after
+// another, 0 ("auto") automatic.
 inline constexpr const char* kSimultaneousKey = "SimultaneousConversions";
 inline constexpr int kMaxSimultaneous = 16;
 
@@ -20,7 +21,7 @@ enum OverWritePolicy { kOverwrite = 1, kAskBeforeOverwrite = 2, kSkipExisting = 
 struct AppSettings {
   int overWriteType = kOverwrite;
   std::string outputPath;  // ReadSettings gives the default folder
-  int simultaneous = 0;    // 0: automatic
+  int simultaneous = 1;    // 0: automatic
 
   // Output folder texts longer than the stored width are cut to it.
   void SetOutputPath(const std::string& path);

@@ -220,6 +220,16 @@ TEST(Simultaneous, SettingTextsAndTheAutomaticChoice) {
   EXPECT_EQ(JobsFor(0, 8), 4);
   EXPECT_EQ(JobsFor(0, 64), 8);
   EXPECT_EQ(JobsFor(3, 64), 3);
+
+  // Without the key a run goes one item after another, as it always has.
+  test::TempDir dir;
+  const std::string ini = dir / "orvantic.ini";
+  WriteText(ini, "[GENERAL]\nOverWriteType=1\n");
+  EXPECT_EQ(ReadSettings(ini).simultaneous, 1);
+  WriteSimultaneous(0, ini);
+  EXPECT_EQ(ReadSettings(ini).simultaneous, 0);
+  WriteText(ini, "[GENERAL]\nSimultaneousConversions=many\n");
+  EXPECT_EQ(ReadSettings(ini).simultaneous, 1);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "app/main_window.h"
 #include "app/main_window_ids.h"
 #include "tests/support/test_support.h"
+#include "tests/widget/widget_support.h"
 #include "tests/widget/fake_desktop_services.h"
 
 namespace orv {
@@ -66,6 +67,7 @@ class WindowOnBusTest : public DesktopBusTest {
     Engine("run_ms=600\nstep=0.25\nwrite_output=1\n");
     shell.openFiles.push_back({dir / "a.avi", dir / "b.avi"});
     window->OnCommand(ids::kAdd);
+    ASSERT_TRUE(test::WaitUntilRead(*window));
     ASSERT_EQ(window->items().size(), 2u);
   }
   void Engine(const std::string& behaviour) {

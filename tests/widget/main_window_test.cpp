@@ -154,7 +154,7 @@ TEST_F(MainWindowTest, MenusHoldTheirEntriesInOrder) {
                          "Open DVD... 1012", "-", "load profile... 32797", "-", "Exit 32777"}));
   EXPECT_EQ(Entries(window.PopupMenu(ids::kSettingsMenu)),
             QStringList({"Set Output Path... 32780", "Output File Overwrite... 32790",
-                         "DVD Settings... 1012"}));
+                         "Simultaneous conversions... 32799", "DVD Settings... 1012"}));
   EXPECT_EQ(Entries(window.PopupMenu(ids::kPlayMenu)), QStringList({"Play 32781", "Stop 32809"}));
   EXPECT_EQ(Entries(window.PopupMenu(ids::kConvertMenu)),
             QStringList({"Convert 32784", "Stop 32810"}));

@@ -95,7 +95,7 @@ TEST_F(PlayerTest, PlayTogglesPauseAndResumeOnOneEngine) {
   EXPECT_NE(line.find(dir / "b.avi"), std::string::npos) << line;
   EXPECT_NE(line.find("|-ss|0.000000|-endpos|10.000000|"), std::string::npos) << line;
   const std::string wid =
-      "|-wid|" + std::to_string(window.Control(ids::kVideoPanel)->winId()) + "|";
+      "|-wid|" + std::to_string(window.Control(ids::kVideoPanel)->effectiveWinId()) + "|";
   EXPECT_NE(line.find(wid), std::string::npos) << line;
 
   // Paused: a press in the title band shows the pause screen; Stop clears it.
