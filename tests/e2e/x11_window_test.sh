@@ -71,8 +71,15 @@ pids+=("$window")
 main=$(wait_window '^Orvantic DVD Converter$') || fail "main window did not appear for the run"
 sleep 1  # the film is identified and listed
 eval "$(geometry "$main")"
-xdotool mousemove $((X + 250)) $((Y + 70)) click 1
-for _ in $(seq 100); do engine_running && break; sleep 0.1; done
+# On a loaded machine the reading may not be over yet: Convert is refused
+# with a message then, so press again (Return closes the message).
+for _ in 1 2 3; do
+  xdotool mousemove $((X + 250)) $((Y + 70)) click 1
+  for _ in $(seq 50); do engine_running && break; sleep 0.1; done
+  engine_running && break
+  xdotool key Return
+  sleep 1
+done
 engine_running || fail "Convert started no engine"
 kill -9 "$window"
 sleep 2
