@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
-#include "app/main_window_ids.h"
-#include "app/qt_shell.h"
-#include "app/source_list_ctrl.h"
+#include "gui/main_window.h"
+#include "gui/main_window_ids.h"
+#include "gui/qt_shell.h"
+#include "gui/source_list_ctrl.h"
 #include "platform/process_list.h"
-#include "preview/video_panel.h"
+#include "gui/preview/video_panel.h"
 
 namespace {
 

@@ -1,76 +1,83 @@
 cmake_minimum_required(VERSION 3.24)
-# Fails the build when code includes a header of a layer above its own.
-# Layers, lowest first: platform, engine, settings, convert, dvd and preview
-# (their widget-free parts), app (its widget-free parts: the console mode).
-# Widget code (WIDGET_FILES) may include anything; the media engine may
-# include only itself, platform/ and the shared record header.
-# Run with: cmake -DROOT=<source dir> -DCORE_FILES=<list> -DENGINE_FILES=<list> -P check_layers.cmake
-foreach(list CORE_FILES WIDGET_FILES ENGINE_FILES)
-  string(REPLACE "|" ";" ${list} "${${list}}")
-endforeach()
-set(rank_platform 0)
-set(rank_engine 1)
-set(rank_settings 2)
-set(rank_convert 3)
-set(rank_dvd 4)
-set(rank_preview 4)
-set(rank_app 5)
-set(window_folders skin res)
+# Fails the build when code includes a header of a layer above its own. The
+# folder a file is in is its layer:
+#   platform/, shared/  system services and what both programs share: no Qt,
+#                       nothing but each other
+#   core/               the window's program without widgets: no Qt, no gui/,
+#                       console/ or engine/; inside it, link < settings <
+#                       list, convert < dvd, preview
+#   console/            the console mode: no Qt, no gui/ or engine/
+#   gui/                widgets, the skin, the main window: no engine/
+#   engine/             the media engine: only engine/, platform/, shared/
+# Run with: cmake -DROOT=<source dir> -P check_layers.cmake
+set(core_rank_link 1)
+set(core_rank_settings 2)
+set(core_rank_list 3)
+set(core_rank_convert 3)
+set(core_rank_dvd 4)
+set(core_rank_preview 4)
 
 set(problems "")
-function(check_file file rank allowed_engine)
-  if(NOT EXISTS "${ROOT}/${file}")
-    return()
+function(complain file line why)
+  set(problems "${problems};${file}: ${line} (${why})" PARENT_SCOPE)
+endfunction()
+
+function(check_file file)
+  string(REGEX MATCH "^[a-z_]+" layer "${file}")
+  set(sub "")
+  if(layer STREQUAL "core")
+    string(REGEX MATCH "^core/([a-z_]+)/" _ "${file}")
+    set(sub "${CMAKE_MATCH_1}")
   endif()
   file(STRINGS "${ROOT}/${file}" lines REGEX "^#include [<\"]")
   foreach(line IN LISTS lines)
-    if(line MATCHES "^#include <Q")
-      list(APPEND problems "${file}: ${line} (no Qt below the window)")
+    if(line MATCHES "^#include <Q" AND NOT layer STREQUAL "gui")
+      complain("${file}" "${line}" "no Qt outside gui/")
       continue()
     endif()
-    if(NOT line MATCHES "^#include \"([a-z_]+)/")
+    if(NOT line MATCHES "^#include \"([a-z_]+)/(([a-z_]+)/)?")
       continue()
     endif()
-    set(folder "${CMAKE_MATCH_1}")
-    if(allowed_engine)
-      if(NOT folder STREQUAL "mediaengine" AND NOT folder STREQUAL "platform" AND
-         NOT line MATCHES "\"engine/records.h\"")
-        list(APPEND problems "${file}: ${line} (the engine includes only its own code, platform/ and engine/records.h)")
+    set(to "${CMAKE_MATCH_1}")
+    set(tosub "${CMAKE_MATCH_3}")
+    if(layer STREQUAL "platform" OR layer STREQUAL "shared")
+      if(NOT to STREQUAL "platform" AND NOT to STREQUAL "shared")
+        complain("${file}" "${line}" "${layer}/ includes only platform/ and shared/")
       endif()
-      continue()
-    endif()
-    if(NOT DEFINED rank_${folder})
-      continue()
-    endif()
-    # A header of a window-side file in a core folder is window code too.
-    if(line MATCHES "\"([^\"]+)\\.h\"")
-      if("${CMAKE_MATCH_1}.cpp" IN_LIST WIDGET_FILES)
-        list(APPEND problems "${file}: ${line} (a widget header)")
-        continue()
+    elseif(layer STREQUAL "engine")
+      if(NOT to MATCHES "^(engine|platform|shared)$")
+        complain("${file}" "${line}" "the engine includes only engine/, platform/ and shared/")
       endif()
-    endif()
-    if(rank_${folder} GREATER rank)
-      list(APPEND problems "${file}: ${line} (${folder}/ is above this layer)")
+    elseif(layer STREQUAL "core")
+      if(to MATCHES "^(gui|console|engine)$")
+        complain("${file}" "${line}" "core/ includes no ${to}/")
+      elseif(to STREQUAL "core" AND DEFINED core_rank_${tosub} AND DEFINED core_rank_${sub})
+        if(core_rank_${tosub} GREATER core_rank_${sub})
+          complain("${file}" "${line}" "core/${tosub}/ is above core/${sub}/")
+        endif()
+      endif()
+    elseif(layer STREQUAL "console")
+      if(to MATCHES "^(gui|engine)$")
+        complain("${file}" "${line}" "console/ includes no ${to}/")
+      endif()
+    elseif(layer STREQUAL "gui")
+      if(to STREQUAL "engine")
+        complain("${file}" "${line}" "the window never includes the engine")
+      endif()
     endif()
   endforeach()
   set(problems "${problems}" PARENT_SCOPE)
 endfunction()
 
-foreach(source IN LISTS CORE_FILES)
-  string(REGEX MATCH "^[a-z_]+" folder "${source}")
-  string(REGEX REPLACE "\\.cpp$" ".h" header "${source}")
-  string(REGEX REPLACE "_posix\\.h$" ".h" header "${header}")
-  foreach(file IN ITEMS ${source} ${header})
-    check_file("${file}" "${rank_${folder}}" FALSE)
-  endforeach()
-endforeach()
-foreach(source IN LISTS ENGINE_FILES)
-  string(REGEX REPLACE "\\.cpp$" ".h" header "${source}")
-  foreach(file IN ITEMS ${source} ${header})
-    check_file("${file}" 0 TRUE)
-  endforeach()
+file(GLOB_RECURSE sources RELATIVE "${ROOT}"
+     "${ROOT}/platform/*.h" "${ROOT}/platform/*.cpp" "${ROOT}/shared/*.h" "${ROOT}/shared/*.cpp"
+     "${ROOT}/core/*.h" "${ROOT}/core/*.cpp" "${ROOT}/console/*.h" "${ROOT}/console/*.cpp"
+     "${ROOT}/gui/*.h" "${ROOT}/gui/*.cpp" "${ROOT}/engine/*.h" "${ROOT}/engine/*.cpp")
+foreach(file IN LISTS sources)
+  check_file("${file}")
 endforeach()
 
+list(FILTER problems EXCLUDE REGEX "^$")
 if(problems)
   list(JOIN problems "\n  " text)
   message(FATAL_ERROR "Layer rule broken:\n  ${text}")

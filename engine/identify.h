@@ -1,34 +1,22 @@
-// Identification of a source through the engine, and the engine activity.
+// -identify: describe a source in videoinfo.dat.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-#include "engine/engine_link.h"
+#include "shared/records.h"
 
-namespace orv {
+namespace orv::engine {
 
-enum class Identified { Yes, NoAnswer, EngineBusy };
+// A record for a file that could not be read: duration 0, empty lists.
+MediaInfo EmptyMediaInfo();
 
-// Prepares the folder, removes any earlier answer, writes Stop, runs the
-// engine in identify mode and waits for it, then reads the answer. Yes when
-// a whole answer with a duration other than 0 came back; EngineBusy when
-// another engine runs (the caller says so).
-Identified Identify(EngineLink& link, const std::string& source, bool unquoted);
-inline bool IdentifyAndWait(EngineLink& link, const std::string& source, bool unquoted) {
-  return Identify(link, source, unquoted) == Identified::Yes;
-}
+// Fills info for the file; throws EngineError when it is not usable media.
+MediaInfo IdentifyFile(const std::string& path);
 
-// Entries before the first negative one, at most kMaxStreams.
-int CountStreamList(const int32_t (&ids)[kMaxStreams]);
+struct Options;
+// dvd://N: the disc's titles and chapters, and title N's streams, duration
+// and picture size, from the disc's tables. Throws EngineError when the
+// disc or the title cannot be read.
+MediaInfo IdentifyDvd(const Options& options);
 
-enum class EngineActivity { Idle, Converting, Playing };
-
-// Converting while an engine runs and the batch run has cleared monitorIdle;
-// Playing while an engine runs otherwise; Idle when none runs.
-constexpr EngineActivity ComputeActivity(bool engineRunning, int monitorIdle) {
-  if (!engineRunning) return EngineActivity::Idle;
-  return monitorIdle == 0 ? EngineActivity::Converting : EngineActivity::Playing;
-}
-
-}  // namespace orv
+}  // namespace orv::engine

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "platform/dvd_drives.h"
-#include "platform/profile_file.h"
+#include "platform/ini_file.h"
 #include "platform/text.h"
 
 namespace orv {

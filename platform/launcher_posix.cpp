@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/command_line.h"
-#include "platform/frame_channel.h"
+#include "shared/frame_channel.h"
 #include "platform/launcher.h"
 
 extern char** environ;

@@ -7,9 +7,9 @@
 #include <iomanip>
 #include <iostream>
 
-#include "convert/encode_command.h"
-#include "settings/option_tables.h"
-#include "settings/source_item.h"
+#include "core/convert/encode_command.h"
+#include "core/settings/option_tables.h"
+#include "core/settings/source_item.h"
 #include "tests/e2e/engine_harness.h"
 
 namespace {

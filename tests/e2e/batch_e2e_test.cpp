@@ -11,16 +11,16 @@
 #include <filesystem>
 #include <thread>
 
-#include "settings/source_list.h"
-#include "convert/batch_run.h"
-#include "engine/identify.h"
+#include "core/settings/source_list.h"
+#include "core/convert/batch_run.h"
+#include "core/link/identification.h"
 #include "platform/files.h"
 #include "platform/instance_lock.h"
 #include "platform/process_list.h"
-#include "settings/grid_rows.h"
-#include "settings/option_tables.h"
-#include "settings/profile_file.h"
-#include "settings/project_file.h"
+#include "core/settings/grid_rows.h"
+#include "core/settings/option_tables.h"
+#include "core/settings/profile_file.h"
+#include "core/settings/project_file.h"
 #include "tests/e2e/real_engine_batch.h"
 #include "tests/support/test_support.h"
 

@@ -16,16 +16,16 @@
 #include <iostream>
 #include <thread>
 
-#include "convert/batch_run.h"
+#include "core/convert/batch_run.h"
 #include "platform/files.h"
 #include "platform/process_list.h"
-#include "platform/profile_file.h"
-#include "settings/app_settings.h"
-#include "settings/grid_rows.h"
-#include "settings/option_tables.h"
-#include "settings/profile_file.h"
-#include "settings/project_file.h"
-#include "settings/source_list.h"
+#include "platform/ini_file.h"
+#include "core/settings/app_settings.h"
+#include "core/settings/grid_rows.h"
+#include "core/settings/option_tables.h"
+#include "core/settings/profile_file.h"
+#include "core/settings/project_file.h"
+#include "core/settings/source_list.h"
 #include "tests/e2e/real_engine_batch.h"
 #include "tests/support/test_support.h"
 

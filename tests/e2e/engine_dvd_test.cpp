@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <cctype>
 
-#include "settings/source_item.h"
-#include "convert/encode_command.h"
-#include "preview/player.h"
-#include "settings/option_tables.h"
+#include "core/settings/source_item.h"
+#include "core/convert/encode_command.h"
+#include "core/preview/preview_player.h"
+#include "core/settings/option_tables.h"
 #include "tests/e2e/x11_harness.h"
 
 namespace {

@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/records.h"
+#include "shared/records.h"
 
 extern char** environ;
 

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "platform/frame_channel.h"
+#include "shared/frame_channel.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "convert/batch_run.h"
+#include "core/convert/batch_run.h"
 #include "platform/files.h"
-#include "settings/option_tables.h"
-#include "settings/source_list.h"
+#include "core/settings/option_tables.h"
+#include "core/settings/source_list.h"
 #include "tests/support/test_support.h"
 
 namespace orv::test {

@@ -34,7 +34,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/records.h"
+#include "shared/records.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <set>
 #include <string>
 
-#include "convert/encode_command.h"
+#include "core/convert/encode_command.h"
 #include "platform/command_line.h"
-#include "settings/source_item.h"
+#include "core/settings/source_item.h"
 
 namespace orv::fuzz {
 

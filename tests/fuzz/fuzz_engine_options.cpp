@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "mediaengine/options.h"
+#include "engine/options.h"
 #include "tests/fuzz/fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {

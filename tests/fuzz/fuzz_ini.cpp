@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/profile_file.h"
+#include "platform/ini_file.h"
 #include "tests/fuzz/fuzz_input.h"
 
 namespace {

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "convert/encode_command.h"
-#include "settings/grid_rows.h"
-#include "settings/profile_file.h"
-#include "settings/source_item.h"
+#include "core/convert/encode_command.h"
+#include "core/settings/grid_rows.h"
+#include "core/settings/profile_file.h"
+#include "core/settings/source_item.h"
 #include "tests/fuzz/command_oracle.h"
 #include "tests/fuzz/fuzz_input.h"
 

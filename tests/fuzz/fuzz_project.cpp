@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "convert/encode_command.h"
-#include "convert/piece_plan.h"
-#include "settings/project_file.h"
+#include "core/convert/encode_command.h"
+#include "core/convert/piece_plan.h"
+#include "core/settings/project_file.h"
 #include "tests/fuzz/command_oracle.h"
 #include "tests/fuzz/fuzz_input.h"
 

@@ -6,13 +6,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "convert/encode_command.h"
-#include "convert/progress.h"
-#include "dvd/dvd_choice.h"
-#include "dvd/dvd_items.h"
-#include "engine/engine_link.h"
-#include "settings/option_tables.h"
-#include "settings/source_list.h"
+#include "core/convert/encode_command.h"
+#include "core/convert/progress.h"
+#include "core/dvd/dvd_choice.h"
+#include "core/dvd/dvd_items.h"
+#include "core/link/engine_link.h"
+#include "core/settings/option_tables.h"
+#include "core/settings/source_list.h"
 #include "tests/fuzz/fuzz_input.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/batch_run.h"
+#include "core/convert/batch_run.h"
 #include "platform/shell.h"
 #include "platform/installation.h"
 

@@ -11,11 +11,11 @@
 #include <sstream>
 #include <thread>
 
-#include "convert/batch_run.h"
-#include "convert/run_progress.h"
+#include "core/convert/batch_run.h"
+#include "core/convert/run_progress.h"
 #include "platform/process_list.h"
-#include "settings/app_settings.h"
-#include "settings/option_tables.h"
+#include "core/settings/app_settings.h"
+#include "core/settings/option_tables.h"
 #include "tests/support/test_support.h"
 
 namespace orv {

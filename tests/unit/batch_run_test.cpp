@@ -1,4 +1,4 @@
-#include "convert/batch_run.h"
+#include "core/convert/batch_run.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +14,9 @@
 #include "platform/command_line.h"
 #include "platform/files.h"
 #include "platform/process_list.h"
-#include "settings/app_settings.h"
-#include "settings/option_tables.h"
-#include "settings/source_list.h"
+#include "core/settings/app_settings.h"
+#include "core/settings/option_tables.h"
+#include "core/settings/source_list.h"
 #include "tests/support/test_support.h"
 
 namespace orv {

@@ -1,6 +1,6 @@
 // The queue between pipeline stages: bounded, drained on close, emptied on
 // abort, and with a wake batch never holding back what is there.
-#include "mediaengine/stages/bounded_queue.h"
+#include "engine/stages/bounded_queue.h"
 
 #include <gtest/gtest.h>
 

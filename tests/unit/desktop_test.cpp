@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "app/file_arguments.h"
-#include "convert/eta.h"
+#include "core/list/file_arguments.h"
+#include "core/convert/eta.h"
 #include "platform/installation.h"
 #include "platform/instance_lock.h"
 #include "tests/support/test_support.h"

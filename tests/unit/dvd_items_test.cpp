@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "dvd/dvd_choice.h"
-#include "dvd/dvd_items.h"
-#include "settings/option_tables.h"
+#include "core/dvd/dvd_choice.h"
+#include "core/dvd/dvd_items.h"
+#include "core/settings/option_tables.h"
 
 namespace orv {
 namespace {

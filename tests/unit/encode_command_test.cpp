@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "convert/encode_command.h"
+#include "core/convert/encode_command.h"
 #include "platform/command_line.h"
-#include "settings/option_tables.h"
+#include "core/settings/option_tables.h"
 
 namespace orv {
 namespace {

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "engine/identify.h"
+#include "core/link/identification.h"
 #include "platform/command_line.h"
 #include "platform/process_list.h"
 #include "tests/support/test_support.h"

@@ -2,11 +2,11 @@
 // value parsers, and the -vf/-af translations.
 #include <gtest/gtest.h>
 
-#include "mediaengine/encode/codec_setup.h"
-#include "mediaengine/stages/filters.h"
-#include "mediaengine/options.h"
-#include "mediaengine/encode/output_file.h"
-#include "mediaengine/source/source.h"
+#include "engine/encode/codec_setup.h"
+#include "engine/stages/filters.h"
+#include "engine/options.h"
+#include "engine/encode/output_file.h"
+#include "engine/source/source.h"
 #include "platform/command_line.h"
 
 using namespace orv::engine;

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "platform/frame_channel.h"
+#include "shared/frame_channel.h"
 
 namespace orv {
 namespace {

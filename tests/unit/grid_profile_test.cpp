@@ -2,11 +2,11 @@
 // profile files (exact bytes, damaged files), and typed clip times.
 #include <gtest/gtest.h>
 
-#include "settings/archive.h"
-#include "settings/grid_rows.h"
-#include "settings/option_tables.h"
-#include "settings/profile_file.h"
-#include "settings/time_text.h"
+#include "core/settings/archive.h"
+#include "core/settings/grid_rows.h"
+#include "core/settings/option_tables.h"
+#include "core/settings/profile_file.h"
+#include "core/settings/time_text.h"
 #include "tests/support/test_support.h"
 
 namespace orv {

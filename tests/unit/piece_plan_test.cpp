@@ -1,10 +1,10 @@
-#include "convert/piece_plan.h"
+#include "core/convert/piece_plan.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
 
-#include "convert/progress.h"
+#include "core/convert/progress.h"
 
 namespace orv {
 namespace {

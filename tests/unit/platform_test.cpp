@@ -10,16 +10,16 @@
 #include <functional>
 #include <thread>
 
-#include "engine/records.h"
+#include "shared/records.h"
 #include "platform/command_line.h"
 #include "platform/files.h"
 #include "platform/instance_lock.h"
 #include "platform/launcher.h"
 #include "platform/process_list.h"
-#include "platform/profile_file.h"
-#include "settings/grid_rows.h"
-#include "settings/profile_file.h"
-#include "settings/project_file.h"
+#include "platform/ini_file.h"
+#include "core/settings/grid_rows.h"
+#include "core/settings/profile_file.h"
+#include "core/settings/project_file.h"
 #include "tests/support/test_support.h"
 
 namespace orv {

@@ -1,8 +1,8 @@
 // The preview player's command line, text for text.
 #include <gtest/gtest.h>
 
-#include "preview/player.h"
-#include "settings/option_tables.h"
+#include "core/preview/preview_player.h"
+#include "core/settings/option_tables.h"
 
 namespace orv {
 namespace {

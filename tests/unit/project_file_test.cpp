@@ -7,8 +7,8 @@
 
 #include <cstring>
 
-#include "preview/video_info.h"
-#include "settings/project_file.h"
+#include "core/preview/video_info.h"
+#include "core/settings/project_file.h"
 #include "tests/support/test_support.h"
 
 namespace orv {

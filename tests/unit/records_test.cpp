@@ -4,8 +4,8 @@
 #include <cstring>
 #include <limits>
 
-#include "engine/engine_link.h"
-#include "engine/identify.h"
+#include "core/link/engine_link.h"
+#include "core/link/identification.h"
 #include "tests/support/test_support.h"
 
 namespace orv {

@@ -1,17 +1,17 @@
 // Settings texts from files, the grid and the console are values or are
 // refused with the field's caption, the value and the reason.
-#include "settings/settings_check.h"
+#include "core/settings/settings_check.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-#include "convert/encode_command.h"
-#include "settings/grid_rows.h"
-#include "settings/option_tables.h"
-#include "settings/profile_file.h"
-#include "settings/source_item.h"
+#include "core/convert/encode_command.h"
+#include "core/settings/grid_rows.h"
+#include "core/settings/option_tables.h"
+#include "core/settings/profile_file.h"
+#include "core/settings/source_item.h"
 
 namespace orv {
 namespace {

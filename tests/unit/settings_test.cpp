@@ -5,13 +5,13 @@
 #include <filesystem>
 #include <optional>
 
-#include "platform/profile_file.h"
+#include "platform/ini_file.h"
 #include "platform/text.h"
 #include "platform/user_folders.h"
-#include "settings/app_settings.h"
-#include "settings/grid_rows.h"
-#include "settings/option_tables.h"
-#include "settings/time_text.h"
+#include "core/settings/app_settings.h"
+#include "core/settings/grid_rows.h"
+#include "core/settings/option_tables.h"
+#include "core/settings/time_text.h"
 #include "tests/support/test_support.h"
 
 namespace orv {

@@ -3,11 +3,11 @@
 
 #include <filesystem>
 
-#include "settings/source_list.h"
+#include "core/settings/source_list.h"
 #include "platform/files.h"
 #include "platform/installation.h"
-#include "settings/grid_rows.h"
-#include "settings/option_tables.h"
+#include "core/settings/grid_rows.h"
+#include "core/settings/option_tables.h"
 #include "tests/support/test_support.h"
 
 namespace orv {

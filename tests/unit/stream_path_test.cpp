@@ -1,7 +1,7 @@
 // A stream path's two refusals: the decode side's frame turned away by a
 // stop must not keep the encoder from giving up what it holds, while a sink
 // that refuses its packets still ends both sides.
-#include "mediaengine/stages/stream_path.h"
+#include "engine/stages/stream_path.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
-#include "mediaengine/stages/bounded_queue.h"
+#include "engine/stages/bounded_queue.h"
 
 namespace {
 

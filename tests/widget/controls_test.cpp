@@ -12,10 +12,10 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "app/folder_chooser.h"
-#include "app/main_window_dialogs.h"
-#include "app/source_list_ctrl.h"
-#include "skin/skin_button.h"
+#include "gui/folder_chooser.h"
+#include "gui/main_window_dialogs.h"
+#include "gui/source_list_ctrl.h"
+#include "gui/skin/skin_button.h"
 #include "tests/support/test_support.h"
 
 namespace orv {

@@ -2,7 +2,7 @@
 // list converts, one notice at the end whose action opens the output folder,
 // and silence where the buses or the services are missing. Everything runs on
 // private buses with stand-in services.
-#include "app/desktop_bus.h"
+#include "gui/desktop_bus.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/main_window.h"
-#include "app/main_window_ids.h"
+#include "gui/main_window.h"
+#include "gui/main_window_ids.h"
 #include "tests/support/test_support.h"
 #include "tests/widget/widget_support.h"
 #include "tests/widget/fake_desktop_services.h"

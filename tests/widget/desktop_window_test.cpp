@@ -21,14 +21,14 @@
 #include <QUrl>
 #include <filesystem>
 
-#include "app/folder_chooser.h"
-#include "app/main_window.h"
-#include "app/main_window_ids.h"
-#include "app/message_box.h"
-#include "app/power_off_countdown.h"
-#include "app/qt_shell.h"
-#include "app/source_list_ctrl.h"
-#include "convert/batch_run.h"
+#include "gui/folder_chooser.h"
+#include "gui/main_window.h"
+#include "gui/main_window_ids.h"
+#include "gui/message_box.h"
+#include "gui/power_off_countdown.h"
+#include "gui/qt_shell.h"
+#include "gui/source_list_ctrl.h"
+#include "core/convert/batch_run.h"
 #include "tests/support/test_support.h"
 #include "tests/widget/widget_support.h"
 

@@ -1,6 +1,6 @@
 // The DVD Settings dialog and DVD titles added to the list, with drives
 // from the settings file and the fake engine answering for the disc.
-#include "dvd/dvd_dialog.h"
+#include "gui/dvd/dvd_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <QTimer>
 #include <QTest>
 
-#include "app/main_window.h"
-#include "app/main_window_ids.h"
-#include "app/source_list_ctrl.h"
+#include "gui/main_window.h"
+#include "gui/main_window_ids.h"
+#include "gui/source_list_ctrl.h"
 #include "tests/support/test_support.h"
 #include "tests/widget/widget_support.h"
 

@@ -15,12 +15,12 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/file_reading.h"
-#include "app/main_window.h"
-#include "app/main_window_ids.h"
-#include "app/source_list_ctrl.h"
+#include "gui/file_reading.h"
+#include "gui/main_window.h"
+#include "gui/main_window_ids.h"
+#include "gui/source_list_ctrl.h"
 #include "platform/process_list.h"
-#include "settings/source_list.h"
+#include "core/settings/source_list.h"
 #include "tests/support/test_support.h"
 #include "tests/widget/widget_support.h"
 

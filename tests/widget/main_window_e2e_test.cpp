@@ -13,12 +13,12 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "app/main_window.h"
-#include "app/main_window_ids.h"
-#include "app/source_list_ctrl.h"
-#include "dvd/dvd_dialog.h"
-#include "settings/settings_grid.h"
-#include "skin/gradient_progress.h"
+#include "gui/main_window.h"
+#include "gui/main_window_ids.h"
+#include "gui/source_list_ctrl.h"
+#include "gui/dvd/dvd_dialog.h"
+#include "gui/settings/settings_grid.h"
+#include "gui/skin/gradient_progress.h"
 #include "tests/support/test_support.h"
 #include "tests/widget/widget_support.h"
 

@@ -1,7 +1,7 @@
 // The main window: layout, menus, routing guards, Exit and Close, the output
 // folder and the overwrite dialog, driven through a scripted Shell and the
 // fake engine.
-#include "app/main_window.h"
+#include "gui/main_window.h"
 
 #include <gtest/gtest.h>
 
@@ -14,16 +14,16 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/main_window_dialogs.h"
-#include "app/main_window_ids.h"
-#include "settings/source_list.h"
-#include "app/source_list_ctrl.h"
+#include "gui/main_window_dialogs.h"
+#include "gui/main_window_ids.h"
+#include "core/settings/source_list.h"
+#include "gui/source_list_ctrl.h"
 #include "platform/command_line.h"
 #include "platform/launcher.h"
 #include "platform/process_list.h"
-#include "preview/position_slider.h"
-#include "preview/range_slider.h"
-#include "skin/gradient_progress.h"
+#include "gui/preview/position_slider.h"
+#include "gui/preview/range_slider.h"
+#include "gui/skin/gradient_progress.h"
 #include "tests/support/test_support.h"
 #include "tests/widget/widget_support.h"
 

@@ -7,14 +7,14 @@
 #include <QTest>
 #include <chrono>
 
-#include "app/main_window.h"
-#include "app/main_window_ids.h"
-#include "app/source_list_ctrl.h"
-#include "convert/piece_plan.h"
+#include "gui/main_window.h"
+#include "gui/main_window_ids.h"
+#include "gui/source_list_ctrl.h"
+#include "core/convert/piece_plan.h"
 #include "platform/process_list.h"
-#include "preview/position_slider.h"
-#include "preview/range_slider.h"
-#include "preview/video_panel.h"
+#include "gui/preview/position_slider.h"
+#include "gui/preview/range_slider.h"
+#include "gui/preview/video_panel.h"
 #include "tests/support/test_support.h"
 #include "tests/widget/widget_support.h"
 

@@ -12,12 +12,12 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/main_window.h"
-#include "app/main_window_ids.h"
-#include "app/source_list_ctrl.h"
+#include "gui/main_window.h"
+#include "gui/main_window_ids.h"
+#include "gui/source_list_ctrl.h"
 #include "platform/process_list.h"
-#include "preview/position_slider.h"
-#include "preview/video_panel.h"
+#include "gui/preview/position_slider.h"
+#include "gui/preview/video_panel.h"
 #include "tests/support/test_support.h"
 #include "tests/widget/widget_support.h"
 

@@ -9,13 +9,13 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/main_window.h"
-#include "app/main_window_ids.h"
-#include "app/source_list_ctrl.h"
+#include "gui/main_window.h"
+#include "gui/main_window_ids.h"
+#include "gui/source_list_ctrl.h"
 #include "platform/launcher.h"
-#include "preview/video_info_dialog.h"
-#include "settings/option_tables.h"
-#include "settings/project_file.h"
+#include "gui/preview/video_info_dialog.h"
+#include "core/settings/option_tables.h"
+#include "core/settings/project_file.h"
 #include "tests/support/test_support.h"
 #include "tests/widget/widget_support.h"
 

@@ -1,7 +1,7 @@
 // The settings grid in the window: drawing, the editors and the messages
 // they post, the divider, the profile box and profile files, all through
 // mouse and key events with a scripted Shell and the fake engine.
-#include "settings/settings_grid.h"
+#include "gui/settings/settings_grid.h"
 
 #include <gtest/gtest.h>
 
@@ -14,12 +14,12 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "app/main_window.h"
-#include "app/main_window_ids.h"
-#include "app/source_list_ctrl.h"
-#include "preview/position_slider.h"
-#include "preview/range_slider.h"
-#include "settings/profile_file.h"
+#include "gui/main_window.h"
+#include "gui/main_window_ids.h"
+#include "gui/source_list_ctrl.h"
+#include "gui/preview/position_slider.h"
+#include "gui/preview/range_slider.h"
+#include "core/settings/profile_file.h"
 #include "tests/support/test_support.h"
 #include "tests/widget/widget_support.h"
 

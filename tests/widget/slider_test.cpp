@@ -7,9 +7,9 @@
 #include <QTest>
 #include <utility>
 
-#include "preview/position_slider.h"
-#include "preview/range_slider.h"
-#include "skin/skin_image.h"
+#include "gui/preview/position_slider.h"
+#include "gui/preview/range_slider.h"
+#include "gui/skin/skin_image.h"
 
 namespace orv {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <QTest>
 
-#include "app/main_window.h"
+#include "gui/main_window.h"
 
 namespace orv::test {
 

@@ -1,0 +1,53 @@
+#include "core/settings/option_tables.h"
+
+namespace orv {
+
+std::vector<std::string> SplitOptionList(const std::string& list) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  for (std::size_t bar = list.find('|'); bar != std::string::npos; bar = list.find('|', start)) {
+    out.push_back(list.substr(start, bar - start));
+    start = bar + 1;
+  }
+  return out;
+}
+
+RowSet RowsFor(int profile, const std::string& format, const std::string& videoCodec) {
+  bool mp3 = profile == 3 || (profile == kCustomizedProfile && format == "mp3");
+  RowSet r;
+  if (mp3) {
+    r.formatList = options::kFormatMp3;
+    r.audioCodecList = options::kAudioCodecMp3;
+    return r;
+  }
+  bool h264 = profile == 2 || (profile == kCustomizedProfile && videoCodec == "h264");
+  r.formatList = options::kFormatMp4;
+  r.audioCodecList = options::kAudioCodecAac;
+  r.videoCodecList = h264 ? options::kCodecH264 : options::kCodecMpeg4;
+  r.videoBitrateList = h264 ? options::kBitrateH264 : options::kBitrateMpeg4;
+  r.videoRows = true;
+  r.quantizerRows = h264;
+  return r;
+}
+
+std::string ProfileExtension(int profile) { return profile == 3 ? "mp3" : "mp4"; }
+
+void ApplyNewItemDefaults(int profile, ConversionSettings& s) {
+  s.outputFormat = ProfileExtension(profile);
+  s.videoCodec = profile == 2 ? "h264" : "MPEG4";
+  s.videoSize = profile == 1 ? "640x480" : "320x240";
+  s.audioCodec = profile == 3 ? "mp3" : "aac";
+  s.quantizerMin = "1";
+  s.quantizerMax = "31";
+  s.splitMode = "Not split";
+  s.videoFrameRate = "default";
+  s.videoBitrate = "1200";
+  s.videoDisabled = "no";
+  s.audioSampleRate = "44100";
+  s.audioBitrate = "128";
+  s.audioChannel = "default";
+  s.audioVolume = "default";
+  s.audioDisabled = "no";
+}
+
+}  // namespace orv

@@ -1,0 +1,430 @@
+#include "engine/options.h"
+
+#include "platform/text.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <functional>
+
+namespace orv::engine {
+namespace {
+
+std::string lower(std::string_view s) { return AsciiLower(std::string(s)); }
+
+bool EndsWith(std::string_view s, std::string_view suffix) {
+  return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+std::optional<double> ParseDouble(std::string_view text) { return ParseNumber(text); }
+std::optional<long long> ParseInt(std::string_view text) { return ParseInteger(text); }
+
+std::optional<bool> ParseFlag(std::string_view value) {
+  std::string v = lower(value);
+  if (v.empty() || v == "yes" || v == "1" || v == "on") return true;
+  if (v == "no" || v == "0" || v == "off") return false;
+  return std::nullopt;
+}
+
+using Handler = std::function<std::string(Options&, const std::string&)>;
+
+struct OptionSpec {
+  const char* name;
+  bool takesArgument;
+  Handler handle;
+};
+
+std::string BadValue(const char* option, const std::string& value) {
+  return std::string("invalid value '") + value + "' for -" + option;
+}
+
+Handler SetInt(const char* name, int Options::*field, long long minimum) {
+  return [name, field, minimum](Options& o, const std::string& v) -> std::string {
+    auto n = ParseInt(v);
+    if (!n || *n < minimum || *n > 1000000000) return BadValue(name, v);
+    o.*field = static_cast<int>(*n);
+    return {};
+  };
+}
+
+Handler SetString(std::string Options::*field) {
+  return [field](Options& o, const std::string& v) -> std::string {
+    o.*field = v;
+    return {};
+  };
+}
+
+Handler SetBool(bool Options::*field) {
+  return [field](Options& o, const std::string&) -> std::string {
+    o.*field = true;
+    return {};
+  };
+}
+
+// Window ids and colour keys come as decimal or 0x-prefixed hex.
+Handler SetId(const char* name, long long Options::*field) {
+  return [name, field](Options& o, const std::string& v) -> std::string {
+    std::string_view digits(v);
+    int base = 10;
+    if (digits.rfind("0x", 0) == 0 || digits.rfind("0X", 0) == 0) {
+      digits.remove_prefix(2);
+      base = 16;
+    }
+    long long n = 0;
+    auto [p, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n, base);
+    if (digits.empty() || ec != std::errc() || p != digits.data() + digits.size() || n < 0)
+      return BadValue(name, v);
+    o.*field = n;
+    return {};
+  };
+}
+
+std::string HandleChapter(Options& o, const std::string& v) {
+  auto dash = v.find('-');
+  auto first = ParseInt(std::string_view(v).substr(0, dash));
+  auto last = dash == std::string::npos ? first : ParseInt(std::string_view(v).substr(dash + 1));
+  if (!first || !last || *first < 1 || *last < *first) return BadValue("chapter", v);
+  o.chapterFirst = static_cast<int>(*first);
+  o.chapterLast = static_cast<int>(*last);
+  return {};
+}
+
+const std::vector<OptionSpec>& OptionTable() {
+  static const std::vector<OptionSpec> table = {
+      {"identify", false, SetBool(&Options::identify)},
+      {"nosound", false, SetBool(&Options::noSound)},
+      {"currentfolder", true, SetString(&Options::folder)},
+      {"o", true, SetString(&Options::output)},
+      {"af", true, SetString(&Options::audioFilters)},
+      {"vf", true, SetString(&Options::videoFilters)},
+      {"srate", true, SetInt("srate", &Options::sampleRate, 1000)},
+      {"ofps", true,
+       [](Options& o, const std::string& v) -> std::string {
+         auto fps = ParseDouble(v);
+         if (!fps || *fps <= 0 || *fps > 1000) return BadValue("ofps", v);
+         o.outputFps = *fps;
+         return {};
+       }},
+      {"oac", true, SetString(&Options::oac)},
+      {"ovc", true, SetString(&Options::ovc)},
+      {"of", true, SetString(&Options::outputFormat)},
+      {"ffourcc", true,
+       [](Options& o, const std::string& v) -> std::string {
+         if (v.size() != 4) return BadValue("ffourcc", v);
+         o.fourcc = v;
+         return {};
+       }},
+      {"lavcopts", true,
+       [](Options& o, const std::string& v) { return ParseLavcOptions(v, o.lavc); }},
+      {"lameopts", true,
+       [](Options& o, const std::string& v) { return ParseLameOptions(v, o.lame); }},
+      {"lavfopts", true,
+       [](Options& o, const std::string& v) { return ParseLavfOptions(v, o.lavfFormat); }},
+      {"ss", true,
+       [](Options& o, const std::string& v) -> std::string {
+         auto t = ParseTimeValue(v);
+         if (!t) return BadValue("ss", v);
+         o.startSeconds = *t;
+         return {};
+       }},
+      {"endpos", true,
+       [](Options& o, const std::string& v) -> std::string {
+         auto e = ParseEndPosition(v);
+         if (!e) return BadValue("endpos", v);
+         o.end = *e;
+         return {};
+       }},
+      {"dvd-device", true, SetString(&Options::dvdDevice)},
+      {"chapter", true, HandleChapter},
+      {"aid", true, SetInt("aid", &Options::aid, 0)},
+      {"sid", true, SetInt("sid", &Options::sid, 0)},
+      {"vo", true, SetString(&Options::vo)},
+      {"ao", true, SetString(&Options::ao)},
+      {"priority", true, SetString(&Options::priority)},
+      {"wid", true, SetId("wid", &Options::wid)},
+      {"colorkey", true, SetId("colorkey", &Options::colorkey)},
+      {"slave", false, SetBool(&Options::slave)},
+      {"framedrop", false, SetBool(&Options::framedrop)},
+      {"keepaspect", false, SetBool(&Options::keepaspect)},
+  };
+  return table;
+}
+
+std::string SetSource(Options& o, const std::string& arg) {
+  if (o.hasSource) return "unexpected argument '" + arg + "'";
+  o.hasSource = true;
+  o.source = arg;
+  if (arg.rfind("dvd://", 0) == 0) {
+    auto title = ParseInt(std::string_view(arg).substr(6));
+    if (!title || *title < 0) return "invalid DVD title in '" + arg + "'";
+    o.dvdTitle = static_cast<int>(*title);
+  }
+  return {};
+}
+
+}  // namespace
+
+std::vector<std::string> SplitList(std::string_view text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find(separator, start);
+    if (end == std::string_view::npos) end = text.size();
+    parts.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+  ParseResult result;
+  Options& o = result.options;
+  const auto& table = OptionTable();
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg.empty()) continue;
+    if (arg.size() < 2 || arg[0] != '-') {
+      result.error = SetSource(o, arg);
+      if (!result.error.empty()) return result;
+      continue;
+    }
+    std::string name = arg.substr(1);
+    auto spec = std::find_if(table.begin(), table.end(),
+                             [&](const OptionSpec& s) { return name == s.name; });
+    if (spec == table.end()) {
+      result.error = "unknown option '" + arg + "'";
+      return result;
+    }
+    std::string value;
+    if (spec->takesArgument) {
+      if (i + 1 >= args.size()) {
+        result.error = "option '" + arg + "' needs a value";
+        return result;
+      }
+      value = args[++i];
+    }
+    result.error = spec->handle(o, value);
+    if (!result.error.empty()) return result;
+  }
+  return result;
+}
+
+// Times and sizes beyond these are no real clip; keeping them bounded keeps
+// every later conversion to stream ticks and byte counts in range.
+constexpr double kLongestSeconds = 1e9;
+constexpr double kLargestBytes = 4e18;
+
+std::optional<double> ParseTimeValue(std::string_view text) {
+  auto t = ParseTimeText(text);
+  if (!t || *t > kLongestSeconds) return std::nullopt;
+  return t;
+}
+
+std::optional<EndPosition> ParseEndPosition(std::string_view text) {
+  std::string t = lower(text);
+  static const std::pair<const char*, double> units[] = {
+      {"gb", 1024.0 * 1024 * 1024}, {"mb", 1024.0 * 1024}, {"kb", 1024.0}, {"b", 1.0}};
+  for (const auto& [suffix, factor] : units) {
+    if (!EndsWith(t, suffix)) continue;
+    auto number = ParseDouble(
+        std::string_view(t).substr(0, t.size() - std::char_traits<char>::length(suffix)));
+    if (!number || *number <= 0 || *number * factor > kLargestBytes) return std::nullopt;
+    EndPosition end;
+    end.kind = EndKind::Size;
+    end.bytes = static_cast<uint64_t>(std::floor(*number * factor));
+    if (end.bytes == 0) return std::nullopt;
+    return end;
+  }
+  auto seconds = ParseTimeValue(t);
+  if (!seconds || *seconds <= 0) return std::nullopt;
+  EndPosition end;
+  end.kind = EndKind::Duration;
+  end.seconds = *seconds;
+  return end;
+}
+
+std::string ParseLavcOptions(std::string_view text, LavcOptions& out) {
+  for (const std::string& item : SplitList(text, ':')) {
+    if (item.empty()) continue;
+    auto eq = item.find('=');
+    std::string key = item.substr(0, eq);
+    std::string value = eq == std::string::npos ? "" : item.substr(eq + 1);
+    bool hasValue = eq != std::string::npos;
+    auto bad = [&] { return "invalid -lavcopts value '" + item + "'"; };
+    auto intInto = [&](int& field, long long lo, long long hi) -> std::string {
+      auto n = ParseInt(value);
+      if (!n || *n < lo || *n > hi) return bad();
+      field = static_cast<int>(*n);
+      return {};
+    };
+    auto flagInto = [&](bool& field) -> std::string {
+      auto f = ParseFlag(value);
+      if (!f) return bad();
+      field = *f;
+      return {};
+    };
+    std::string err;
+    if (key == "acodec") {
+      if (!hasValue || value.empty()) return bad();
+      out.acodec = value;
+    } else if (key == "vcodec") {
+      if (!hasValue || value.empty()) return bad();
+      out.vcodec = value;
+    } else if (key == "abitrate") {
+      err = intInto(out.abitrateKbps, 1, 1000000);
+    } else if (key == "vbitrate") {
+      err = intInto(out.vbitrateKbps, 1, 100000000);
+    } else if (key == "mbd") {
+      err = intInto(out.mbd, 0, 2);
+    } else if (key == "cmp") {
+      err = intInto(out.cmp, 0, 2000);
+    } else if (key == "subcmp") {
+      err = intInto(out.subcmp, 0, 2000);
+    } else if (key == "trell") {
+      // "trell=lambda" is an old spelling of "on" for some builds.
+      if (value == "lambda")
+        out.trellis = true;
+      else
+        err = flagInto(out.trellis);
+    } else if (key == "v4mv") {
+      err = flagInto(out.v4mv);
+    } else if (key == "qpel") {
+      err = flagInto(out.qpel);
+    } else if (key == "bit_exact") {
+      err = flagInto(out.bitExact);
+    } else if (key == "vglobal") {
+      int v = 0;
+      err = intInto(v, 0, 2);
+      out.vglobal = v != 0;
+    } else if (key == "aglobal") {
+      int v = 0;
+      err = intInto(v, 0, 2);
+      out.aglobal = v != 0;
+    } else if (key == "aic") {
+      err = intInto(out.aic, 0, 2);
+    } else if (key == "keyint") {
+      err = intInto(out.keyint, 1, 100000);
+    } else if (key == "level") {
+      err = intInto(out.level, 1, 62);
+    } else if (key == "vqmin") {
+      err = intInto(out.vqmin, 1, 51);
+    } else if (key == "vqmax") {
+      err = intInto(out.vqmax, 1, 69);
+    } else if (key == "vrc_maxrate") {
+      err = intInto(out.vrcMaxrateKbps, 1, 100000000);
+    } else if (key == "vratetol") {
+      auto d = ParseDouble(value);
+      if (!d || *d < 0) return bad();
+      out.vratetol = *d;
+    } else if (key == "coder") {
+      err = intInto(out.coder, 0, 2);
+    } else if (key == "vme") {
+      err = intInto(out.vme, 0, 10);
+    } else {
+      return "unknown -lavcopts key '" + key + "'";
+    }
+    if (!err.empty()) return err;
+  }
+  if (out.vqmin && out.vqmax && out.vqmin > out.vqmax) return "invalid -lavcopts: vqmin > vqmax";
+  return {};
+}
+
+std::string ParseLameOptions(std::string_view text, LameOptions& out) {
+  for (const std::string& item : SplitList(text, ':')) {
+    if (item.empty()) continue;
+    auto eq = item.find('=');
+    std::string key = item.substr(0, eq);
+    std::string value = eq == std::string::npos ? "" : item.substr(eq + 1);
+    auto n = ParseInt(value);
+    if (key == "cbr") {
+      out.cbr = true;
+    } else if (key == "br") {
+      if (!n || *n < 8 || *n > 320) return "invalid -lameopts value '" + item + "'";
+      out.bitrateKbps = static_cast<int>(*n);
+    } else if (key == "mode") {
+      if (!n || *n < 0 || *n > 3) return "invalid -lameopts value '" + item + "'";
+      out.mode = static_cast<int>(*n);
+    } else {
+      return "unknown -lameopts key '" + key + "'";
+    }
+  }
+  return {};
+}
+
+std::string ParseLavfOptions(std::string_view text, std::string& format) {
+  for (const std::string& item : SplitList(text, ':')) {
+    if (item.empty()) continue;
+    if (item.rfind("format=", 0) == 0) {
+      format = item.substr(7);
+      if (format.empty()) return "invalid -lavfopts value '" + item + "'";
+    } else if (item == "i_certify_that_my_video_stream_does_not_use_b_frames") {
+      // Our encoders are configured without B-frames anyway.
+    } else {
+      return "unknown -lavfopts key '" + item + "'";
+    }
+  }
+  return {};
+}
+
+std::string PlanOutput(const Options& o, OutputPlan& plan) {
+  plan = {};
+  if (o.output.empty()) return "no output file given (-o)";
+  std::string outName = lower(o.output);
+
+  if (o.ovc == "lavc") {
+    std::string v = lower(o.lavc.vcodec);
+    if (v.empty() || v == "mpeg4")
+      plan.videoEncoder = "mpeg4";
+    else if (v == "h264" || v == "libx264")
+      plan.videoEncoder = "libx264";
+    else
+      return "unsupported video codec '" + o.lavc.vcodec + "' in -lavcopts";
+    plan.video = true;
+  } else if (o.ovc == "frameno") {
+    plan.video = false;
+  } else if (o.ovc.empty()) {
+    return "no video codec given (-ovc)";
+  } else {
+    return "unsupported -ovc '" + o.ovc + "'";
+  }
+
+  if (!o.noSound) {
+    if (o.oac == "lavc") {
+      std::string a = lower(o.lavc.acodec);
+      if (a.empty() || a == "aac")
+        plan.audioEncoder = "aac";
+      else if (a == "mp3" || a == "libmp3lame")
+        plan.audioEncoder = "libmp3lame";
+      else
+        return "unsupported audio codec '" + o.lavc.acodec + "' in -lavcopts";
+    } else if (o.oac == "mp3lame") {
+      plan.audioEncoder = "libmp3lame";
+    } else if (o.oac.empty()) {
+      return "no audio codec given (-oac); use -nosound to drop audio";
+    } else {
+      return "unsupported -oac '" + o.oac + "'";
+    }
+    plan.audio = true;
+  }
+
+  std::string of = o.outputFormat.empty() ? "lavf" : o.outputFormat;
+  if (of == "rawaudio") {
+    // A raw audio stream carries no video.
+    plan.video = false;
+    if (plan.audio && plan.audioEncoder == "aac")
+      plan.muxer = EndsWith(outName, ".mp4") || EndsWith(outName, ".m4a") ? "mp4" : "adts";
+    else
+      plan.muxer = "mp3";
+  } else if (of == "lavf") {
+    plan.muxer = o.lavfFormat.empty() ? "mp4" : o.lavfFormat;
+  } else if (of == "avi") {
+    plan.muxer = "avi";
+  } else {
+    return "unsupported -of '" + of + "'";
+  }
+  if (!plan.video && !plan.audio) return "nothing to encode: both audio and video are disabled";
+  return {};
+}
+
+}  // namespace orv::engine
