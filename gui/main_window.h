@@ -191,6 +191,12 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   void OnProgressTick();
   void ShowRunProgress();
   void ChooseSimultaneous();
+  void Minimise();
+  void NewList();
+  void OpenWebSite();
+  void WriteToSupport();
+  void ShowAbout();
+  static const std::vector<std::pair<std::vector<int>, void (MainWindow::*)()>>& Routes();
   void OnClipRangeChanged(int wParam);
   void OnPositionDragged(int id, int position);
   void OnPositionReleased(int id, int position);

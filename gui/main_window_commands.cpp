@@ -1,4 +1,5 @@
 // The main window's routing table and the operations it runs.
+#include <algorithm>
 #include <thread>
 
 #include <QApplication>
@@ -26,112 +27,57 @@
 
 namespace orv {
 
+// Each command id and what it does; several ids (a button and its menu
+// entry) may share a route.
+const std::vector<std::pair<std::vector<int>, void (MainWindow::*)()>>& MainWindow::Routes() {
+  static const std::vector<std::pair<std::vector<int>, void (MainWindow::*)()>> routes = {
+      {{ids::kExit, ids::kCmdExit}, &MainWindow::Exit},
+      {{ids::kMinimise}, &MainWindow::Minimise},
+      {{ids::kAdd, ids::kCmdAddFile}, &MainWindow::AddFiles},
+      {{ids::kRemove, ids::kCmdDeleteSelected}, &MainWindow::DeleteSelected},
+      {{ids::kClear, ids::kCmdNewProject, ids::kCmdClear}, &MainWindow::NewList},
+      {{ids::kCmdSetOutputName}, &MainWindow::SetOutputFileName},
+      {{ids::kConvert, ids::kCmdConvert}, &MainWindow::Convert},
+      {{ids::kStop, ids::kCancel, ids::kCmdStopConversion}, &MainWindow::StopConversion},
+      {{ids::kStopPlaying, ids::kCmdStopPlaying}, &MainWindow::StopPlaying},
+      {{ids::kPlayPause, ids::kCmdPlay}, &MainWindow::Play},
+      {{ids::kPlayPrevious}, &MainWindow::PlayPrevious},
+      {{ids::kPlayNext}, &MainWindow::PlayNext},
+      {{ids::kBrowse, ids::kCmdSetOutputPath}, &MainWindow::ChooseOutputFolder},
+      {{ids::kCmdOverwrite}, &MainWindow::RunOverwriteDialog},
+      {{ids::kCmdSimultaneous}, &MainWindow::ChooseSimultaneous},
+      {{ids::kCmdHelp}, &MainWindow::OpenHelp},
+      {{ids::kWebsite, ids::kCmdWebsite}, &MainWindow::OpenWebSite},
+      {{ids::kCmdContact}, &MainWindow::WriteToSupport},
+      {{ids::kDvd}, &MainWindow::AddDvd},
+      {{ids::kCmdOpenProject}, &MainWindow::OpenProject},
+      {{ids::kCmdSaveProject}, &MainWindow::SaveProject},
+      {{ids::kCmdVideoInformation}, &MainWindow::ShowVideoInformation},
+      {{ids::kSaveProfileAs}, &MainWindow::SaveProfileAs},
+      {{ids::kCmdLoadProfile}, &MainWindow::LoadProfile},
+      {{ids::kCmdAbout}, &MainWindow::ShowAbout},
+  };
+  return routes;
+}
+
 void MainWindow::OnCommand(int id) {
   // No button keeps the focus, or it would go on showing its pressed face.
   setFocus(Qt::OtherFocusReason);
-  switch (id) {
-    case ids::kExit:
-    case ids::kCmdExit:
-      Exit();
-      break;
-    case ids::kMinimise:
-      showMinimized();
-      break;
-    case ids::kFileMenu:
-    case ids::kEditMenu:
-    case ids::kSettingsMenu:
-    case ids::kPlayMenu:
-    case ids::kConvertMenu:
-    case ids::kHelpMenu:
-      PopUp(id);
-      break;
-    case ids::kAdd:
-    case ids::kCmdAddFile:
-      AddFiles();
-      break;
-    case ids::kRemove:
-    case ids::kCmdDeleteSelected:
-      DeleteSelected();
-      break;
-    case ids::kClear:
-    case ids::kCmdNewProject:
-    case ids::kCmdClear:
-      ClearList();
-      break;
-    case ids::kCmdSetOutputName:
-      SetOutputFileName();
-      break;
-    case ids::kConvert:
-    case ids::kCmdConvert:
-      Convert();
-      break;
-    case ids::kStop:
-    case ids::kCancel:
-    case ids::kCmdStopConversion:
-      StopConversion();
-      break;
-    case ids::kStopPlaying:
-    case ids::kCmdStopPlaying:
-      StopPlaying();
-      break;
-    case ids::kPlayPause:
-    case ids::kCmdPlay:
-      Play();
-      break;
-    case ids::kPlayPrevious:
-      PlayPrevious();
-      break;
-    case ids::kPlayNext:
-      PlayNext();
-      break;
-    case ids::kBrowse:
-    case ids::kCmdSetOutputPath:
-      ChooseOutputFolder();
-      break;
-    case ids::kCmdOverwrite:
-      RunOverwriteDialog();
-      break;
-    case ids::kCmdSimultaneous:
-      ChooseSimultaneous();
-      break;
-    case ids::kCmdHelp:
-      OpenHelp();
-      break;
-    case ids::kWebsite:
-    case ids::kCmdWebsite:
-      shell_.OpenUrl(kWebSite);
-      break;
-    case ids::kCmdContact:
-      shell_.OpenUrl(kSupportMail);
-      break;
-    case ids::kDvd:
-      AddDvd();
-      break;
-    case ids::kCmdOpenProject:
-      OpenProject();
-      break;
-    case ids::kCmdSaveProject:
-      SaveProject();
-      break;
-    case ids::kCmdVideoInformation:
-      ShowVideoInformation();
-      break;
-    case ids::kSaveProfileAs:
-      SaveProfileAs();
-      break;
-    case ids::kCmdLoadProfile:
-      LoadProfile();
-      break;
-    case ids::kCmdAbout: {
-      AboutDialog about(this);
-      about.exec();
-      break;
-    }
-    default:
-      // DVD, projects, profiles and video information: their controls
-      // stay disabled until those operations exist.
-      break;
-  }
+  for (int menu : {ids::kFileMenu, ids::kEditMenu, ids::kSettingsMenu, ids::kPlayMenu,
+                   ids::kConvertMenu, ids::kHelpMenu})
+    if (id == menu) return PopUp(id);
+  for (const auto& [commandIds, route] : Routes())
+    if (std::find(commandIds.begin(), commandIds.end(), id) != commandIds.end())
+      return (this->*route)();
+}
+
+void MainWindow::Minimise() { showMinimized(); }
+void MainWindow::NewList() { ClearList(); }
+void MainWindow::OpenWebSite() { shell_.OpenUrl(kWebSite); }
+void MainWindow::WriteToSupport() { shell_.OpenUrl(kSupportMail); }
+void MainWindow::ShowAbout() {
+  AboutDialog about(this);
+  about.exec();
 }
 
 void MainWindow::OnPosted(int message) {
