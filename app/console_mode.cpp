@@ -334,9 +334,9 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
         return 2;
     }
     profileTexts = TextsOfRows(rows);
-    if (profileTexts.outputFormat != "mp4" && profileTexts.outputFormat != "mp3") {
+    if (!IsVideoFormat(profileTexts.outputFormat) && profileTexts.outputFormat != "mp3") {
       std::cerr << "orvantic: " << options.profileFile << ": the output format \""
-                << profileTexts.outputFormat << "\" is neither mp4 nor mp3\n";
+                << profileTexts.outputFormat << "\" is none of mp4, mkv, webm, mp3\n";
       return 2;
     }
     context.profile = kCustomizedProfile;

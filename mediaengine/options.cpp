@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <functional>
+#include <iterator>
 
 namespace orv::engine {
 namespace {
@@ -120,7 +121,9 @@ const std::vector<OptionSpec>& OptionTable() {
       {"lameopts", true,
        [](Options& o, const std::string& v) { return ParseLameOptions(v, o.lame); }},
       {"lavfopts", true,
-       [](Options& o, const std::string& v) { return ParseLavfOptions(v, o.lavfFormat); }},
+       [](Options& o, const std::string& v) {
+         return ParseLavfOptions(v, o.lavfFormat, &o.chapters);
+       }},
       {"ss", true,
        [](Options& o, const std::string& v) -> std::string {
          auto t = ParseTimeValue(v);
@@ -321,6 +324,14 @@ std::string ParseLavcOptions(std::string_view text, LavcOptions& out) {
       err = intInto(out.coder, 0, 2);
     } else if (key == "vme") {
       err = intInto(out.vme, 0, 10);
+    } else if (key == "crf") {
+      err = intInto(out.crf, 0, 63);
+    } else if (key == "vpreset") {
+      // A word or a number; which ones the encoder takes is checked with it.
+      if (value.empty() || value.size() > 16 ||
+          value.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789") != std::string::npos)
+        return bad();
+      out.vpreset = value;
     } else {
       return "unknown -lavcopts key '" + key + "'";
     }
@@ -352,10 +363,12 @@ std::string ParseLameOptions(std::string_view text, LameOptions& out) {
   return {};
 }
 
-std::string ParseLavfOptions(std::string_view text, std::string& format) {
+std::string ParseLavfOptions(std::string_view text, std::string& format, bool* chapters) {
   for (const std::string& item : SplitList(text, ':')) {
     if (item.empty()) continue;
-    if (item.rfind("format=", 0) == 0) {
+    if (item == "chapters" && chapters) {
+      *chapters = true;
+    } else if (item.rfind("format=", 0) == 0) {
       format = item.substr(7);
       if (format.empty()) return "invalid -lavfopts value '" + item + "'";
     } else if (item == "i_certify_that_my_video_stream_does_not_use_b_frames") {
@@ -367,46 +380,116 @@ std::string ParseLavfOptions(std::string_view text, std::string& format) {
   return {};
 }
 
+namespace {
+
+std::string VideoEncoderFor(const std::string& vcodec, std::string& encoder) {
+  const std::string v = lower(vcodec);
+  if (v.empty() || v == "mpeg4")
+    encoder = "mpeg4";
+  else if (v == "h264" || v == "libx264")
+    encoder = "libx264";
+  else if (v == "hevc" || v == "libx265")
+    encoder = "libx265";
+  else if (v == "av1" || v == "libsvtav1")
+    encoder = "libsvtav1";
+  else if (v == "vp9" || v == "libvpx-vp9")
+    encoder = "libvpx-vp9";
+  else
+    return "unsupported video codec '" + vcodec + "' in -lavcopts";
+  return {};
+}
+
+std::string AudioEncoderFor(const std::string& acodec, std::string& encoder) {
+  const std::string a = lower(acodec);
+  if (a.empty() || a == "aac")
+    encoder = "aac";
+  else if (a == "mp3" || a == "libmp3lame")
+    encoder = "libmp3lame";
+  else if (a == "opus" || a == "libopus")
+    encoder = "libopus";
+  else
+    return "unsupported audio codec '" + acodec + "' in -lavcopts";
+  return {};
+}
+
+struct Range {
+  int lowest;
+  int highest;
+};
+
+// What crf= and vpreset= may be for each encoder.
+std::string CheckQualityAndPreset(const LavcOptions& l, const std::string& encoder) {
+  static const std::pair<const char*, Range> crfRanges[] = {
+      {"libx264", {0, 51}}, {"libx265", {0, 51}}, {"libsvtav1", {1, 63}}, {"libvpx-vp9", {0, 63}}};
+  if (l.crf >= 0) {
+    const auto* found = std::find_if(std::begin(crfRanges), std::end(crfRanges),
+                                     [&](const auto& r) { return encoder == r.first; });
+    if (found == std::end(crfRanges))
+      return "the " + encoder + " encoder has no constant quality (crf); give vbitrate";
+    if (l.crf < found->second.lowest || l.crf > found->second.highest)
+      return "crf=" + std::to_string(l.crf) + " is outside " +
+             std::to_string(found->second.lowest) + "-" + std::to_string(found->second.highest) +
+             ", the range of " + encoder;
+  }
+  if (l.vpreset.empty()) return {};
+  static const char* const names[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+                                      "medium",    "slow",      "slower",   "veryslow", "placebo"};
+  const bool named = std::find(std::begin(names), std::end(names), l.vpreset) != std::end(names);
+  const auto number = ParseInt(l.vpreset);
+  const bool ok = encoder == "libx264" || encoder == "libx265" ? named
+                  : encoder == "libsvtav1"                      ? number && *number >= 0 && *number <= 13
+                  : encoder == "libvpx-vp9"                     ? number && *number >= 0 && *number <= 8
+                                                                : false;
+  if (!ok) return "vpreset=" + l.vpreset + " is no preset of the " + encoder + " encoder";
+  return {};
+}
+
+// WebM holds VP9 or AV1 with Opus only; say which stream does not fit.
+std::string CheckWebm(const OutputPlan& plan) {
+  if (plan.muxer != "webm") return {};
+  if (plan.video && plan.videoEncoder != "libvpx-vp9" && plan.videoEncoder != "libsvtav1")
+    return "WebM holds VP9 or AV1 video only, not " + plan.videoEncoder;
+  if (plan.audio && plan.audioEncoder != "libopus")
+    return "WebM holds Opus audio only, not " + plan.audioEncoder;
+  return {};
+}
+
+std::string PlanVideo(const Options& o, OutputPlan& plan) {
+  if (o.ovc == "lavc") {
+    if (std::string error = VideoEncoderFor(o.lavc.vcodec, plan.videoEncoder); !error.empty())
+      return error;
+    plan.video = true;
+    return CheckQualityAndPreset(o.lavc, plan.videoEncoder);
+  }
+  if (o.ovc == "frameno") return {};
+  if (o.ovc.empty()) return "no video codec given (-ovc)";
+  return "unsupported -ovc '" + o.ovc + "'";
+}
+
+std::string PlanAudio(const Options& o, OutputPlan& plan) {
+  if (o.noSound) return {};
+  if (o.oac == "lavc") {
+    if (std::string error = AudioEncoderFor(o.lavc.acodec, plan.audioEncoder); !error.empty())
+      return error;
+  } else if (o.oac == "mp3lame") {
+    plan.audioEncoder = "libmp3lame";
+  } else if (o.oac.empty()) {
+    return "no audio codec given (-oac); use -nosound to drop audio";
+  } else {
+    return "unsupported -oac '" + o.oac + "'";
+  }
+  plan.audio = true;
+  return {};
+}
+
+}  // namespace
+
 std::string PlanOutput(const Options& o, OutputPlan& plan) {
   plan = {};
   if (o.output.empty()) return "no output file given (-o)";
   std::string outName = lower(o.output);
-
-  if (o.ovc == "lavc") {
-    std::string v = lower(o.lavc.vcodec);
-    if (v.empty() || v == "mpeg4")
-      plan.videoEncoder = "mpeg4";
-    else if (v == "h264" || v == "libx264")
-      plan.videoEncoder = "libx264";
-    else
-      return "unsupported video codec '" + o.lavc.vcodec + "' in -lavcopts";
-    plan.video = true;
-  } else if (o.ovc == "frameno") {
-    plan.video = false;
-  } else if (o.ovc.empty()) {
-    return "no video codec given (-ovc)";
-  } else {
-    return "unsupported -ovc '" + o.ovc + "'";
-  }
-
-  if (!o.noSound) {
-    if (o.oac == "lavc") {
-      std::string a = lower(o.lavc.acodec);
-      if (a.empty() || a == "aac")
-        plan.audioEncoder = "aac";
-      else if (a == "mp3" || a == "libmp3lame")
-        plan.audioEncoder = "libmp3lame";
-      else
-        return "unsupported audio codec '" + o.lavc.acodec + "' in -lavcopts";
-    } else if (o.oac == "mp3lame") {
-      plan.audioEncoder = "libmp3lame";
-    } else if (o.oac.empty()) {
-      return "no audio codec given (-oac); use -nosound to drop audio";
-    } else {
-      return "unsupported -oac '" + o.oac + "'";
-    }
-    plan.audio = true;
-  }
+  if (std::string error = PlanVideo(o, plan); !error.empty()) return error;
+  if (std::string error = PlanAudio(o, plan); !error.empty()) return error;
 
   std::string of = o.outputFormat.empty() ? "lavf" : o.outputFormat;
   if (of == "rawaudio") {
@@ -424,7 +507,7 @@ std::string PlanOutput(const Options& o, OutputPlan& plan) {
     return "unsupported -of '" + of + "'";
   }
   if (!plan.video && !plan.audio) return "nothing to encode: both audio and video are disabled";
-  return {};
+  return CheckWebm(plan);
 }
 
 }  // namespace orv::engine
