@@ -247,95 +247,110 @@ std::optional<EndPosition> ParseEndPosition(std::string_view text) {
   return end;
 }
 
+namespace {
+
+// One -lavcopts key: stores its value, false when the value is not one.
+using LavcSetter = std::function<bool(LavcOptions&, const std::string& value, bool hasValue)>;
+
+LavcSetter IntKey(int LavcOptions::*field, long long lo, long long hi) {
+  return [field, lo, hi](LavcOptions& o, const std::string& v, bool) {
+    auto n = ParseInt(v);
+    if (!n || *n < lo || *n > hi) return false;
+    o.*field = static_cast<int>(*n);
+    return true;
+  };
+}
+
+LavcSetter FlagKey(bool LavcOptions::*field) {
+  return [field](LavcOptions& o, const std::string& v, bool) {
+    auto f = ParseFlag(v);
+    if (f) o.*field = *f;
+    return f.has_value();
+  };
+}
+
+// vglobal=N, aglobal=N: 0 off, 1 or 2 on.
+LavcSetter GlobalKey(bool LavcOptions::*field) {
+  return [field](LavcOptions& o, const std::string& v, bool) {
+    auto n = ParseInt(v);
+    if (!n || *n < 0 || *n > 2) return false;
+    o.*field = *n != 0;
+    return true;
+  };
+}
+
+LavcSetter NameKey(std::string LavcOptions::*field) {
+  return [field](LavcOptions& o, const std::string& v, bool hasValue) {
+    if (!hasValue || v.empty()) return false;
+    o.*field = v;
+    return true;
+  };
+}
+
+const std::vector<std::pair<const char*, LavcSetter>>& LavcKeys() {
+  static const std::vector<std::pair<const char*, LavcSetter>> keys = {
+      {"acodec", NameKey(&LavcOptions::acodec)},
+      {"vcodec", NameKey(&LavcOptions::vcodec)},
+      {"abitrate", IntKey(&LavcOptions::abitrateKbps, 1, 1000000)},
+      {"vbitrate", IntKey(&LavcOptions::vbitrateKbps, 1, 100000000)},
+      {"mbd", IntKey(&LavcOptions::mbd, 0, 2)},
+      {"cmp", IntKey(&LavcOptions::cmp, 0, 2000)},
+      {"subcmp", IntKey(&LavcOptions::subcmp, 0, 2000)},
+      // "trell=lambda" is an old spelling of "on" for some builds.
+      {"trell",
+       [](LavcOptions& o, const std::string& v, bool h) {
+         if (v != "lambda") return FlagKey(&LavcOptions::trellis)(o, v, h);
+         o.trellis = true;
+         return true;
+       }},
+      {"v4mv", FlagKey(&LavcOptions::v4mv)},
+      {"qpel", FlagKey(&LavcOptions::qpel)},
+      {"bit_exact", FlagKey(&LavcOptions::bitExact)},
+      {"vglobal", GlobalKey(&LavcOptions::vglobal)},
+      {"aglobal", GlobalKey(&LavcOptions::aglobal)},
+      {"aic", IntKey(&LavcOptions::aic, 0, 2)},
+      {"keyint", IntKey(&LavcOptions::keyint, 1, 100000)},
+      {"level", IntKey(&LavcOptions::level, 1, 62)},
+      {"vqmin", IntKey(&LavcOptions::vqmin, 1, 51)},
+      {"vqmax", IntKey(&LavcOptions::vqmax, 1, 69)},
+      {"vrc_maxrate", IntKey(&LavcOptions::vrcMaxrateKbps, 1, 100000000)},
+      {"vratetol",
+       [](LavcOptions& o, const std::string& v, bool) {
+         auto d = ParseDouble(v);
+         if (!d || *d < 0) return false;
+         o.vratetol = *d;
+         return true;
+       }},
+      {"coder", IntKey(&LavcOptions::coder, 0, 2)},
+      {"vme", IntKey(&LavcOptions::vme, 0, 10)},
+      {"crf", IntKey(&LavcOptions::crf, 0, 63)},
+      // A word or a number; which ones the encoder takes is checked with it.
+      {"vpreset",
+       [](LavcOptions& o, const std::string& v, bool) {
+         if (v.empty() || v.size() > 16 ||
+             v.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789") != std::string::npos)
+           return false;
+         o.vpreset = v;
+         return true;
+       }},
+  };
+  return keys;
+}
+
+}  // namespace
+
 std::string ParseLavcOptions(std::string_view text, LavcOptions& out) {
+  const auto& keys = LavcKeys();
   for (const std::string& item : SplitList(text, ':')) {
     if (item.empty()) continue;
-    auto eq = item.find('=');
-    std::string key = item.substr(0, eq);
-    std::string value = eq == std::string::npos ? "" : item.substr(eq + 1);
-    bool hasValue = eq != std::string::npos;
-    auto bad = [&] { return "invalid -lavcopts value '" + item + "'"; };
-    auto intInto = [&](int& field, long long lo, long long hi) -> std::string {
-      auto n = ParseInt(value);
-      if (!n || *n < lo || *n > hi) return bad();
-      field = static_cast<int>(*n);
-      return {};
-    };
-    auto flagInto = [&](bool& field) -> std::string {
-      auto f = ParseFlag(value);
-      if (!f) return bad();
-      field = *f;
-      return {};
-    };
-    std::string err;
-    if (key == "acodec") {
-      if (!hasValue || value.empty()) return bad();
-      out.acodec = value;
-    } else if (key == "vcodec") {
-      if (!hasValue || value.empty()) return bad();
-      out.vcodec = value;
-    } else if (key == "abitrate") {
-      err = intInto(out.abitrateKbps, 1, 1000000);
-    } else if (key == "vbitrate") {
-      err = intInto(out.vbitrateKbps, 1, 100000000);
-    } else if (key == "mbd") {
-      err = intInto(out.mbd, 0, 2);
-    } else if (key == "cmp") {
-      err = intInto(out.cmp, 0, 2000);
-    } else if (key == "subcmp") {
-      err = intInto(out.subcmp, 0, 2000);
-    } else if (key == "trell") {
-      // "trell=lambda" is an old spelling of "on" for some builds.
-      if (value == "lambda")
-        out.trellis = true;
-      else
-        err = flagInto(out.trellis);
-    } else if (key == "v4mv") {
-      err = flagInto(out.v4mv);
-    } else if (key == "qpel") {
-      err = flagInto(out.qpel);
-    } else if (key == "bit_exact") {
-      err = flagInto(out.bitExact);
-    } else if (key == "vglobal") {
-      int v = 0;
-      err = intInto(v, 0, 2);
-      out.vglobal = v != 0;
-    } else if (key == "aglobal") {
-      int v = 0;
-      err = intInto(v, 0, 2);
-      out.aglobal = v != 0;
-    } else if (key == "aic") {
-      err = intInto(out.aic, 0, 2);
-    } else if (key == "keyint") {
-      err = intInto(out.keyint, 1, 100000);
-    } else if (key == "level") {
-      err = intInto(out.level, 1, 62);
-    } else if (key == "vqmin") {
-      err = intInto(out.vqmin, 1, 51);
-    } else if (key == "vqmax") {
-      err = intInto(out.vqmax, 1, 69);
-    } else if (key == "vrc_maxrate") {
-      err = intInto(out.vrcMaxrateKbps, 1, 100000000);
-    } else if (key == "vratetol") {
-      auto d = ParseDouble(value);
-      if (!d || *d < 0) return bad();
-      out.vratetol = *d;
-    } else if (key == "coder") {
-      err = intInto(out.coder, 0, 2);
-    } else if (key == "vme") {
-      err = intInto(out.vme, 0, 10);
-    } else if (key == "crf") {
-      err = intInto(out.crf, 0, 63);
-    } else if (key == "vpreset") {
-      // A word or a number; which ones the encoder takes is checked with it.
-      if (value.empty() || value.size() > 16 ||
-          value.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789") != std::string::npos)
-        return bad();
-      out.vpreset = value;
-    } else {
-      return "unknown -lavcopts key '" + key + "'";
-    }
-    if (!err.empty()) return err;
+    const auto eq = item.find('=');
+    const std::string key = item.substr(0, eq);
+    const std::string value = eq == std::string::npos ? "" : item.substr(eq + 1);
+    const auto found = std::find_if(keys.begin(), keys.end(),
+                                    [&](const auto& k) { return key == k.first; });
+    if (found == keys.end()) return "unknown -lavcopts key '" + key + "'";
+    if (!found->second(out, value, eq != std::string::npos))
+      return "invalid -lavcopts value '" + item + "'";
   }
   if (out.vqmin && out.vqmax && out.vqmin > out.vqmax) return "invalid -lavcopts: vqmin > vqmax";
   return {};

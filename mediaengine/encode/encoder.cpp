@@ -102,6 +102,9 @@ class EncodeRun {
   void JoinThreads();
   void CheckOutput(double decodedEnd) const;
   void WriteHeader();
+  void OpenStreams();
+  void StartStages();
+  void MuxPackets();
   std::vector<ChapterMark> SourceChapters() const;
 
   const Options& options_;
@@ -419,7 +422,7 @@ void EncodeRun::WriteHeader() {
   av_dict_free(&muxerOptions);
 }
 
-EncodeOutcome EncodeRun::run() {
+void EncodeRun::OpenStreams() {
   input_ = OpenInput(options_, dvd_);
   origin_ = (dvd_ ? dvd_->StartTime(input_.get()) : SourceStartTime(input_.get())) +
             options_.startSeconds;
@@ -445,9 +448,9 @@ EncodeOutcome EncodeRun::run() {
   }
   if (videoIndex >= 0) SetUpVideo(videoIndex);
   if (audioIndex >= 0) SetUpAudio(audioIndex);
+}
 
-  WriteHeader();
-
+void EncodeRun::StartStages() {
   demuxer_ =
       StartReading(input_.get(), origin_, options_.startSeconds > 0, control_, dvd_.get());
   for (auto& s : stages_) demuxer_->route(s.path->index(), s.packets.get());
@@ -478,9 +481,12 @@ EncodeOutcome EncodeRun::run() {
       });
     }
   }
+}
 
-  // The muxer runs here: packets in arrival order, interleaved by libavformat,
-  // each checked against the size limit before it is written.
+// The muxer runs on the caller's thread: packets in arrival order,
+// interleaved by libavformat, each checked against the size limit before it
+// is written.
+void EncodeRun::MuxPackets() {
   try {
     while (auto packet = muxQueue_.pop()) {
       if (!output_->fits(packet->get())) {
@@ -497,6 +503,13 @@ EncodeOutcome EncodeRun::run() {
   } catch (const EngineError& e) {
     Fail(e.what());
   }
+}
+
+EncodeOutcome EncodeRun::run() {
+  OpenStreams();
+  WriteHeader();
+  StartStages();
+  MuxPackets();
   if (sizeLimitHit_) AbortAll();
   JoinThreads();
   const bool stopped = control_.StopRequested();
