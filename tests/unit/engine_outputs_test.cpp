@@ -81,7 +81,9 @@ TEST(EngineOutputs, ChaptersAreCutToTheRangeAndMovedToItsStart) {
   EXPECT_EQ(trimmed.front().title, "A");
   // A piece that only touches a chapter leaves it out.
   EXPECT_EQ(starts(ChaptersInRange(source, 2, 3.99)), (std::vector<double>{0}));
-  EXPECT_EQ(starts(ChaptersInRange(source, 1.98, 4)), (std::vector<double>{0.02}));
+  const auto late = ChaptersInRange(source, 1.98, 4);
+  ASSERT_EQ(late.size(), 1u);
+  EXPECT_NEAR(late[0].start, 0.02, 1e-9);
   EXPECT_TRUE(ChaptersInRange(source, 9, 0).empty());
 }
 
