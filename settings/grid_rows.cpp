@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 #include "settings/option_tables.h"
+#include "settings/settings_check.h"
 #include "settings/time_text.h"
 
 namespace orv {
@@ -251,6 +252,20 @@ std::optional<ShownRows> ShownRowsAfterLoad(GridRows& rows, const GridRows& cust
   const bool h264 = custom[kRowVideoCodec].value == "h264";
   SetBitrateOptions(rows, custom[kRowVideoCodec].value);
   return ShownRowsFor(false, h264);
+}
+
+std::string TypedValueCombinationProblem(const std::vector<const GridRow*>& shown,
+                                         const std::string& caption, const std::string& value) {
+  GridRows rows = BuildGridRows();
+  for (GridRow& row : rows) {
+    for (const GridRow* s : shown)
+      if (s && s->caption == row.caption) row.value = s->value;
+    if (row.caption == caption) row.value = value;
+  }
+  ConversionSettings settings;
+  CopyRowsToItem(rows, settings);
+  const auto problem = CombinationProblem(settings);
+  return problem && problem->caption == caption ? problem->reason : std::string();
 }
 
 void CopyRowsToItem(const GridRows& rows, ConversionSettings& item) {

@@ -137,6 +137,19 @@ TEST(ModernOutputs, CustomizedMatroskaProfileShowsTheMp4Rows) {
   EXPECT_EQ(ShownRowsAfterLoad(again, custom), ShownRowsFor(false, false));
 }
 
+TEST(ModernOutputs, ATypedQualityIsCheckedAgainstTheShownCodec) {
+  GridRows rows = BuildGridRows();
+  rows[kRowVideoCodec].value = "hevc";
+  const std::vector<const GridRow*> shown{&rows[kRowFormat], &rows[kRowVideoCodec],
+                                          &rows[kRowVideoBitrate]};
+  EXPECT_EQ(TypedValueCombinationProblem(shown, "Video bitrate", "CRF 40"),
+            "is outside the constant quality range CRF 0 to 51 of hevc");
+  EXPECT_EQ(TypedValueCombinationProblem(shown, "Video bitrate", "CRF 28"), "");
+  rows[kRowVideoCodec].value = "MPEG4";
+  EXPECT_NE(TypedValueCombinationProblem(shown, "Video bitrate", "CRF 28"), "");
+  EXPECT_EQ(TypedValueCombinationProblem(shown, "Video bitrate", "2500"), "");
+}
+
 TEST(ModernOutputs, ProfileFilesWithCombinationsNoFormatHoldsAreRefused) {
   GridRows rows = BuildGridRows();
   rows[kRowFormat].value = "webm";
