@@ -142,7 +142,7 @@ TEST(ModernOutputs, ATypedQualityIsCheckedAgainstTheShownCodec) {
   rows[kRowVideoCodec].value = "hevc";
   const std::vector<const GridRow*> shown{&rows[kRowFormat], &rows[kRowVideoCodec],
                                           &rows[kRowVideoBitrate]};
-  EXPECT_EQ(TypedValueCombinationProblem(shown, "Video bitrate", "CRF 40"),
+  EXPECT_EQ(TypedValueCombinationProblem(shown, "Video bitrate", "CRF 55"),
             "is outside the constant quality range CRF 0 to 51 of hevc");
   EXPECT_EQ(TypedValueCombinationProblem(shown, "Video bitrate", "CRF 28"), "");
   rows[kRowVideoCodec].value = "MPEG4";
