@@ -11,6 +11,7 @@
 # grainy, so the encoders have work to do.
 #
 # Usage: bench/presets_compare.sh ENGINE [SECONDS] [MEDIA_DIR]
+#   ONLY=TEXT runs only the presets whose name contains TEXT.
 set -u
 engine=${1:?usage: presets_compare.sh ENGINE [SECONDS] [MEDIA_DIR]}
 seconds=${2:-60}
@@ -71,6 +72,7 @@ echo "| preset | source | engine s | ffmpeg s | engine / ffmpeg | engine KiB | f
 echo "|---|---|---|---|---|---|---|---|---|---|---|"
 for entry in "${presets[@]}"; do
   IFS='|' read -r name src ext eopts fopts <<< "$entry"
+  case "$name" in *"${ONLY:-}"*) ;; *) continue ;; esac
   e="$work/e.$ext"; f="$work/f.$ext"; rm -f "$e" "$f"
   # shellcheck disable=SC2086
   te=$(timed "$engine" "$src" $eopts -o "$e" -currentfolder "$work/")
