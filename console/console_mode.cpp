@@ -369,9 +369,9 @@ bool ProfileContext(const ConsoleOptions& options, const AppSettings& settings,
       return false;
   }
   *texts = TextsOfRows(rows);
-  if (texts->outputFormat != "mp4" && texts->outputFormat != "mp3") {
+  if (!IsVideoFormat(texts->outputFormat) && texts->outputFormat != "mp3") {
     std::cerr << "orvantic: " << options.profileFile << ": the output format \""
-              << texts->outputFormat << "\" is neither mp4 nor mp3\n";
+              << texts->outputFormat << "\" is none of mp4, mkv, webm, mp3\n";
     return false;
   }
   context->profile = kCustomizedProfile;

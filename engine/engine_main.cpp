@@ -110,6 +110,9 @@ int main(int argc, char** argv) {
   // The GUI reads our status files, not our console; library chatter is
   // only wanted when debugging.
   av_log_set_level(std::getenv("ORVANTIC_ENGINE_DEBUG") ? AV_LOG_INFO : AV_LOG_QUIET);
+  // SVT-AV1 prints its set-up on stderr, which the run keeps as the reason
+  // of a failure: errors only.
+  if (!std::getenv("ORVANTIC_ENGINE_DEBUG")) ::setenv("SVT_LOG", "2", 0);
   InstallCleanupHandlers();
   EndWithParent();
 

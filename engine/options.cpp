@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <functional>
+#include <iterator>
 
 namespace orv::engine {
 namespace {
@@ -120,7 +121,9 @@ const std::vector<OptionSpec>& OptionTable() {
       {"lameopts", true,
        [](Options& o, const std::string& v) { return ParseLameOptions(v, o.lame); }},
       {"lavfopts", true,
-       [](Options& o, const std::string& v) { return ParseLavfOptions(v, o.lavfFormat); }},
+       [](Options& o, const std::string& v) {
+         return ParseLavfOptions(v, o.lavfFormat, &o.chapters);
+       }},
       {"ss", true,
        [](Options& o, const std::string& v) -> std::string {
          auto t = ParseTimeValue(v);
@@ -244,87 +247,110 @@ std::optional<EndPosition> ParseEndPosition(std::string_view text) {
   return end;
 }
 
+namespace {
+
+// One -lavcopts key: stores its value, false when the value is not one.
+using LavcSetter = std::function<bool(LavcOptions&, const std::string& value, bool hasValue)>;
+
+LavcSetter IntKey(int LavcOptions::*field, long long lo, long long hi) {
+  return [field, lo, hi](LavcOptions& o, const std::string& v, bool) {
+    auto n = ParseInt(v);
+    if (!n || *n < lo || *n > hi) return false;
+    o.*field = static_cast<int>(*n);
+    return true;
+  };
+}
+
+LavcSetter FlagKey(bool LavcOptions::*field) {
+  return [field](LavcOptions& o, const std::string& v, bool) {
+    auto f = ParseFlag(v);
+    if (f) o.*field = *f;
+    return f.has_value();
+  };
+}
+
+// vglobal=N, aglobal=N: 0 off, 1 or 2 on.
+LavcSetter GlobalKey(bool LavcOptions::*field) {
+  return [field](LavcOptions& o, const std::string& v, bool) {
+    auto n = ParseInt(v);
+    if (!n || *n < 0 || *n > 2) return false;
+    o.*field = *n != 0;
+    return true;
+  };
+}
+
+LavcSetter NameKey(std::string LavcOptions::*field) {
+  return [field](LavcOptions& o, const std::string& v, bool hasValue) {
+    if (!hasValue || v.empty()) return false;
+    o.*field = v;
+    return true;
+  };
+}
+
+const std::vector<std::pair<const char*, LavcSetter>>& LavcKeys() {
+  static const std::vector<std::pair<const char*, LavcSetter>> keys = {
+      {"acodec", NameKey(&LavcOptions::acodec)},
+      {"vcodec", NameKey(&LavcOptions::vcodec)},
+      {"abitrate", IntKey(&LavcOptions::abitrateKbps, 1, 1000000)},
+      {"vbitrate", IntKey(&LavcOptions::vbitrateKbps, 1, 100000000)},
+      {"mbd", IntKey(&LavcOptions::mbd, 0, 2)},
+      {"cmp", IntKey(&LavcOptions::cmp, 0, 2000)},
+      {"subcmp", IntKey(&LavcOptions::subcmp, 0, 2000)},
+      // "trell=lambda" is an old spelling of "on" for some builds.
+      {"trell",
+       [](LavcOptions& o, const std::string& v, bool h) {
+         if (v != "lambda") return FlagKey(&LavcOptions::trellis)(o, v, h);
+         o.trellis = true;
+         return true;
+       }},
+      {"v4mv", FlagKey(&LavcOptions::v4mv)},
+      {"qpel", FlagKey(&LavcOptions::qpel)},
+      {"bit_exact", FlagKey(&LavcOptions::bitExact)},
+      {"vglobal", GlobalKey(&LavcOptions::vglobal)},
+      {"aglobal", GlobalKey(&LavcOptions::aglobal)},
+      {"aic", IntKey(&LavcOptions::aic, 0, 2)},
+      {"keyint", IntKey(&LavcOptions::keyint, 1, 100000)},
+      {"level", IntKey(&LavcOptions::level, 1, 62)},
+      {"vqmin", IntKey(&LavcOptions::vqmin, 1, 51)},
+      {"vqmax", IntKey(&LavcOptions::vqmax, 1, 69)},
+      {"vrc_maxrate", IntKey(&LavcOptions::vrcMaxrateKbps, 1, 100000000)},
+      {"vratetol",
+       [](LavcOptions& o, const std::string& v, bool) {
+         auto d = ParseDouble(v);
+         if (!d || *d < 0) return false;
+         o.vratetol = *d;
+         return true;
+       }},
+      {"coder", IntKey(&LavcOptions::coder, 0, 2)},
+      {"vme", IntKey(&LavcOptions::vme, 0, 10)},
+      {"crf", IntKey(&LavcOptions::crf, 0, 63)},
+      // A word or a number; which ones the encoder takes is checked with it.
+      {"vpreset",
+       [](LavcOptions& o, const std::string& v, bool) {
+         if (v.empty() || v.size() > 16 ||
+             v.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789") != std::string::npos)
+           return false;
+         o.vpreset = v;
+         return true;
+       }},
+  };
+  return keys;
+}
+
+}  // namespace
+
 std::string ParseLavcOptions(std::string_view text, LavcOptions& out) {
+  const auto& keys = LavcKeys();
   for (const std::string& item : SplitList(text, ':')) {
     if (item.empty()) continue;
-    auto eq = item.find('=');
-    std::string key = item.substr(0, eq);
-    std::string value = eq == std::string::npos ? "" : item.substr(eq + 1);
-    bool hasValue = eq != std::string::npos;
-    auto bad = [&] { return "invalid -lavcopts value '" + item + "'"; };
-    auto intInto = [&](int& field, long long lo, long long hi) -> std::string {
-      auto n = ParseInt(value);
-      if (!n || *n < lo || *n > hi) return bad();
-      field = static_cast<int>(*n);
-      return {};
-    };
-    auto flagInto = [&](bool& field) -> std::string {
-      auto f = ParseFlag(value);
-      if (!f) return bad();
-      field = *f;
-      return {};
-    };
-    std::string err;
-    if (key == "acodec") {
-      if (!hasValue || value.empty()) return bad();
-      out.acodec = value;
-    } else if (key == "vcodec") {
-      if (!hasValue || value.empty()) return bad();
-      out.vcodec = value;
-    } else if (key == "abitrate") {
-      err = intInto(out.abitrateKbps, 1, 1000000);
-    } else if (key == "vbitrate") {
-      err = intInto(out.vbitrateKbps, 1, 100000000);
-    } else if (key == "mbd") {
-      err = intInto(out.mbd, 0, 2);
-    } else if (key == "cmp") {
-      err = intInto(out.cmp, 0, 2000);
-    } else if (key == "subcmp") {
-      err = intInto(out.subcmp, 0, 2000);
-    } else if (key == "trell") {
-      // "trell=lambda" is an old spelling of "on" for some builds.
-      if (value == "lambda")
-        out.trellis = true;
-      else
-        err = flagInto(out.trellis);
-    } else if (key == "v4mv") {
-      err = flagInto(out.v4mv);
-    } else if (key == "qpel") {
-      err = flagInto(out.qpel);
-    } else if (key == "bit_exact") {
-      err = flagInto(out.bitExact);
-    } else if (key == "vglobal") {
-      int v = 0;
-      err = intInto(v, 0, 2);
-      out.vglobal = v != 0;
-    } else if (key == "aglobal") {
-      int v = 0;
-      err = intInto(v, 0, 2);
-      out.aglobal = v != 0;
-    } else if (key == "aic") {
-      err = intInto(out.aic, 0, 2);
-    } else if (key == "keyint") {
-      err = intInto(out.keyint, 1, 100000);
-    } else if (key == "level") {
-      err = intInto(out.level, 1, 62);
-    } else if (key == "vqmin") {
-      err = intInto(out.vqmin, 1, 51);
-    } else if (key == "vqmax") {
-      err = intInto(out.vqmax, 1, 69);
-    } else if (key == "vrc_maxrate") {
-      err = intInto(out.vrcMaxrateKbps, 1, 100000000);
-    } else if (key == "vratetol") {
-      auto d = ParseDouble(value);
-      if (!d || *d < 0) return bad();
-      out.vratetol = *d;
-    } else if (key == "coder") {
-      err = intInto(out.coder, 0, 2);
-    } else if (key == "vme") {
-      err = intInto(out.vme, 0, 10);
-    } else {
-      return "unknown -lavcopts key '" + key + "'";
-    }
-    if (!err.empty()) return err;
+    const auto eq = item.find('=');
+    const std::string key = item.substr(0, eq);
+    const std::string value = eq == std::string::npos ? "" : item.substr(eq + 1);
+    const auto found = std::find_if(keys.begin(), keys.end(),
+                                    [&](const auto& k) { return key == k.first; });
+    if (found == keys.end()) return "unknown -lavcopts key '" + key + "'";
+    if (!found->second(out, value, eq != std::string::npos))
+      return "invalid -lavcopts value '" + item + "'";
   }
   if (out.vqmin && out.vqmax && out.vqmin > out.vqmax) return "invalid -lavcopts: vqmin > vqmax";
   return {};
@@ -352,10 +378,12 @@ std::string ParseLameOptions(std::string_view text, LameOptions& out) {
   return {};
 }
 
-std::string ParseLavfOptions(std::string_view text, std::string& format) {
+std::string ParseLavfOptions(std::string_view text, std::string& format, bool* chapters) {
   for (const std::string& item : SplitList(text, ':')) {
     if (item.empty()) continue;
-    if (item.rfind("format=", 0) == 0) {
+    if (item == "chapters" && chapters) {
+      *chapters = true;
+    } else if (item.rfind("format=", 0) == 0) {
       format = item.substr(7);
       if (format.empty()) return "invalid -lavfopts value '" + item + "'";
     } else if (item == "i_certify_that_my_video_stream_does_not_use_b_frames") {
@@ -367,46 +395,116 @@ std::string ParseLavfOptions(std::string_view text, std::string& format) {
   return {};
 }
 
+namespace {
+
+std::string VideoEncoderFor(const std::string& vcodec, std::string& encoder) {
+  const std::string v = lower(vcodec);
+  if (v.empty() || v == "mpeg4")
+    encoder = "mpeg4";
+  else if (v == "h264" || v == "libx264")
+    encoder = "libx264";
+  else if (v == "hevc" || v == "libx265")
+    encoder = "libx265";
+  else if (v == "av1" || v == "libsvtav1")
+    encoder = "libsvtav1";
+  else if (v == "vp9" || v == "libvpx-vp9")
+    encoder = "libvpx-vp9";
+  else
+    return "unsupported video codec '" + vcodec + "' in -lavcopts";
+  return {};
+}
+
+std::string AudioEncoderFor(const std::string& acodec, std::string& encoder) {
+  const std::string a = lower(acodec);
+  if (a.empty() || a == "aac")
+    encoder = "aac";
+  else if (a == "mp3" || a == "libmp3lame")
+    encoder = "libmp3lame";
+  else if (a == "opus" || a == "libopus")
+    encoder = "libopus";
+  else
+    return "unsupported audio codec '" + acodec + "' in -lavcopts";
+  return {};
+}
+
+struct Range {
+  int lowest;
+  int highest;
+};
+
+// What crf= and vpreset= may be for each encoder.
+std::string CheckQualityAndPreset(const LavcOptions& l, const std::string& encoder) {
+  static const std::pair<const char*, Range> crfRanges[] = {
+      {"libx264", {0, 51}}, {"libx265", {0, 51}}, {"libsvtav1", {1, 63}}, {"libvpx-vp9", {0, 63}}};
+  if (l.crf >= 0) {
+    const auto* found = std::find_if(std::begin(crfRanges), std::end(crfRanges),
+                                     [&](const auto& r) { return encoder == r.first; });
+    if (found == std::end(crfRanges))
+      return "the " + encoder + " encoder has no constant quality (crf); give vbitrate";
+    if (l.crf < found->second.lowest || l.crf > found->second.highest)
+      return "crf=" + std::to_string(l.crf) + " is outside " +
+             std::to_string(found->second.lowest) + "-" + std::to_string(found->second.highest) +
+             ", the range of " + encoder;
+  }
+  if (l.vpreset.empty()) return {};
+  static const char* const names[] = {"ultrafast", "superfast", "veryfast", "faster", "fast",
+                                      "medium",    "slow",      "slower",   "veryslow", "placebo"};
+  const bool named = std::find(std::begin(names), std::end(names), l.vpreset) != std::end(names);
+  const auto number = ParseInt(l.vpreset);
+  const bool ok = encoder == "libx264" || encoder == "libx265" ? named
+                  : encoder == "libsvtav1"                      ? number && *number >= 0 && *number <= 13
+                  : encoder == "libvpx-vp9"                     ? number && *number >= 0 && *number <= 8
+                                                                : false;
+  if (!ok) return "vpreset=" + l.vpreset + " is no preset of the " + encoder + " encoder";
+  return {};
+}
+
+// WebM holds VP9 or AV1 with Opus only; say which stream does not fit.
+std::string CheckWebm(const OutputPlan& plan) {
+  if (plan.muxer != "webm") return {};
+  if (plan.video && plan.videoEncoder != "libvpx-vp9" && plan.videoEncoder != "libsvtav1")
+    return "WebM holds VP9 or AV1 video only, not " + plan.videoEncoder;
+  if (plan.audio && plan.audioEncoder != "libopus")
+    return "WebM holds Opus audio only, not " + plan.audioEncoder;
+  return {};
+}
+
+std::string PlanVideo(const Options& o, OutputPlan& plan) {
+  if (o.ovc == "lavc") {
+    if (std::string error = VideoEncoderFor(o.lavc.vcodec, plan.videoEncoder); !error.empty())
+      return error;
+    plan.video = true;
+    return CheckQualityAndPreset(o.lavc, plan.videoEncoder);
+  }
+  if (o.ovc == "frameno") return {};
+  if (o.ovc.empty()) return "no video codec given (-ovc)";
+  return "unsupported -ovc '" + o.ovc + "'";
+}
+
+std::string PlanAudio(const Options& o, OutputPlan& plan) {
+  if (o.noSound) return {};
+  if (o.oac == "lavc") {
+    if (std::string error = AudioEncoderFor(o.lavc.acodec, plan.audioEncoder); !error.empty())
+      return error;
+  } else if (o.oac == "mp3lame") {
+    plan.audioEncoder = "libmp3lame";
+  } else if (o.oac.empty()) {
+    return "no audio codec given (-oac); use -nosound to drop audio";
+  } else {
+    return "unsupported -oac '" + o.oac + "'";
+  }
+  plan.audio = true;
+  return {};
+}
+
+}  // namespace
+
 std::string PlanOutput(const Options& o, OutputPlan& plan) {
   plan = {};
   if (o.output.empty()) return "no output file given (-o)";
   std::string outName = lower(o.output);
-
-  if (o.ovc == "lavc") {
-    std::string v = lower(o.lavc.vcodec);
-    if (v.empty() || v == "mpeg4")
-      plan.videoEncoder = "mpeg4";
-    else if (v == "h264" || v == "libx264")
-      plan.videoEncoder = "libx264";
-    else
-      return "unsupported video codec '" + o.lavc.vcodec + "' in -lavcopts";
-    plan.video = true;
-  } else if (o.ovc == "frameno") {
-    plan.video = false;
-  } else if (o.ovc.empty()) {
-    return "no video codec given (-ovc)";
-  } else {
-    return "unsupported -ovc '" + o.ovc + "'";
-  }
-
-  if (!o.noSound) {
-    if (o.oac == "lavc") {
-      std::string a = lower(o.lavc.acodec);
-      if (a.empty() || a == "aac")
-        plan.audioEncoder = "aac";
-      else if (a == "mp3" || a == "libmp3lame")
-        plan.audioEncoder = "libmp3lame";
-      else
-        return "unsupported audio codec '" + o.lavc.acodec + "' in -lavcopts";
-    } else if (o.oac == "mp3lame") {
-      plan.audioEncoder = "libmp3lame";
-    } else if (o.oac.empty()) {
-      return "no audio codec given (-oac); use -nosound to drop audio";
-    } else {
-      return "unsupported -oac '" + o.oac + "'";
-    }
-    plan.audio = true;
-  }
+  if (std::string error = PlanVideo(o, plan); !error.empty()) return error;
+  if (std::string error = PlanAudio(o, plan); !error.empty()) return error;
 
   std::string of = o.outputFormat.empty() ? "lavf" : o.outputFormat;
   if (of == "rawaudio") {
@@ -424,7 +522,7 @@ std::string PlanOutput(const Options& o, OutputPlan& plan) {
     return "unsupported -of '" + of + "'";
   }
   if (!plan.video && !plan.audio) return "nothing to encode: both audio and video are disabled";
-  return {};
+  return CheckWebm(plan);
 }
 
 }  // namespace orv::engine

@@ -33,6 +33,8 @@ struct LavcOptions {
   double vratetol = 0;
   int coder = -1;
   int vme = -1;
+  int crf = -1;         // constant quality in place of vbitrate; -1: none
+  std::string vpreset;  // encoder speed: x264/x265 preset name, SVT-AV1 preset, VP9 cpu-used
 };
 
 struct LameOptions {
@@ -71,6 +73,7 @@ struct Options {
   std::string outputFormat;  // -of, last one wins
   std::string fourcc;
   std::string lavfFormat;
+  bool chapters = false;  // -lavfopts chapters: the source's chapter marks go along
   LavcOptions lavc;
   LameOptions lame;
 
@@ -105,15 +108,16 @@ std::optional<EndPosition> ParseEndPosition(std::string_view text);
 // Return an error message naming the offending key, or "" on success.
 std::string ParseLavcOptions(std::string_view text, LavcOptions& out);
 std::string ParseLameOptions(std::string_view text, LameOptions& out);
-std::string ParseLavfOptions(std::string_view text, std::string& format);
+std::string ParseLavfOptions(std::string_view text, std::string& format,
+                             bool* chapters = nullptr);
 
 // What the options ask to produce, with library names resolved.
 struct OutputPlan {
   bool video = false;
   bool audio = false;
-  std::string videoEncoder;  // "mpeg4", "libx264"
-  std::string audioEncoder;  // "aac", "libmp3lame"
-  std::string muxer;         // "mp4", "mp3", "adts", ...
+  std::string videoEncoder;  // "mpeg4", "libx264", "libx265", "libsvtav1", "libvpx-vp9"
+  std::string audioEncoder;  // "aac", "libmp3lame", "libopus"
+  std::string muxer;         // "mp4", "mp3", "adts", "matroska", "webm", ...
 };
 
 // Fills plan or returns an error message.

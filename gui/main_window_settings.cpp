@@ -2,7 +2,9 @@
 // grid on a list click, the grid's posted messages, the profile combo box
 // and the profile files.
 #include <QComboBox>
+#include <filesystem>
 #include <mutex>
+#include <system_error>
 
 #include "gui/main_window.h"
 #include "core/settings/source_list.h"
@@ -11,6 +13,7 @@
 #include "platform/text.h"
 #include "gui/preview/position_slider.h"
 #include "gui/preview/range_slider.h"
+#include "core/settings/device_presets.h"
 #include "core/settings/option_tables.h"
 #include "core/settings/profile_file.h"
 #include "gui/settings/settings_grid.h"
@@ -89,6 +92,11 @@ void MainWindow::LoadProfile() {
   FileDialogOptions options;
   options.filter = kProfileFilter;
   options.defaultExtension = kProfileExtension;
+  // The device presets come first; any other profile is a folder away.
+  std::error_code noFolder;
+  if (const std::string presets = PresetFolder(installation_);
+      std::filesystem::is_directory(presets, noFolder))
+    options.startFolder = presets;
   const std::vector<std::string> files = shell_.OpenFiles(options);
   if (files.empty()) return;
   GridRows loaded;

@@ -35,6 +35,78 @@ std::string CodecTemplate(const ItemValues& v) {
   return " -ovc lavc -lavcopts " + mpeg4 + kMp4Tail;
 }
 
+// The built-in profiles' templates serve MP4 with MPEG-4 or H.264 and AAC at a
+// bitrate; every other output takes the line of ModernTemplate.
+bool UsesProfileTemplate(const ItemValues& v) {
+  return v.container == Container::Mp4 &&
+         (v.videoCodec == VideoCodec::Mpeg4 || v.videoCodec == VideoCodec::H264) &&
+         v.audioCodec == AudioCodec::Aac && v.crf < 0;
+}
+
+const char* VideoCodecName(VideoCodec codec) {
+  switch (codec) {
+    case VideoCodec::H264:
+      return "h264";
+    case VideoCodec::Hevc:
+      return "hevc";
+    case VideoCodec::Av1:
+      return "av1";
+    case VideoCodec::Vp9:
+      return "vp9";
+    case VideoCodec::Mpeg4:
+      break;
+  }
+  return "mpeg4";
+}
+
+// The encoder speed each codec gets: libx264's and libx265's preset names,
+// SVT-AV1's preset number, libvpx-vp9's cpu-used. "" for MPEG-4, which has
+// no presets.
+const char* EncoderPreset(VideoCodec codec) {
+  switch (codec) {
+    case VideoCodec::H264:
+      return "medium";
+    case VideoCodec::Hevc:
+      return "fast";
+    case VideoCodec::Av1:
+      return "8";
+    case VideoCodec::Vp9:
+      return "4";
+    case VideoCodec::Mpeg4:
+      break;
+  }
+  return "";
+}
+
+const char* AudioCodecName(AudioCodec codec) {
+  return codec == AudioCodec::Opus ? "opus" : codec == AudioCodec::Mp3 ? "mp3" : "aac";
+}
+
+std::string MuxerTail(const ItemValues& v) {
+  const char* format = v.container == Container::Mkv    ? "matroska"
+                       : v.container == Container::Webm ? "webm"
+                                                        : "mp4";
+  return std::string(" -of lavf -lavfopts format=") + format + ":chapters ";
+}
+
+std::string ModernTemplate(const ItemValues& v) {
+  std::string t = v.audioKept ? " -oac lavc -ovc lavc -lavcopts " : " -ovc lavc -lavcopts ";
+  t += std::string("vcodec=") + VideoCodecName(v.videoCodec);
+  t += v.crf >= 0 ? ":crf=" + std::to_string(v.crf) : ":vbitrate=" + v.videoKbps;
+  if (const std::string preset = EncoderPreset(v.videoCodec); !preset.empty())
+    t += ":vpreset=" + preset;
+  if (v.audioKept) t += std::string(":acodec=") + AudioCodecName(v.audioCodec) + ":abitrate=" + v.audioKbps;
+  // Apple's players take HEVC in MP4 only under the hvc1 tag.
+  if (v.videoCodec == VideoCodec::Hevc && v.container == Container::Mp4) t += " -ffourcc hvc1";
+  return t + MuxerTail(v);
+}
+
+// A size kept from the source (its height, the width from its display
+// aspect) or a height alone; both even, never padded.
+std::string SourceScaleFilter(const ItemValues& v) {
+  return " -vf scale=-2:" + std::to_string(v.sizeMode == SizeMode::Height ? v.height : 0) + " ";
+}
+
 }  // namespace
 
 std::string SourcePart(const SourceItem& item) {
@@ -100,10 +172,15 @@ std::string StreamPart(const ItemValues& v, int sourceWidth, int sourceHeight) {
   }
   std::string part = v.audioKept ? AudioFilterPart(v) : " -nosound ";
   if (v.videoKept) {
-    part += ScaleFilter(v.width, v.height, sourceWidth, sourceHeight);
+    part += v.sizeMode == SizeMode::Box ? ScaleFilter(v.width, v.height, sourceWidth, sourceHeight)
+                                        : SourceScaleFilter(v);
     if (!v.frameRate.empty()) part += " -ofps " + v.frameRate;
-    part += CodecTemplate(v);
+    part += UsesProfileTemplate(v) ? CodecTemplate(v) : ModernTemplate(v);
     return part;
+  }
+  if (v.audioKept && (v.container != Container::Mp4 || v.audioCodec != AudioCodec::Aac)) {
+    return part + " -oac lavc -lavcopts acodec=" + AudioCodecName(v.audioCodec) +
+           ":abitrate=" + v.audioKbps + " -ovc frameno" + MuxerTail(v);
   }
   if (!v.audioKept) {
     part += " XXX ";

@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 #include "core/settings/option_tables.h"
+#include "core/settings/settings_check.h"
 #include "core/settings/time_text.h"
 
 namespace orv {
@@ -20,18 +21,38 @@ bool IsMp3Profile(int p, const std::string& customFormat) {
   return p == 3 || (p == kCustomizedProfile && customFormat == "mp3");
 }
 
+// A customized profile's format the grid can show: mp3 or one that carries
+// video.
+bool UsableCustomFormat(const std::string& format) {
+  return format == "mp3" || IsVideoFormat(format);
+}
+
 // The head every fill and profile shares: the five rows down to "Split".
-void SetFormatRow(GridRows& rows, bool mp3) {
+// Matroska and WebM, which only a customized profile names, show as
+// themselves.
+void SetFormatRow(GridRows& rows, bool mp3, const std::string& format = "mp4") {
+  if (!mp3 && format != "mp4" && IsVideoFormat(format)) {
+    Set(rows[kRowFormat], format + "|", format);
+    return;
+  }
   Set(rows[kRowFormat], mp3 ? options::kFormatMp3 : options::kFormatMp4, mp3 ? "mp3" : "mp4");
 }
 
-void SetAudioCodecRow(GridRows& rows, bool mp3) {
+// Opus, and MP3 in Matroska, are codecs of their own; in mp4 any other
+// label is the AAC track the built-in lines write.
+void SetAudioCodecRow(GridRows& rows, bool mp3, const std::string& format = "mp4",
+                      const std::string& codec = "aac") {
+  const std::string lower = AsciiLower(codec);
+  if (!mp3 && (lower == "opus" || (lower == "mp3" && format == "mkv"))) {
+    Set(rows[kRowAudioCodec], lower + "|", lower);
+    return;
+  }
   Set(rows[kRowAudioCodec], mp3 ? options::kAudioCodecMp3 : options::kAudioCodecAac,
       mp3 ? "mp3" : "AAC");
 }
 
-void SetBitrateOptions(GridRows& rows, bool h264) {
-  rows[kRowVideoBitrate].options = h264 ? options::kBitrateH264 : options::kBitrateMpeg4;
+void SetBitrateOptions(GridRows& rows, const std::string& videoCodec) {
+  rows[kRowVideoBitrate].options = VideoBitrateOptions(videoCodec);
 }
 
 void CopyAudioValues(GridRows& rows, const GridRows& from) {
@@ -98,13 +119,13 @@ ConversionSettings TextsOfRows(const GridRows& rows) {
 std::optional<ShownRows> FillRowsFromItem(GridRows& rows, const ConversionSettings& item,
                                           int profile, const std::string& customFormat) {
   if (profile < 0 || profile > kCustomizedProfile) return std::nullopt;
-  if (profile == kCustomizedProfile && customFormat != "mp3" && customFormat != "mp4")
-    return std::nullopt;
+  if (profile == kCustomizedProfile && !UsableCustomFormat(customFormat)) return std::nullopt;
   const bool mp3 = IsMp3Profile(profile, customFormat);
+  const bool custom = profile == kCustomizedProfile;
   rows[kRowClip].value = item.clipEnabled ? "yes" : "no";
   rows[kRowStart].value = item.clipStartText;
   rows[kRowEnd].value = item.clipEndText;
-  SetFormatRow(rows, mp3);
+  SetFormatRow(rows, mp3, custom ? customFormat : "mp4");
   rows[kRowSplit].value = item.splitMode;
   bool quantizers = false;
   if (!mp3) {
@@ -122,11 +143,14 @@ std::optional<ShownRows> FillRowsFromItem(GridRows& rows, const ConversionSettin
     }
     rows[kRowVideoSize].value = item.videoSize;
     rows[kRowFrameRate].value = item.videoFrameRate;
-    SetBitrateOptions(rows, quantizers);
+    SetBitrateOptions(rows, custom ? item.videoCodec : quantizers ? "h264" : "MPEG4");
     rows[kRowVideoBitrate].value = item.videoBitrate;
     rows[kRowVideoDisabled].value = item.videoDisabled;
   }
-  SetAudioCodecRow(rows, mp3);
+  if (custom)
+    SetAudioCodecRow(rows, mp3, customFormat, item.audioCodec);
+  else
+    SetAudioCodecRow(rows, mp3);
   rows[kRowAudioSample].value = item.audioSampleRate;
   rows[kRowAudioBitrate].value = item.audioBitrate;
   rows[kRowAudioChannel].value = item.audioChannel;
@@ -139,13 +163,12 @@ std::optional<ShownRows> ApplyProfileToRows(GridRows& rows, int p, const Convers
                                             double duration, const GridRows& custom) {
   if (p < 0 || p > kCustomizedProfile) return std::nullopt;
   const std::string& customFormat = custom[kRowFormat].value;
-  if (p == kCustomizedProfile && customFormat != "mp3" && customFormat != "mp4")
-    return std::nullopt;
+  if (p == kCustomizedProfile && !UsableCustomFormat(customFormat)) return std::nullopt;
   const bool mp3 = IsMp3Profile(p, customFormat);
   rows[kRowClip].value = "no";
   rows[kRowStart].value = kZeroTime;
   rows[kRowEnd].value = item ? FormatTime(duration) : kZeroTime;
-  SetFormatRow(rows, mp3);
+  SetFormatRow(rows, mp3, p == kCustomizedProfile ? customFormat : "mp4");
   rows[kRowSplit].value = "Not split";
   bool quantizers = false;
   if (!mp3 && p != kCustomizedProfile) {
@@ -158,18 +181,21 @@ std::optional<ShownRows> ApplyProfileToRows(GridRows& rows, int p, const Convers
     }
     rows[kRowVideoSize].value = p == 1 ? "640x480" : "320x240";
     rows[kRowFrameRate].value = "default";
-    SetBitrateOptions(rows, quantizers);
+    SetBitrateOptions(rows, quantizers ? "h264" : "MPEG4");
     rows[kRowVideoBitrate].value = quantizers ? "768" : "1200";
     rows[kRowVideoDisabled].value = "no";
   } else if (!mp3) {
     Set(rows[kRowVideoCodec], custom[kRowVideoCodec].options, custom[kRowVideoCodec].value);
     quantizers = custom[kRowVideoCodec].value == "h264";
-    SetBitrateOptions(rows, quantizers);
+    SetBitrateOptions(rows, custom[kRowVideoCodec].value);
     for (int r : {kRowQuantizerMin, kRowQuantizerMax, kRowVideoSize, kRowFrameRate,
                   kRowVideoBitrate, kRowVideoDisabled})
       rows[r].value = custom[r].value;
   }
-  SetAudioCodecRow(rows, mp3);
+  if (p == kCustomizedProfile)
+    SetAudioCodecRow(rows, mp3, customFormat, custom[kRowAudioCodec].value);
+  else
+    SetAudioCodecRow(rows, mp3);
   if (p == kCustomizedProfile) {
     CopyAudioValues(rows, custom);
   } else {
@@ -189,7 +215,8 @@ void ApplyProfileToItem(const GridRows& rows, int p, ConversionSettings& item, d
   item.clipStartText = kZeroTime;
   item.clipEndText = FormatTime(duration);
   const bool mp3 = rows[kRowFormat].value == "mp3";
-  item.outputFormat = mp3 ? "mp3" : "mp4";
+  const bool otherVideoFormat = p == kCustomizedProfile && IsVideoFormat(rows[kRowFormat].value);
+  item.outputFormat = mp3 ? "mp3" : otherVideoFormat ? rows[kRowFormat].value : "mp4";
   item.splitMode = rows[kRowSplit].value;
   if (!mp3) {
     item.videoCodec = rows[kRowVideoCodec].value;
@@ -220,11 +247,25 @@ void ApplyLoadedProfileToItem(const GridRows& rows, ConversionSettings& item) {
 
 std::optional<ShownRows> ShownRowsAfterLoad(GridRows& rows, const GridRows& custom) {
   const std::string& format = rows[kRowFormat].value;
-  if (format != "mp3" && format != "mp4") return std::nullopt;
+  if (!UsableCustomFormat(format)) return std::nullopt;
   if (format == "mp3") return ShownRowsFor(true, false);
   const bool h264 = custom[kRowVideoCodec].value == "h264";
-  SetBitrateOptions(rows, h264);
+  SetBitrateOptions(rows, custom[kRowVideoCodec].value);
   return ShownRowsFor(false, h264);
+}
+
+std::string TypedValueCombinationProblem(const std::vector<const GridRow*>& shown,
+                                         const std::string& caption, const std::string& value) {
+  GridRows rows = BuildGridRows();
+  for (GridRow& row : rows) {
+    for (const GridRow* s : shown)
+      if (s && s->caption == row.caption) row.value = s->value;
+    if (row.caption == caption) row.value = value;
+  }
+  ConversionSettings settings;
+  CopyRowsToItem(rows, settings);
+  const auto problem = CombinationProblem(settings);
+  return problem && problem->caption == caption ? problem->reason : std::string();
 }
 
 void CopyRowsToItem(const GridRows& rows, ConversionSettings& item) {

@@ -98,6 +98,12 @@ void ApplyLoadedProfileToItem(const GridRows& rows, ConversionSettings& item);
 // for a format other than mp3 and mp4.
 std::optional<ShownRows> ShownRowsAfterLoad(GridRows& rows, const GridRows& custom);
 
+// Why `value` typed into the row `caption` cannot go with the other rows
+// the grid shows (a constant quality the codec does not take): the reason,
+// or "" when it can.
+std::string TypedValueCombinationProblem(const std::vector<const GridRow*>& shown,
+                                         const std::string& caption, const std::string& value);
+
 // A grid edit: the clip flag and every settings text from the rows, shown
 // or not. Clip times, output path and profile stay.
 void CopyRowsToItem(const GridRows& rows, ConversionSettings& item);

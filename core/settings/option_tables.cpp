@@ -12,6 +12,18 @@ std::vector<std::string> SplitOptionList(const std::string& list) {
   return out;
 }
 
+const char* VideoBitrateOptions(const std::string& videoCodec) {
+  if (videoCodec == "h264") return options::kBitrateH264;
+  if (videoCodec == "hevc") return options::kBitrateHevc;
+  if (videoCodec == "av1") return options::kBitrateAv1;
+  if (videoCodec == "vp9") return options::kBitrateVp9;
+  return options::kBitrateMpeg4;
+}
+
+bool IsVideoFormat(const std::string& format) {
+  return format == "mp4" || format == "mkv" || format == "webm";
+}
+
 RowSet RowsFor(int profile, const std::string& format, const std::string& videoCodec) {
   bool mp3 = profile == 3 || (profile == kCustomizedProfile && format == "mp3");
   RowSet r;
@@ -21,10 +33,14 @@ RowSet RowsFor(int profile, const std::string& format, const std::string& videoC
     return r;
   }
   bool h264 = profile == 2 || (profile == kCustomizedProfile && videoCodec == "h264");
-  r.formatList = options::kFormatMp4;
+  const bool custom = profile == kCustomizedProfile && format != "mp4" && IsVideoFormat(format);
+  r.formatList = custom ? format + "|" : options::kFormatMp4;
   r.audioCodecList = options::kAudioCodecAac;
-  r.videoCodecList = h264 ? options::kCodecH264 : options::kCodecMpeg4;
-  r.videoBitrateList = h264 ? options::kBitrateH264 : options::kBitrateMpeg4;
+  const bool newCodec = profile == kCustomizedProfile &&
+                        (videoCodec == "hevc" || videoCodec == "av1" || videoCodec == "vp9");
+  r.videoCodecList = newCodec ? videoCodec + "|" : h264 ? options::kCodecH264 : options::kCodecMpeg4;
+  r.videoBitrateList =
+      profile == kCustomizedProfile ? VideoBitrateOptions(videoCodec) : VideoBitrateOptions(h264 ? "h264" : "");
   r.videoRows = true;
   r.quantizerRows = h264;
   return r;

@@ -52,6 +52,9 @@ std::string ProfileRowsProblem(const GridRows& rows) {
     if (std::string reason = FieldValueProblem(rows[r].caption, rows[r].value); !reason.empty())
       return FieldProblem{rows[r].caption, rows[r].value, reason}.Text() + ".";
   }
+  // Valid values may still ask for what the format cannot hold (VP9 in MP3
+  // or H.264 in WebM); the clip rows are the grid's, not the profile's.
+  if (auto problem = CombinationProblem(TextsOfRows(rows))) return problem->Text() + ".";
   return {};
 }
 

@@ -36,14 +36,27 @@ std::string OneOf(const std::string& v, std::initializer_list<const char*> names
 
 std::string SizeRule(const std::string& v) {
   const std::string s = AsciiLower(v);
+  if (s == "source") return {};
   const auto x = s.find('x');
   const bool digits = s.find_first_not_of("0123456789x") == std::string::npos;
   // 0 stands for "no number": it fails the range as a missing side does.
-  const long long w = x == std::string::npos ? 0 : ParseInteger(s.substr(0, x)).value_or(0);
+  // A height alone ("x720") keeps the source's aspect.
+  const bool heightOnly = x == 0;
+  const long long w =
+      heightOnly ? 2 : x == std::string::npos ? 0 : ParseInteger(s.substr(0, x)).value_or(0);
   const long long h = x == std::string::npos ? 0 : ParseInteger(s.substr(x + 1)).value_or(0);
   if (!digits || w <= 0 || h <= 0 || w % 2 || h % 2 || w > 16384 || h > 16384)
-    return "is not a size WIDTHxHEIGHT with even sides from 2 to 16384";
+    return "is not \"source\", a size WIDTHxHEIGHT or a height xHEIGHT with even sides from 2 "
+           "to 16384";
   return {};
+}
+
+// A bitrate in kbit/s, or a constant quality "CRF 23" (the range the codec
+// takes is checked with the codec, in CombinationProblem).
+std::string VideoBitrateRule(const std::string& v) {
+  if (ParseCrf(v)) return {};
+  if (AsciiLower(v).rfind("crf", 0) == 0) return "is not a constant quality CRF 0 to 63";
+  return WholeNumber(v, 1, 100000);
 }
 
 std::string FrameRateRule(const std::string& v) {
@@ -84,13 +97,15 @@ std::string SplitRule(const std::string& v) {
 
 const std::array<std::pair<const char*, Rule>, 13>& Rules() {
   static const std::array<std::pair<const char*, Rule>, 13> rules{{
-      {"Output format", [](const std::string& v) { return OneOf(v, {"mp4", "mp3"}); }},
+      {"Output format",
+       [](const std::string& v) { return OneOf(v, {"mp4", "mp3", "mkv", "webm"}); }},
       {"Split", SplitRule},
-      {"Video codec", [](const std::string& v) { return OneOf(v, {"mpeg4", "h264"}); }},
+      {"Video codec",
+       [](const std::string& v) { return OneOf(v, {"mpeg4", "h264", "hevc", "av1", "vp9"}); }},
       {"Video size", SizeRule},
       {"Video frame rate", FrameRateRule},
-      {"Video bitrate", [](const std::string& v) { return WholeNumber(v, 1, 100000); }},
-      {"Audio codec", [](const std::string& v) { return OneOf(v, {"aac", "mp3"}); }},
+      {"Video bitrate", VideoBitrateRule},
+      {"Audio codec", [](const std::string& v) { return OneOf(v, {"aac", "mp3", "opus"}); }},
       {"Audio sample", [](const std::string& v) { return WholeNumber(v, 1000, 192000); }},
       {"Audio bitrate", [](const std::string& v) { return WholeNumber(v, 1, 1000); }},
       {"Audio channel",
@@ -112,7 +127,64 @@ std::string NumberText(double value) {
   return ec == std::errc() ? std::string(buffer, end) : std::string("?");
 }
 
+struct CrfRange {
+  const char* codec;
+  int lowest;
+  int highest;
+};
+
+// The constant-quality scales of the encoders behind each codec name.
+constexpr CrfRange kCrfRanges[] = {{"h264", 0, 51}, {"hevc", 0, 51}, {"av1", 1, 63}, {"vp9", 0, 63}};
+
+std::optional<FieldProblem> VideoCombination(const std::string& format, const std::string& codec,
+                                             const ConversionSettings& s) {
+  if (format == "webm" && codec != "vp9" && codec != "av1")
+    return FieldProblem{"Video codec", s.videoCodec,
+                        "cannot be stored in WebM, which holds VP9 or AV1 video only"};
+  const auto crf = ParseCrf(s.videoBitrate);
+  if (!crf) return std::nullopt;
+  for (const CrfRange& r : kCrfRanges) {
+    if (codec != r.codec) continue;
+    if (*crf >= r.lowest && *crf <= r.highest) return std::nullopt;
+    return FieldProblem{"Video bitrate", s.videoBitrate,
+                        "is outside the constant quality range CRF " + std::to_string(r.lowest) +
+                            " to " + std::to_string(r.highest) + " of " + codec};
+  }
+  return FieldProblem{"Video bitrate", s.videoBitrate,
+                      "is a constant quality, which the " + s.videoCodec +
+                          " codec does not offer; give a bitrate in kbit/s"};
+}
+
 }  // namespace
+
+std::optional<int> ParseCrf(const std::string& text) {
+  const std::string s = AsciiLower(TrimBlanks(text));
+  if (s.rfind("crf", 0) != 0) return std::nullopt;
+  const std::string number = TrimBlanks(s.substr(3));
+  if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos)
+    return std::nullopt;
+  const auto n = ParseInteger(number);
+  if (!n || *n < 0 || *n > 63) return std::nullopt;
+  return static_cast<int>(*n);
+}
+
+std::optional<FieldProblem> CombinationProblem(const ConversionSettings& s) {
+  const std::string format = AsciiLower(TrimBlanks(s.outputFormat));
+  const std::string audio = AsciiLower(TrimBlanks(s.audioCodec));
+  if (format == "mp3") {
+    if (audio == "opus")
+      return FieldProblem{"Audio codec", s.audioCodec, "cannot be stored in an MP3 file"};
+    return std::nullopt;
+  }
+  if (s.videoDisabled == "no") {
+    if (auto problem = VideoCombination(format, AsciiLower(TrimBlanks(s.videoCodec)), s))
+      return problem;
+  }
+  if (s.audioDisabled == "no" && format == "webm" && audio != "opus")
+    return FieldProblem{"Audio codec", s.audioCodec,
+                        "cannot be stored in WebM, which holds Opus audio only"};
+  return std::nullopt;
+}
 
 std::optional<FieldProblem> CheckClip(const ConversionSettings& s, double duration) {
   if (!s.clipEnabled) return std::nullopt;
@@ -152,7 +224,7 @@ std::optional<FieldProblem> CheckSettingsTexts(const ConversionSettings& s) {
   for (const auto& [caption, value] : fields)
     if (std::string reason = FieldValueProblem(caption, *value); !reason.empty())
       return FieldProblem{caption, *value, reason};
-  return std::nullopt;
+  return CombinationProblem(s);
 }
 
 std::string SplitText(const std::string& splitMode) {
@@ -169,6 +241,10 @@ void NormaliseSettings(ConversionSettings& s) {
       *word = lower;
   if (AsciiLower(s.videoCodec) == "h264") s.videoCodec = "h264";
   if (AsciiLower(s.videoCodec) == "mpeg4") s.videoCodec = "MPEG4";
+  for (std::string* word : {&s.videoCodec, &s.outputFormat})
+    if (const std::string lower = AsciiLower(*word);
+        lower == "hevc" || lower == "av1" || lower == "vp9" || lower == "mkv" || lower == "webm")
+      *word = lower;
 }
 
 }  // namespace orv

@@ -23,6 +23,14 @@ struct FieldProblem {
 // and for captions without a rule).
 std::string FieldValueProblem(const std::string& caption, const std::string& value);
 
+// "CRF 23", "crf23" (any case, blanks between): a constant quality 0..63;
+// nothing for any other text.
+std::optional<int> ParseCrf(const std::string& text);
+
+// A combination of valid fields that cannot be encoded: a codec the output
+// format cannot hold, a constant quality the video codec does not take.
+std::optional<FieldProblem> CombinationProblem(const ConversionSettings& settings);
+
 // The first field of these settings that cannot be used, or nothing. The
 // clip is checked against the source's length when it is known (> 0).
 std::optional<FieldProblem> CheckSettings(const ConversionSettings& settings, double duration);

@@ -120,6 +120,44 @@ void ConfigureX264(AVCodecContext* enc, const LavcOptions& l, AVRational frameRa
   SetOption(enc->priv_data, "x264-params", params);
 }
 
+// Encoders set up by their presets rather than for the small players of the
+// built-in profiles: H.265, AV1, VP9, and H.264 when a preset is named.
+bool PresetEncoder(const OutputPlan& plan, const LavcOptions& l) {
+  if (plan.videoEncoder == "mpeg4") return false;
+  return plan.videoEncoder != "libx264" || !l.vpreset.empty();
+}
+
+void ConfigureByPreset(AVCodecContext* enc, const std::string& encoder, const LavcOptions& l) {
+  void* priv = enc->priv_data;
+  if (encoder == "libx264" || encoder == "libx265") {
+    if (!l.vpreset.empty()) SetOption(priv, "preset", l.vpreset);
+    if (l.crf >= 0) SetOption(priv, "crf", std::to_string(l.crf));
+    if (encoder == "libx265") SetOption(priv, "x265-params", std::string("log-level=error"));
+  } else if (encoder == "libsvtav1") {
+    if (!l.vpreset.empty()) SetOption(priv, "preset", l.vpreset);
+    if (l.crf >= 0) SetOption(priv, "crf", static_cast<long long>(l.crf));
+  } else if (encoder == "libvpx-vp9") {
+    SetOption(priv, "deadline", std::string("good"));
+    SetOption(priv, "cpu-used", l.vpreset.empty() ? std::string("4") : l.vpreset);
+    SetOption(priv, "row-mt", 1LL);
+    if (l.crf >= 0) SetOption(priv, "crf", static_cast<long long>(l.crf));
+  }
+}
+
+// Rate, picture group and threads for a preset encoder: a constant quality
+// or an average bitrate, a key picture about every ten seconds, B-frames as
+// the preset has them, every core.
+void SetUpPresetEncoder(AVCodecContext* enc, const std::string& encoder, const LavcOptions& l,
+                        AVRational frameRate) {
+  enc->bit_rate = l.crf >= 0 ? 0 : static_cast<int64_t>(std::max(l.vbitrateKbps, 0)) * 1000;
+  const double fps = frameRate.num > 0 && frameRate.den > 0 ? av_q2d(frameRate) : 25.0;
+  enc->gop_size = l.keyint > 0 ? l.keyint : std::max(1, static_cast<int>(std::lround(10 * fps)));
+  if (l.vqmin > 0) enc->qmin = l.vqmin;
+  if (l.vqmax > 0) enc->qmax = l.vqmax;
+  enc->thread_count = 0;
+  ConfigureByPreset(enc, encoder, l);
+}
+
 }  // namespace
 
 int H264LevelFor(int width, int height, AVRational frameRate, int maxRateKbps, int refFrames,
@@ -185,6 +223,13 @@ CodecPtr OpenVideoEncoder(const OutputPlan& plan, const Options& options, int wi
   // One tick per frame: the fps filter delivers a constant rate.
   enc->time_base = av_inv_q(frameRate);
   enc->framerate = frameRate;
+  if (globalHeader) enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  if (PresetEncoder(plan, l)) {
+    SetUpPresetEncoder(enc.get(), plan.videoEncoder, l, frameRate);
+    check(avcodec_open2(enc.get(), codec, nullptr),
+          "cannot open the " + plan.videoEncoder + " encoder");
+    return enc;
+  }
   enc->bit_rate = static_cast<int64_t>(l.vbitrateKbps > 0 ? l.vbitrateKbps : 800) * 1000;
   enc->gop_size = l.keyint > 0 ? l.keyint : 250;
   enc->max_b_frames = 0;
@@ -195,7 +240,6 @@ CodecPtr OpenVideoEncoder(const OutputPlan& plan, const Options& options, int wi
     enc->rc_buffer_size = static_cast<int>(std::min<int64_t>(enc->rc_max_rate * 2, INT_MAX));
   }
   if (l.bitExact) enc->flags |= AV_CODEC_FLAG_BITEXACT;
-  if (globalHeader) enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   // MPEG-4 Part 2 encodes in slices, libx264 with its own threads; both give
   // the same stream for the same machine every time. Slices are the MPEG-4
   // encoder's only threads: twice as many as cores keep every core busy while

@@ -20,6 +20,7 @@ extern "C" {
 
 #include "engine/av_compat.h"
 #include "engine/control/run_control.h"
+#include "engine/encode/chapters.h"
 #include "engine/encode/codec_setup.h"
 #include "engine/encode/output_file.h"
 #include "engine/source/demuxer.h"
@@ -45,6 +46,17 @@ AVRational SourceFrameRate(AVFormatContext* input, AVStream* stream) {
   if (PlausibleRate(rate)) return rate;
   if (PlausibleRate(stream->avg_frame_rate)) return stream->avg_frame_rate;
   return AVRational{25, 1};
+}
+
+// The stream's tag: -ffourcc for MPEG-4 Part 2 and HEVC; HEVC in MP4 is
+// always tagged hvc1 (parameter sets in the sample entry), the one Apple's
+// players take. 0 leaves the muxer's choice.
+uint32_t VideoTag(const OutputPlan& plan, const std::string& fourcc) {
+  const bool mp4 = plan.muxer == "mp4" || plan.muxer == "mov";
+  if (plan.videoEncoder == "libx265" && mp4) return MKTAG('h', 'v', 'c', '1');
+  if (fourcc.size() == 4 && plan.videoEncoder == "mpeg4")
+    return MKTAG(fourcc[0], fourcc[1], fourcc[2], fourcc[3]);
+  return 0;
 }
 
 // The -ofps value as a fraction: 29.97 is 2997/100, 23.976 is 2997/125.
@@ -89,6 +101,11 @@ class EncodeRun {
   void UpdatePosition();
   void JoinThreads();
   void CheckOutput(double decodedEnd) const;
+  void WriteHeader();
+  void OpenStreams();
+  void StartStages();
+  void MuxPackets();
+  std::vector<ChapterMark> SourceChapters() const;
 
   const Options& options_;
   const OutputPlan& plan_;
@@ -128,10 +145,7 @@ void EncodeRun::SetUpVideo(int index) {
   CodecPtr enc = OpenVideoEncoder(plan_, options_, av_buffersink_get_w(sink),
                                   av_buffersink_get_h(sink), rate, output_->NeedsGlobalHeader());
   AVStream* out = AddOutputStream(enc.get());
-  if (!options_.fourcc.empty() && plan_.videoEncoder == "mpeg4") {
-    const std::string& f = options_.fourcc;
-    out->codecpar->codec_tag = MKTAG(f[0], f[1], f[2], f[3]);
-  }
+  out->codecpar->codec_tag = VideoTag(plan_, options_.fourcc);
   path->AttachEncoder(std::move(enc), out, [this](AVPacket* p) { return QueuePacket(p); });
   AddStage(std::move(path), true);
 }
@@ -378,7 +392,37 @@ void EncodeRun::CheckOutput(double decodedEnd) const {
   }
 }
 
-EncodeOutcome EncodeRun::run() {
+std::vector<ChapterMark> EncodeRun::SourceChapters() const {
+  if (!dvd_) return FileChapters(input_.get(), SourceStartTime(input_.get()));
+  // A DVD title's chapters, numbered as the disc numbers them, each running
+  // to the next one or to the end of the range.
+  std::vector<ChapterMark> marks;
+  const std::vector<double>& starts = dvd_->ChapterStarts();
+  for (size_t i = 0; i < starts.size(); ++i) {
+    const double end = i + 1 < starts.size() ? starts[i + 1] : dvd_->RangeSeconds();
+    marks.push_back(
+        {starts[i], end, "Chapter " + std::to_string(dvd_->FirstChapter() + static_cast<int>(i))});
+  }
+  return marks;
+}
+
+void EncodeRun::WriteHeader() {
+  AVDictionary* muxerOptions = nullptr;
+  if (plan_.muxer == "mp3") {
+    // A bare MP3 stream: no ID3 tag, no Xing/LAME info frame.
+    av_dict_set(&muxerOptions, "id3v2_version", "0", 0);
+    av_dict_set(&muxerOptions, "write_xing", "0", 0);
+  }
+  // Chapter marks go into containers that keep them, cut to this run's range
+  // (a trim, a piece of a split item).
+  if (options_.chapters && plan_.muxer != "mp3" && plan_.muxer != "adts")
+    AddChapters(output_->context(),
+                ChaptersInRange(SourceChapters(), options_.startSeconds, endSeconds_));
+  output_->WriteHeader(&muxerOptions);
+  av_dict_free(&muxerOptions);
+}
+
+void EncodeRun::OpenStreams() {
   input_ = OpenInput(options_, dvd_);
   origin_ = (dvd_ ? dvd_->StartTime(input_.get()) : SourceStartTime(input_.get())) +
             options_.startSeconds;
@@ -404,16 +448,9 @@ EncodeOutcome EncodeRun::run() {
   }
   if (videoIndex >= 0) SetUpVideo(videoIndex);
   if (audioIndex >= 0) SetUpAudio(audioIndex);
+}
 
-  AVDictionary* muxerOptions = nullptr;
-  if (plan_.muxer == "mp3") {
-    // A bare MP3 stream: no ID3 tag, no Xing/LAME info frame.
-    av_dict_set(&muxerOptions, "id3v2_version", "0", 0);
-    av_dict_set(&muxerOptions, "write_xing", "0", 0);
-  }
-  output_->WriteHeader(&muxerOptions);
-  av_dict_free(&muxerOptions);
-
+void EncodeRun::StartStages() {
   demuxer_ =
       StartReading(input_.get(), origin_, options_.startSeconds > 0, control_, dvd_.get());
   for (auto& s : stages_) demuxer_->route(s.path->index(), s.packets.get());
@@ -444,9 +481,12 @@ EncodeOutcome EncodeRun::run() {
       });
     }
   }
+}
 
-  // The muxer runs here: packets in arrival order, interleaved by libavformat,
-  // each checked against the size limit before it is written.
+// The muxer runs on the caller's thread: packets in arrival order,
+// interleaved by libavformat, each checked against the size limit before it
+// is written.
+void EncodeRun::MuxPackets() {
   try {
     while (auto packet = muxQueue_.pop()) {
       if (!output_->fits(packet->get())) {
@@ -463,6 +503,13 @@ EncodeOutcome EncodeRun::run() {
   } catch (const EngineError& e) {
     Fail(e.what());
   }
+}
+
+EncodeOutcome EncodeRun::run() {
+  OpenStreams();
+  WriteHeader();
+  StartStages();
+  MuxPackets();
   if (sizeLimitHit_) AbortAll();
   JoinThreads();
   const bool stopped = control_.StopRequested();

@@ -235,12 +235,18 @@ DvdCellRange DvdDisc::Cells(int title, int firstChapter, int lastChapter) const 
                       name_ + " cannot be followed");
   DvdCellRange range;
   bool found = false;
+  int chapter = firstChapter;
   for (int c = 1; c <= pgc->nr_of_cells; ++c) {
     const cell_playback_t& cell = pgc->cell_playback[c - 1];
     // Of an angle block only the first angle plays.
     if (cell.block_type == BLOCK_TYPE_ANGLE_BLOCK && cell.block_mode != BLOCK_MODE_FIRST_CELL)
       continue;
     if (cell.last_sector < cell.first_sector) continue;
+    // A chapter begins at the first played cell at or after its own.
+    while (chapter <= lastChapter && startCell(chapter) >= 1 && c >= startCell(chapter)) {
+      range.chapterCells.push_back(range.cells.size());
+      ++chapter;
+    }
     if (c >= first && c <= end) {
       if (!found) range.first = range.cells.size();
       range.last = range.cells.size();

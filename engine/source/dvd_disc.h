@@ -44,6 +44,9 @@ struct DvdCellRange {
   std::vector<DvdCell> cells;
   size_t first = 0;
   size_t last = 0;
+  // For each chapter of the range, in order: the index in `cells` of its
+  // first cell.
+  std::vector<size_t> chapterCells;
 };
 
 struct DvdTitleInfo {

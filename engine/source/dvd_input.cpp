@@ -87,7 +87,11 @@ DvdInput::DvdInput(const Options& options) : options_(options) {
   const DvdCellRange range = disc_->Cells(options.dvdTitle, first, last);
   for (size_t c = 0; c < range.first; ++c)
     beforeSectors_ = Append(before_, range.cells[c].firstSector, range.cells[c].sectors());
+  firstChapter_ = first;
   for (size_t c = range.first; c <= range.last; ++c) {
+    if (std::find(range.chapterCells.begin(), range.chapterCells.end(), c) !=
+        range.chapterCells.end())
+      chapterStarts_.push_back(rangeSeconds_);
     totalSectors_ = Append(spans_, range.cells[c].firstSector, range.cells[c].sectors());
     rangeSeconds_ += range.cells[c].seconds;
   }

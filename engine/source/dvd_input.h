@@ -66,6 +66,10 @@ class DvdInput {
   // goes a little past it (sound is stored behind the picture), so the run
   // ends here.
   double RangeSeconds() const { return rangeSeconds_; }
+  // Where each chapter of the range begins, in seconds from the range's
+  // start, from the title's tables; the first is chapter FirstChapter().
+  const std::vector<double>& ChapterStarts() const { return chapterStarts_; }
+  int FirstChapter() const { return firstChapter_; }
 
  private:
   static int ReadPacket(void* opaque, uint8_t* buffer, int size);
@@ -97,6 +101,8 @@ class DvdInput {
   int64_t totalSectors_ = 0;
   int64_t beforeSectors_ = 0;
   double rangeSeconds_ = 0;
+  std::vector<double> chapterStarts_;
+  int firstChapter_ = 1;
   int64_t position_ = 0;  // bytes
   std::vector<uint8_t> staged_;
   int64_t stagedAt_ = -1;  // byte position of staged_[0]

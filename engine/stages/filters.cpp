@@ -60,6 +60,11 @@ std::string ScaleExpr(long mine, long other, bool isWidth, long boundary, long o
                                     : "2*trunc(" + std::to_string(otherBoundary) + "/dar/2+0.5)";
     return "'max(2,min(" + std::to_string(mine) + "," + fit + "))'";
   }
+  // scale=-2:0 keeps the source's lines (made even) and gives the width its
+  // display aspect: the source's size with square pixels.
+  if (mine == 0 && other < 0) return isWidth ? "'max(2,2*trunc(iw/2))'" : "'max(2,2*trunc(ih/2))'";
+  if (mine < 0 && other == 0)
+    return isWidth ? "'max(2,2*trunc(ih*dar/2+0.5))'" : "'max(2,2*trunc(iw/dar/2+0.5))'";
   if (mine == 0 || other <= 0) return isWidth ? "iw" : "ih";
   std::string expr = isWidth ? "2*trunc(" + std::to_string(other) + "*dar/2+0.5)"
                              : "2*trunc(" + std::to_string(other) + "/dar/2+0.5)";

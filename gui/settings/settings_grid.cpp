@@ -329,7 +329,9 @@ void SettingsGrid::OnComboTyped(const QString& text) {
   // A text that is no value is refused here, with its reason; the row (and
   // the item) keeps the last value that was one.
   const std::string typed = text.toStdString();
-  const std::string reason = FieldValueProblem(row->caption, typed);
+  std::string reason = FieldValueProblem(row->caption, typed);
+  if (reason.empty())
+    reason = TypedValueCombinationProblem({rows_.begin(), rows_.end()}, row->caption, typed);
   ShowEditorProblem(reason.empty() ? QString() : Q(FieldProblem{row->caption, typed, reason}.Text()));
   if (!reason.empty()) return;
   row->value = typed;

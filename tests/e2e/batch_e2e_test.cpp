@@ -224,6 +224,29 @@ TEST_F(E2E, ConsoleTakesASavedProfile) {
   EXPECT_EQ(status, 2);
 }
 
+TEST_F(E2E, ConsoleTakesAShippedDevicePresetAndRefusesWhatAFormatCannotHold) {
+  // The presets the build writes beside the program.
+  const std::string preset =
+      (std::filesystem::path(ORV_ORVANTIC).parent_path() / "profiles" / "Web 720p VP9 WebM.profile")
+          .string();
+  int status = -1;
+  std::string text = Console("--profile-file '" + preset + "' --output '" + out.path() + "' '" +
+                                 M("seven.avi") + "'",
+                             &status);
+  EXPECT_EQ(status, 0) << text;
+  EXPECT_EQ(RunCommand("ffprobe -v error -show_entries stream=codec_name,width,height"
+                       " -of csv=p=0 '" + out / "seven.webm" + "'"),
+            "vp9,960,720\nopus\n");
+
+  GridRows rows = BuildGridRows();
+  rows[kRowFormat].value = "webm";
+  rows[kRowVideoCodec].value = "h264";
+  ASSERT_TRUE(SaveProfileFile(work / "webm.profile", rows));
+  text = Console("--profile-file '" + work / "webm.profile" + "' '" + M("seven.avi") + "'", &status);
+  EXPECT_EQ(status, 2);
+  EXPECT_NE(text.find("Video codec 'h264' cannot be stored in WebM"), std::string::npos) << text;
+}
+
 // A project record laid down field by field in its stored order.
 class RecordBytes {
  public:

@@ -28,10 +28,14 @@ target_link_libraries(engine_dvd_test PRIVATE PkgConfig::ORV_TEST_X11)
 
 add_executable(engine_unit_test ${_orv_engine_tests_dir}/../unit/engine_options_test.cpp
   ${_orv_engine_tests_dir}/../unit/bounded_queue_test.cpp
-  ${_orv_engine_tests_dir}/../unit/stream_path_test.cpp)
+  ${_orv_engine_tests_dir}/../unit/stream_path_test.cpp
+  ${_orv_engine_tests_dir}/../unit/engine_outputs_test.cpp)
 target_compile_options(engine_unit_test PRIVATE ${ORV_WARNINGS})
 target_link_libraries(engine_unit_test PRIVATE orvantic_engine_lib orvantic_core GTest::gtest GTest::gtest_main)
 add_test(NAME engine_unit_test COMMAND engine_unit_test)
 
 # Damaged and unusual media: every file ends cleanly in every profile.
 orv_engine_e2e_test(bad_media_test bad_media_test.cpp make_bad_media.sh)
+
+# The device presets on a DVD title and a telephone's portrait clip.
+orv_engine_e2e_test(preset_outputs_test preset_outputs_test.cpp make_preset_media.sh)

@@ -31,9 +31,13 @@ prefix="$work/prefix"
 
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" || fail "cmake --install failed"
 for f in bin/orvantic libexec/orvantic/orvantic-engine share/orvantic/help.html \
-  share/applications/orvantic.desktop share/metainfo/io.github.orvantic.Orvantic.metainfo.xml; do
+  share/applications/orvantic.desktop share/metainfo/io.github.orvantic.Orvantic.metainfo.xml \
+  "share/orvantic/profiles/TV 1080p H.265.profile" "share/orvantic/profiles/Phone 1080p H.264.profile" \
+  "share/orvantic/profiles/Web 720p VP9 WebM.profile" "share/orvantic/profiles/Small 480p H.264.profile" \
+  "share/orvantic/profiles/Archive AV1 MKV (constant quality).profile"; do
   [ -e "$prefix/$f" ] || fail "$f was not installed"
 done
+[ ! -e "$prefix/share/orvantic/profiles/presets.stamp" ] || fail "the presets' build stamp was installed"
 for size in 16 32 48 64 128 256; do
   icon="$prefix/share/icons/hicolor/${size}x${size}/apps/orvantic.png"
   [ "$(identify -format '%wx%h' "$icon" 2>/dev/null)" = "${size}x${size}" ] ||

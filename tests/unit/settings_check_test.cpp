@@ -62,14 +62,14 @@ TEST(SettingsCheck, TextsThatAreNoValuesAreNamed) {
       {"Audio sample", "44100 -endpos 1 -o /tmp/x.mp4", "is not a number"},
       {"Audio bitrate", "0", "is not a whole number from 1 to 1000"},
       {"quantizer min", "99", "is not a whole number from 1 to 31"},
-      {"Video size", "0x0", "is not a size WIDTHxHEIGHT with even sides from 2 to 16384"},
-      {"Video size", "321x240", "is not a size WIDTHxHEIGHT with even sides from 2 to 16384"},
-      {"Video size", "320x240 -vf x", "is not a size WIDTHxHEIGHT with even sides from 2 to 16384"},
+      {"Video size", "0x0", "is not \"source\", a size WIDTHxHEIGHT or a height xHEIGHT with even sides from 2 to 16384"},
+      {"Video size", "321x240", "is not \"source\", a size WIDTHxHEIGHT or a height xHEIGHT with even sides from 2 to 16384"},
+      {"Video size", "320x240 -vf x", "is not \"source\", a size WIDTHxHEIGHT or a height xHEIGHT with even sides from 2 to 16384"},
       {"Video frame rate", "25 -ss 3", "is not \"default\" or a number of frames per second up to 1000"},
       {"Audio channel", "left -af x", "is not one of default, left stereo, right stereo, left mono, right mono, mixed mono"},
       {"Audio volume", "+5 -endpos 1", "is not \"default\", \"normalize\" or a gain from -200 to +60 dB"},
       {"Split", "650 MB -o x", "is not \"Not split\", a length hh:mm:ss or a size such as 650 MB"},
-      {"Video codec", "h265", "is not one of mpeg4, h264"},
+      {"Video codec", "h265", "is not one of mpeg4, h264, hevc, av1, vp9"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(FieldValueProblem(c.caption, c.value), c.reason) << c.caption << " " << c.value;

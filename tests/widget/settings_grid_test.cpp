@@ -373,8 +373,8 @@ TEST_F(SettingsGridTest, ChooserRowsFromAProfileFile) {
   window.OnCommand(ids::kCmdLoadProfile);
   EXPECT_EQ(shell.messages.back(),
             dir / "refused.profile" +
-                ": Video size 'RGB(1,2,3)' is not a size WIDTHxHEIGHT with even sides from 2 to "
-                "16384.");
+                ": Video size 'RGB(1,2,3)' is not \"source\", a size WIDTHxHEIGHT or a height "
+                "xHEIGHT with even sides from 2 to 16384.");
 
   custom = BuildGridRows();
   custom[kRowVideoDisabled] = GridRow{"Video disabled", "RGB(1,2,3)", kEditorColour, "", 0};
