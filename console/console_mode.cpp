@@ -265,72 +265,62 @@ std::string UsageText() {
          "130 stopped by Ctrl-C.\n";
 }
 
+namespace {
+
+// One option that takes a value, with that value; false with a message.
+bool TakeValue(const std::string& a, const std::string& v, ConsoleOptions* o, std::string* error) {
+  auto needs = [&](std::string* field, const char* what) {
+    *field = v;
+    if (v.empty()) *error = a + " needs " + what;
+    return !v.empty();
+  };
+  if (a == "--profile-file") return needs(&o->profileFile, "a file");
+  if (a == "--save-project") return needs(&o->saveProject, "a file");
+  if (a == "--output") return needs(&o->outputFolder, "a folder");
+  if (a == "--shard") return o->shardGiven = ParseShard(v, &o->shardIndex, &o->shardCount, error);
+  if (a == "--profile" && ParseInt(v, 0, kProfileCount - 1, &o->profile)) return true;
+  if (a == "--overwrite" && ParseInt(v, 1, 3, &o->overWriteType)) return true;
+  if (a == "--jobs") {
+    if (const std::optional<int> jobs = ParseSimultaneous(v)) {
+      o->jobs = *jobs == 0 ? -1 : *jobs;  // -1: automatic, whatever the setting
+      return true;
+    }
+  }
+  const char* takes = a == "--profile"   ? "0, 1, 2 or 3"
+                      : a == "--overwrite" ? "1, 2 or 3"
+                                           : "1 to 16 or auto";
+  *error = a + " takes " + takes + ", not '" + v + "'";
+  return false;
+}
+
+bool TakesValue(const std::string& a) {
+  for (const char* option : {"--profile", "--profile-file", "--save-project", "--output", "--jobs",
+                             "--shard", "--overwrite"})
+    if (a == option) return true;
+  return false;
+}
+
+}  // namespace
+
 bool ParseConsoleArgs(const std::vector<std::string>& args, ConsoleOptions* o, std::string* error) {
   bool convert = false, endOfOptions = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    auto value = [&](std::string* out) {
-      if (i + 1 >= args.size()) {
-        *error = "option " + a + " needs a value";
-        return false;
-      }
-      *out = args[++i];
-      return true;
-    };
     if (endOfOptions || a.empty() || a[0] != '-') {
       o->files.push_back(a);
-      continue;
-    }
-    std::string v;
-    if (a == "--") {
+    } else if (a == "--") {
       endOfOptions = true;
     } else if (a == "--convert") {
       convert = true;
     } else if (a == "--verbose") {
       o->verbose = true;
-    } else if (a == "--profile") {
-      if (!value(&v)) return false;
-      if (!ParseInt(v, 0, kProfileCount - 1, &o->profile)) {
-        *error = "--profile takes 0, 1, 2 or 3, not '" + v + "'";
-        return false;
-      }
-    } else if (a == "--profile-file") {
-      if (!value(&o->profileFile)) return false;
-      if (o->profileFile.empty()) {
-        *error = "--profile-file needs a file";
-        return false;
-      }
-    } else if (a == "--save-project") {
-      if (!value(&o->saveProject)) return false;
-      if (o->saveProject.empty()) {
-        *error = "--save-project needs a file";
-        return false;
-      }
-    } else if (a == "--output") {
-      if (!value(&o->outputFolder)) return false;
-      if (o->outputFolder.empty()) {
-        *error = "--output needs a folder";
-        return false;
-      }
-    } else if (a == "--jobs") {
-      if (!value(&v)) return false;
-      const std::optional<int> jobs = ParseSimultaneous(v);
-      if (!jobs) {
-        *error = "--jobs takes 1 to " + std::to_string(kMaxSimultaneous) + " or auto, not '" + v + "'";
-        return false;
-      }
-      o->jobs = *jobs == 0 ? -1 : *jobs;  // -1: automatic, whatever the setting
-    } else if (a == "--shard") {
-      if (!value(&v) || !ParseShard(v, &o->shardIndex, &o->shardCount, error)) return false;
-      o->shardGiven = true;
-    } else if (a == "--overwrite") {
-      if (!value(&v)) return false;
-      if (!ParseInt(v, 1, 3, &o->overWriteType)) {
-        *error = "--overwrite takes 1, 2 or 3, not '" + v + "'";
-        return false;
-      }
-    } else {
+    } else if (!TakesValue(a)) {
       *error = "unknown option " + a;
+      return false;
+    } else if (i + 1 >= args.size()) {
+      *error = "option " + a + " needs a value";
+      return false;
+    } else if (!TakeValue(a, args[++i], o, error)) {
       return false;
     }
   }

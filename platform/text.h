@@ -17,6 +17,13 @@ inline std::string AsciiLower(std::string s) {
   return s;
 }
 
+// The message text with its "%1" (the first one) replaced by value; a text
+// without one is returned as it is.
+inline std::string FillIn(std::string text, const std::string& value) {
+  const auto at = text.find("%1");
+  return at == std::string::npos ? text : text.replace(at, 2, value);
+}
+
 // Removes blanks and tabs (and line ends) at both ends.
 inline std::string TrimBlanks(const std::string& s) {
   const char* ws = " \t\r\n";

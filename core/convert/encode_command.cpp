@@ -1,5 +1,7 @@
 #include "core/convert/encode_command.h"
 
+#include "core/link/engine_link.h"
+
 #include <cctype>
 #include <cmath>
 
@@ -115,8 +117,8 @@ std::string SourcePart(const SourceItem& item) {
     return " " + QuoteArg(item.sourcePath) + " ";
   }
   std::string device = QuoteArg(std::string(1, AsciiLower(item.sourcePath).back()) + ":");
-  std::string part = " dvd://" + std::to_string(item.dvdTitle) + " -dvd-device " + device +
-                     " -chapter " + std::to_string(item.dvdFirstChapter) + "-" +
+  std::string part = DvdTitleArgs(item.dvdTitle, device) + "-chapter " +
+                     std::to_string(item.dvdFirstChapter) + "-" +
                      std::to_string(item.dvdLastChapter) + " ";
   if (item.dvdAudioStreamId >= 0) part += " -aid " + std::to_string(item.dvdAudioStreamId) + " ";
   if (item.dvdSubtitleId >= 0) part += " -sid " + std::to_string(item.dvdSubtitleId) + " ";

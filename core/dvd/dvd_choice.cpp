@@ -16,7 +16,7 @@ std::string Text(const char (&field)[N]) {
 }  // namespace
 
 std::string DvdIdentifyArgs(int title, const std::string& driveRoot) {
-  return " dvd://" + std::to_string(title) + " -dvd-device " + driveRoot + " ";
+  return DvdTitleArgs(title, driveRoot);
 }
 
 DvdChoice::DvdChoice(std::vector<std::string> driveRoots, Identify identify)

@@ -46,6 +46,10 @@ bool EngineLink::WriteControl(EngineCommand command) const {
   return false;
 }
 
+std::string DvdTitleArgs(int title, const std::string& device) {
+  return " dvd://" + std::to_string(title) + " -dvd-device " + device + " ";
+}
+
 double ReadPositionFile(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return -1.0;

@@ -27,6 +27,10 @@ std::string LastEngineError(const std::string& messages);
 // The engine's warnings, each without the program prefix and "warning: ".
 std::vector<std::string> EngineWarnings(const std::string& messages);
 
+// " dvd://TITLE -dvd-device DEVICE ": a DVD title as a source on every
+// engine command line that names one by title and device.
+std::string DvdTitleArgs(int title, const std::string& device);
+
 // The position in a vprog.dat at path, -1.0 without a file or a number.
 double ReadPositionFile(const std::string& path);
 

@@ -1,5 +1,7 @@
 #include "core/settings/archive.h"
 
+#include "platform/text.h"
+
 #include <cstring>
 
 namespace orv {
@@ -136,9 +138,7 @@ bool ArchiveReader::String(std::string* text) {
 }
 
 std::string ArchiveErrorText(ArchiveError error, const std::string& fileName) {
-  std::string text = error == ArchiveError::PastEnd ? kArchivePastEnd : kArchiveBadFormat;
-  text.replace(text.find("%1"), 2, fileName);
-  return text;
+  return FillIn(error == ArchiveError::PastEnd ? kArchivePastEnd : kArchiveBadFormat, fileName);
 }
 
 std::string Utf16LeToUtf8(std::string_view bytes) {

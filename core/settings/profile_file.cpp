@@ -1,5 +1,7 @@
 #include "core/settings/profile_file.h"
 
+#include "platform/text.h"
+
 #include "platform/files.h"
 #include "core/settings/archive.h"
 #include "core/settings/settings_check.h"
@@ -63,11 +65,9 @@ ProfileLoad LoadProfileFile(const std::string& path, GridRows* rows, std::string
   switch (ReadFileBytes(path, kMaxProfileBytes, &bytes)) {
     case FileReadResult::OpenFailed:
       return ProfileLoad::OpenFailed;
-    case FileReadResult::TooLarge: {
-      std::string text = kArchiveTooLarge;
-      *error = text.replace(text.find("%1"), 2, path);
+    case FileReadResult::TooLarge:
+      *error = FillIn(kArchiveTooLarge, path);
       return ProfileLoad::Damaged;
-    }
     case FileReadResult::Ok:
       break;
   }

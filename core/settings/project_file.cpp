@@ -1,5 +1,7 @@
 #include "core/settings/project_file.h"
 
+#include "platform/text.h"
+
 #include "platform/dvd_drives.h"
 #include "platform/files.h"
 #include "core/settings/settings_check.h"
@@ -10,9 +12,6 @@ namespace {
 // Far above any list a user builds; a larger file is refused unread.
 constexpr std::size_t kMaxProjectBytes = 256u << 20;
 
-std::string Replace1(std::string text, const std::string& value) {
-  return text.replace(text.find("%1"), 2, value);
-}
 
 // A source or output that is not a full path could be read as an option (a
 // file named "-o") or land wherever the program runs.
@@ -159,7 +158,7 @@ ProjectLoad LoadProjectFile(const std::string& path, ProjectContents* contents,
       contents->error = "Cannot open " + path + ": " + reason;
       return ProjectLoad::OpenFailed;
     case FileReadResult::TooLarge:
-      contents->error = Replace1(kArchiveTooLarge, path);
+      contents->error = FillIn(kArchiveTooLarge, path);
       return ProjectLoad::OpenFailed;
     case FileReadResult::Ok:
       break;
