@@ -56,7 +56,9 @@ for profile in 0 2; do
     measure "profile$profile:N=$jobs" "$work/orvantic" --convert --profile "$profile" --jobs "$jobs" \
       --overwrite 1 --output "$work/out" "${files[@]}" >>"$results"
   done
-  vcodec=$([ "$profile" = 0 ] && echo mpeg4 || echo libx264)
+  # The engine's own encoder settings of each profile.
+  vcodec=$([ "$profile" = 0 ] && echo "mpeg4 -mbd 2 -cmp 2 -subcmp 2 -trellis 1 -flags +mv4+aic" ||
+    echo "libx264 -profile:v baseline")
   rm -rf "$work/ff" && mkdir "$work/ff"
   measure "profile$profile:ffmpeg" bash -c "for f in ${files[*]}; do ffmpeg -nostdin -v error -y -i \"\$f\" \
     -vf scale=320:-2,pad=320:240:-1:-1 -c:v $vcodec -b:v 1200k -c:a aac -b:a 128k -ar 44100 \

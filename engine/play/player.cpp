@@ -252,15 +252,10 @@ double PlayRun::FrameSeconds(const AVFrame* frame) const {
 }
 
 void PlayRun::OpenSource() {
-  input_ = OpenInput(options_, dvd_);
-  origin_ = (dvd_ ? dvd_->StartTime(input_.get()) : SourceStartTime(input_.get())) +
-            options_.startSeconds;
-  if (options_.end.kind == EndKind::Duration) endSeconds_ = options_.end.seconds;
-  if (dvd_) {
-    const double rest = dvd_->RangeSeconds() - options_.startSeconds;
-    if (rest <= 0) throw EngineError("the start lies past the end of the chapters");
-    endSeconds_ = endSeconds_ > 0 ? std::min(endSeconds_, rest) : rest;
-  }
+  InputRange range = OpenInputRange(options_, dvd_);
+  input_ = std::move(range.input);
+  origin_ = range.origin;
+  endSeconds_ = range.endSeconds;
 }
 
 void PlayRun::OpenPictureOutput() {

@@ -366,6 +366,20 @@ InputPtr OpenInput(const Options& options, std::unique_ptr<DvdInput>& dvd) {
   return dvd->OpenFormat();
 }
 
+InputRange OpenInputRange(const Options& options, std::unique_ptr<DvdInput>& dvd) {
+  InputRange r;
+  r.input = OpenInput(options, dvd);
+  r.origin = (dvd ? dvd->StartTime(r.input.get()) : SourceStartTime(r.input.get())) +
+             options.startSeconds;
+  if (options.end.kind == EndKind::Duration) r.endSeconds = options.end.seconds;
+  if (dvd) {
+    const double rest = dvd->RangeSeconds() - options.startSeconds;
+    if (rest <= 0) throw EngineError("the start lies past the end of the chapters");
+    r.endSeconds = r.endSeconds > 0 ? std::min(r.endSeconds, rest) : rest;
+  }
+  return r;
+}
+
 std::unique_ptr<Demuxer> StartReading(AVFormatContext* input, double origin, bool seek,
                                       RunControl& control, DvdInput* dvd) {
   if (seek) {

@@ -121,4 +121,14 @@ std::unique_ptr<Demuxer> StartReading(AVFormatContext* input, double origin, boo
 // the returned input).
 InputPtr OpenInput(const Options& options, std::unique_ptr<DvdInput>& dvd);
 
+// The run's input with where its wanted range starts in the input's own
+// time (origin) and how long it lasts (endSeconds; 0: to its end), from
+// -ss, -endpos and a DVD title's chapters.
+struct InputRange {
+  InputPtr input;
+  double origin = 0;
+  double endSeconds = 0;
+};
+InputRange OpenInputRange(const Options& options, std::unique_ptr<DvdInput>& dvd);
+
 }  // namespace orv::engine
