@@ -412,8 +412,9 @@ std::vector<double> ShareWork(const ItemList& items, const BatchRun& run) {
 bool WatchRun(BatchRun& run, const ItemList& items, EngineLink& progressLink,
               ProgressPrinter& printer) {
   const int count = static_cast<int>(items.size());
-  RunEstimate estimate(ShareWork(items, run));
-  const RunProgress several(ShareWork(items, run));
+  const std::vector<double> work = ShareWork(items, run);
+  RunEstimate estimate(work);
+  const RunProgress several(work);
   const auto runStart = std::chrono::steady_clock::now();
   int itemPercent = 0, listPercent = 0, shownItem = 0;
   bool stopped = false;
