@@ -57,7 +57,18 @@ FolderChooserDialog::FolderChooserDialog(QWidget* owner, const QString& title,
   status_->setWordWrap(true);
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   layout->addWidget(status_);
+  CreateTree(layout);
+  CreatePathRow(layout);
+  CreateButtons(layout);
+  connect(tree_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &FolderChooserDialog::SelectionChanged);
+  ShowFolder(shownFolder);
+  if (!initialFolder.isEmpty()) Select(initialFolder);
+  status_->setText(initialFolder);
+  path_->setFocus();
+}
 
+void FolderChooserDialog::CreateTree(QVBoxLayout* layout) {
   model_ = new QFileSystemModel(this);
   model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
   model_->setRootPath("/");
@@ -69,7 +80,9 @@ FolderChooserDialog::FolderChooserDialog(QWidget* owner, const QString& title,
   tree_->setSelectionMode(QAbstractItemView::SingleSelection);
   for (int column = 1; column < model_->columnCount(); ++column) tree_->hideColumn(column);
   layout->addWidget(tree_, 1);
+}
 
+void FolderChooserDialog::CreatePathRow(QVBoxLayout* layout) {
   auto* pathRow = new QHBoxLayout;
   auto* pathLabel = new QLabel("Folder:", this);
   path_ = new QLineEdit(this);
@@ -83,7 +96,9 @@ FolderChooserDialog::FolderChooserDialog(QWidget* owner, const QString& title,
   connect(path_, &QLineEdit::textEdited, this, [this](const QString& text) {
     ok_->setEnabled(QFileInfo(text).isDir() || !SelectedPath().isEmpty());
   });
+}
 
+void FolderChooserDialog::CreateButtons(QVBoxLayout* layout) {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   QPushButton* newFolder = buttons->addButton("New Folder", QDialogButtonBox::ActionRole);
   newFolder->setObjectName("newFolder");
@@ -100,21 +115,16 @@ FolderChooserDialog::FolderChooserDialog(QWidget* owner, const QString& title,
   });
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
-  connect(tree_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-          &FolderChooserDialog::SelectionChanged);
+}
 
-  if (!shownFolder.isEmpty()) {
-    const QModelIndex shown = model_->index(shownFolder);
-    if (shown.isValid()) {
-      // Expanded and scrolled to, but not current: a tree that gets the
-      // focus selects its current item.
-      for (QModelIndex i = shown; i.isValid(); i = i.parent()) tree_->expand(i);
-      tree_->scrollTo(shown, QAbstractItemView::PositionAtTop);
-    }
-  }
-  if (!initialFolder.isEmpty()) Select(initialFolder);
-  status_->setText(initialFolder);
-  path_->setFocus();
+void FolderChooserDialog::ShowFolder(const QString& folder) {
+  if (folder.isEmpty()) return;
+  const QModelIndex shown = model_->index(folder);
+  if (!shown.isValid()) return;
+  // Expanded and scrolled to, but not current: a tree that gets the focus
+  // selects its current item.
+  for (QModelIndex i = shown; i.isValid(); i = i.parent()) tree_->expand(i);
+  tree_->scrollTo(shown, QAbstractItemView::PositionAtTop);
 }
 
 void FolderChooserDialog::Select(const QString& path) {

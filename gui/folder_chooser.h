@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeView;
+class QVBoxLayout;
 class QFileSystemModel;
 
 namespace orv {
@@ -67,6 +68,11 @@ class FolderChooserDialog : public QDialog {
   QLineEdit* pathField() const { return path_; }
 
  private:
+  void CreateTree(QVBoxLayout* layout);
+  void CreatePathRow(QVBoxLayout* layout);
+  void CreateButtons(QVBoxLayout* layout);
+  // Expands and scrolls to folder without selecting it.
+  void ShowFolder(const QString& folder);
   void SelectionChanged();
   void PathEntered();
   void AskNewFolder();

@@ -161,20 +161,6 @@ const char* const kProfileNames[kProfileCount] = {
 
 }  // namespace
 
-template <typename Fn>
-auto MainWindow::OnGuiThread(Fn fn) {
-  using R = decltype(fn());
-  if (QThread::currentThread() == thread()) return fn();
-  if constexpr (std::is_void_v<R>) {
-    QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
-  } else {
-    R result{};
-    QMetaObject::invokeMethod(
-        this, [&] { result = fn(); }, Qt::BlockingQueuedConnection);
-    return result;
-  }
-}
-
 MainWindow::MainWindow(const Installation& installation, AppSettings& settings, Shell& shell,
                        QWidget* parent)
     : QDialog(parent),
@@ -182,7 +168,6 @@ MainWindow::MainWindow(const Installation& installation, AppSettings& settings, 
       settings_(settings),
       shell_(shell),
       link_(installation, shell),
-      progressLink_(installation, shell),
       batchLink_(installation, shell),
       gridRows_(BuildGridRows()),
       exitHook_([](int status) { std::_Exit(status); }) {
@@ -201,15 +186,13 @@ MainWindow::MainWindow(const Installation& installation, AppSettings& settings, 
 
   CreateControls();
   link_.PrepareFolder(installation_.programFolder);
-  progressLink_.PrepareFolder(installation_.programFolder);
   batchLink_.PrepareFolder(installation_.programFolder);
-  batch_ = std::make_unique<BatchRun>(items_, batchLink_, *this);
-  progressTimer_.setInterval(kProgressPeriodMs);
-  connect(&progressTimer_, &QTimer::timeout, this, &MainWindow::OnProgressTick);
-  player_ = std::make_unique<Player>(link_, shell_, static_cast<PlayerView&>(*this),
-                                     [this] { return Activity(); });
-  playTimer_.setInterval(kPlayTimerMs);
-  connect(&playTimer_, &QTimer::timeout, this, [this] { player_->OnPlayTimer(); });
+  batch_ = std::make_unique<BatchRun>(items_, batchLink_, *runDisplay_);
+  runDisplay_->Attach(*batch_);
+  previewView_ = std::make_unique<PreviewView>(
+      qobject_cast<SkinButton*>(controls_.value(ids::kPlayPause)), videoPanel_,
+      [this] { player_->OnPlayTimer(); });
+  player_ = std::make_unique<Player>(link_, shell_, *previewView_, [this] { return Activity(); });
 
   outputFolderText_ = settings_.outputPath;
   outputFolderEdit_->setText(QString::fromStdString(outputFolderText_));
@@ -243,6 +226,9 @@ void MainWindow::CreateControls() {
   CreateListAndGrid();
   shutDown_ = new QCheckBox("Shut down PC when finished", this);
   Place(shutDown_, ids::kShutDown, 520, 514, 709, 526);
+  runDisplay_ = new RunDisplay(installation_, shell_, items_,
+                               {list_, itemProgress_, listProgress_, estimateLabel_, shutDown_},
+                               [this] { return outputFolderText_; }, this);
 }
 
 void MainWindow::CreateSliders() {
@@ -341,10 +327,7 @@ void MainWindow::CreateButtons() {
       QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     const int id = spec.id;
     connect(button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
-    if (id == ids::kPlayPause) {
-      playButton_ = button;
-      button->SetAlternateFaces({228, 229, 0});
-    }
+    if (id == ids::kPlayPause) button->SetAlternateFaces({228, 229, 0});
   }
 }
 
@@ -464,116 +447,6 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   }
   if (watched == outputFolderEdit_ && event->type() == QEvent::FocusOut) CommitOutputFolder();
   return QDialog::eventFilter(watched, event);
-}
-
-void MainWindow::SelectRow(int index) {
-  OnGuiThread([&] { list_->SelectRow(index); });
-}
-
-void MainWindow::MarkConverting(int index, bool converting) {
-  OnGuiThread([&] { list_->SetConverting(index, converting); });
-}
-
-void MainWindow::StartProgressTimer() {
-  OnGuiThread([&] {
-    std::vector<double> seconds;
-    for (const auto& item : items_) seconds.push_back(ItemWorkSeconds(*item));
-    if (batch_->Lanes() > 1)
-      runProgress_ = std::make_unique<RunProgress>(seconds);
-    else
-      runProgress_.reset();
-    estimate_ = std::make_unique<RunEstimate>(std::move(seconds));
-    runClock_.start();
-    progressTimer_.start();
-  });
-}
-
-void MainWindow::StopProgressTimer() {
-  OnGuiThread([&] {
-    progressTimer_.stop();
-    estimate_.reset();
-    estimateLabel_->clear();
-  });
-}
-
-QString MainWindow::EstimateShown() const { return estimateLabel_->text(); }
-
-void MainWindow::SetProgress(int itemPercent, int listPercent) {
-  OnGuiThread([&] {
-    itemProgress_->SetPos(itemPercent);
-    listProgress_->SetPos(listPercent);
-  });
-}
-
-bool MainWindow::AskOkCancel(const std::string& text, const std::string& caption) {
-  return OnGuiThread([&] { return shell_.AskOkCancel(text, caption); });
-}
-
-void MainWindow::Tell(const std::string& text) {
-  OnGuiThread([&] {
-    if (text.rfind(kCompleteMessage, 0) != 0 && text.rfind(kStoppedMessage, 0) != 0) {
-      shell_.Message(text, kMessageCaption);
-      return;
-    }
-    if (shell_.MessageOffering(text, kMessageCaption, kOpenOutputFolder))
-      shell_.OpenUrl(
-          QUrl::fromLocalFile(QString::fromStdString(outputFolderText_)).toString().toStdString());
-  });
-}
-
-bool MainWindow::ShutDownWhenFinished() {
-  return OnGuiThread([&] { return shutDown_->isChecked(); });
-}
-
-bool MainWindow::ConfirmPowerOff(const std::string& endText) {
-  return OnGuiThread([&] { return shell_.CountDownToPowerOff(endText, kPowerOffCountdownSeconds); });
-}
-
-void MainWindow::PowerOff() {
-  OnGuiThread([&] { shell_.PowerOff(); });
-}
-
-void MainWindow::RunStarted() {
-  // Asked from the conversion thread: a slow bus holds the run, not the window.
-  if (desktop_) sleepBlock_ = desktop_->BlockSleep(kSleepBlockReason);
-}
-
-void MainWindow::RunEnded(const std::string& notice) {
-  sleepBlock_.reset();
-  if (!desktop_ || notice.empty()) return;
-  OnGuiThread([&] { desktop_->NoticeRunEnd(notice, outputFolderText_); });
-}
-
-void MainWindow::OnProgressTick() {
-  const int count = static_cast<int>(items_.size());
-  if (count <= 0) {
-    progressTimer_.stop();
-    return;
-  }
-  if (runProgress_ && runProgress_->count() == count) return ShowRunProgress();
-  const int current = batch_->currentItemNumber;
-  if (current < 1 || current > count) return;
-  const double position = progressLink_.ReadPosition();
-  if (estimate_ && estimate_->count() == count) {
-    estimate_->Update(static_cast<double>(runClock_.elapsed()) / 1000.0, current, position);
-    estimateLabel_->setText(
-        QString::fromStdString(EstimateText(current, count, estimate_->SecondsLeft())));
-  }
-  const ProgressUpdate update = ComputeProgress(*items_[current - 1], current, count, position);
-  if (update.listPercent) listProgress_->SetPos(*update.listPercent);
-  if (update.itemPercent) itemProgress_->SetPos(*update.itemPercent);
-}
-
-// Several items at once: the item bar follows the one that started first,
-// the list bar and the time left the whole run.
-void MainWindow::ShowRunProgress() {
-  const RunProgressView view = runProgress_->Update(static_cast<double>(runClock_.elapsed()) / 1000.0,
-                                                    batch_->Running(), batch_->FinishedWork());
-  if (view.first == 0) return;
-  estimateLabel_->setText(QString::fromStdString(
-      RangeEstimateText(view.first, view.last, runProgress_->count(), view.secondsLeft)));
-  if (view.listPercent != 0) listProgress_->SetPos(view.listPercent);
-  itemProgress_->SetPos(view.itemPercent);
 }
 
 }  // namespace orv

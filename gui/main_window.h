@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QPixmap>
 #include <QPoint>
@@ -12,12 +11,12 @@
 #include <memory>
 #include <string>
 
+#include "gui/preview/preview_view.h"
+#include "gui/run_display.h"
 #include "platform/desktop.h"
 #include "platform/shell.h"
 #include "core/settings/source_item.h"
 #include "core/convert/batch_run.h"
-#include "core/convert/eta.h"
-#include "core/convert/run_progress.h"
 #include "core/link/engine_link.h"
 #include "platform/installation.h"
 #include "core/preview/preview_player.h"
@@ -47,14 +46,11 @@ class VideoPanel;
 inline constexpr const char* kExitQuestion = "Exit anyway?";
 inline constexpr const char* kExitCaption = "Video Batch Converter";
 inline constexpr const char* kSkinMissing = "Not enough memory!";
-// The end message's button that opens the output folder.
-inline constexpr const char* kOpenOutputFolder = "Open Output Folder";
 inline constexpr int kWindowWidth = 720;
 inline constexpr int kWindowHeight = 540;
 inline constexpr int kTitleBandHeight = 22;
-inline constexpr int kProgressPeriodMs = 50;
 
-class MainWindow : public QDialog, public BatchHost, private PlayerView {
+class MainWindow : public QDialog {
   Q_OBJECT
  public:
   MainWindow(const Installation& installation, AppSettings& settings, Shell& shell,
@@ -116,10 +112,10 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   void Exit();
 
   // "Item 2 of 7 - about 4:07 left" while a run goes on, empty otherwise.
-  QString EstimateShown() const;
+  QString EstimateShown() const { return runDisplay_->EstimateShown(); }
 
   // Where a run holds sleep off and tells its end; none by default.
-  void SetDesktop(Desktop* desktop) { desktop_ = desktop; }
+  void SetDesktop(Desktop* desktop) { runDisplay_->SetDesktop(desktop); }
 
   // Exit ends the process through this; tests put their own in.
   void SetExitHook(std::function<void(int status)> hook) { exitHook_ = std::move(hook); }
@@ -129,21 +125,6 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   QMenu* PopupMenu(int buttonId) const { return menus_.value(buttonId); }
   SourceListCtrl* list() const { return list_; }
   BatchRun& batchRun() { return *batch_; }
-
-  // BatchHost, called on the conversion thread.
-  void SelectRow(int index) override;
-  void StartProgressTimer() override;
-  void StopProgressTimer() override;
-  void SetProgress(int itemPercent, int listPercent) override;
-  bool AskOkCancel(const std::string& text, const std::string& caption) override;
-  // The end of a run offers to open the output folder.
-  void Tell(const std::string& text) override;
-  bool ShutDownWhenFinished() override;
-  void MarkConverting(int index, bool converting) override;
-  bool ConfirmPowerOff(const std::string& endText) override;
-  void PowerOff() override;
-  void RunStarted() override;
-  void RunEnded(const std::string& notice) override;
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -188,8 +169,6 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   // Stops a run and waits for its thread, serving the calls it makes into
   // this window meanwhile; then the items may be dropped.
   void EndRun();
-  void OnProgressTick();
-  void ShowRunProgress();
   void ChooseSimultaneous();
   void Minimise();
   void NewList();
@@ -205,13 +184,6 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   void PlayNeighbour(int step);
   // The selected item, or null.
   SourceItem* SelectedItem();
-  // PlayerView.
-  void SetPlayFace(bool running) override;
-  void SetPauseScreen(bool on) override;
-  void StartPlayTimer() override;
-  void StopPlayTimer() override;
-  unsigned long PanelWindowId() override;
-  void ShowPictures(FrameChannel* channel) override;
   void ShowOutputPaths();
   // The save dialog, then save(path), which gives "" or the reason it failed;
   // "Project saved!", or "Failed!" with the file and the reason, after it.
@@ -219,37 +191,27 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
                          const std::function<std::string(const std::string&)>& save);
   std::vector<std::string> DvdDriveRoots() const;
   void OpenHelp();
-  // Runs fn on the GUI thread and waits for it.
-  template <typename Fn>
-  auto OnGuiThread(Fn fn);
 
   Installation installation_;
   AppSettings& settings_;
   Shell& shell_;
-  Desktop* desktop_ = nullptr;
-  // Taken and dropped on the conversion thread only.
-  std::unique_ptr<SleepBlock> sleepBlock_;
   ItemList items_;
   EngineLink link_;
-  EngineLink progressLink_;  // the GUI thread's own reader of the position
   EngineLink batchLink_;     // the conversion thread's own link
   std::unique_ptr<BatchRun> batch_;
   std::string outputFolderText_;
   std::string currentExtension_;
   GridRows gridRows_;
   GridRows customProfile_;  // empty texts until a profile file is loaded
+  RunDisplay* runDisplay_ = nullptr;
+  std::unique_ptr<PreviewView> previewView_;
   std::unique_ptr<Player> player_;
-  QTimer playTimer_;  // timer 1
   int lastSelectedRow_ = -1;
 
   QPixmap skin_;
   bool skinReported_ = false;
   QPoint dragOffset_;
   bool manualDrag_ = false;
-  QTimer progressTimer_;
-  std::unique_ptr<RunEstimate> estimate_;  // of the run going on
-  std::unique_ptr<RunProgress> runProgress_;  // of a run of several at once
-  QElapsedTimer runClock_;
   QLabel* estimateLabel_ = nullptr;
   std::function<void(int)> exitHook_;
   std::function<void(DvdDialog&)> dvdDialogHook_;
@@ -265,7 +227,6 @@ class MainWindow : public QDialog, public BatchHost, private PlayerView {
   QComboBox* profileCombo_ = nullptr;
   QLineEdit* outputFolderEdit_ = nullptr;
   QCheckBox* shutDown_ = nullptr;
-  SkinButton* playButton_ = nullptr;
   SettingsGrid* grid_ = nullptr;
   FileReading* reading_ = nullptr;
 };

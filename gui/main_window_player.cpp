@@ -119,23 +119,7 @@ void MainWindow::SeekToSliderPosition() {
                                            positionSlider_->GetMax());
   positionSlider_->SetPos(start);
   player_->Play(item);
-  SetPlayFace(true);
+  previewView_->SetPlayFace(true);
 }
-
-void MainWindow::SetPlayFace(bool running) {
-  if (!playButton_) return;
-  playButton_->SetAlternate(running);
-  playButton_->repaint();
-}
-
-void MainWindow::SetPauseScreen(bool on) { videoPanel_->SetPauseScreen(on); }
-void MainWindow::StartPlayTimer() { playTimer_.start(); }
-void MainWindow::StopPlayTimer() { playTimer_.stop(); }
-// The panel is painted by Qt, not a native window of its own: the line
-// names the window it sits in.
-unsigned long MainWindow::PanelWindowId() {
-  return static_cast<unsigned long>(videoPanel_->effectiveWinId());
-}
-void MainWindow::ShowPictures(FrameChannel* channel) { videoPanel_->ShowPictures(channel); }
 
 }  // namespace orv

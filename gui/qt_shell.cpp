@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include "gui/folder_chooser.h"
+#include "gui/gui_thread.h"
 #include "gui/main_window_dialogs.h"
 #include "gui/message_box.h"
 #include "gui/power_off_countdown.h"
@@ -20,20 +21,6 @@
 
 namespace orv {
 namespace {
-
-// Runs fn on the GUI thread and waits for it.
-template <typename Fn>
-auto OnGuiThread(Fn fn) {
-  using R = decltype(fn());
-  if (QThread::currentThread() == qApp->thread()) return fn();
-  if constexpr (std::is_void_v<R>) {
-    QMetaObject::invokeMethod(qApp, fn, Qt::BlockingQueuedConnection);
-  } else {
-    R result{};
-    QMetaObject::invokeMethod(qApp, [&] { result = fn(); }, Qt::BlockingQueuedConnection);
-    return result;
-  }
-}
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 

@@ -101,6 +101,8 @@ class EncodeRun {
   void UpdatePosition();
   void JoinThreads();
   void CheckOutput(double decodedEnd) const;
+  // A warning when the source ends well before its header says it does.
+  void WarnIfCutOff(double decodedEnd) const;
   void WriteHeader();
   void OpenStreams();
   void StartStages();
@@ -356,6 +358,10 @@ void EncodeRun::CheckOutput(double decodedEnd) const {
     Warn(std::to_string(damaged) + " damaged packets of '" + options_.source + "' were skipped");
   if (!demuxer_->ReadError().empty())
     Warn("reading '" + options_.source + "' stopped early: " + demuxer_->ReadError());
+  WarnIfCutOff(decodedEnd);
+}
+
+void EncodeRun::WarnIfCutOff(double decodedEnd) const {
   // A DVD title's length is its cells, with no header to promise one; a
   // length guessed from the bit rate (MP3 files joined from others) promises
   // nothing either.

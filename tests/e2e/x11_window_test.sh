@@ -73,7 +73,7 @@ sleep 1  # the film is identified and listed
 eval "$(geometry "$main")"
 # On a loaded machine the reading may not be over yet: Convert is refused
 # with a message then, so press again (Return closes the message).
-for _ in 1 2 3; do
+for _ in 1 2 3 4 5; do
   xdotool mousemove $((X + 250)) $((Y + 70)) click 1
   for _ in $(seq 50); do engine_running && break; sleep 0.1; done
   engine_running && break
