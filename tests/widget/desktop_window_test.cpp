@@ -23,6 +23,7 @@
 
 #include "gui/folder_chooser.h"
 #include "gui/main_window.h"
+#include "tests/support/shown_window.h"
 #include "gui/main_window_ids.h"
 #include "gui/message_box.h"
 #include "gui/power_off_countdown.h"
@@ -130,14 +131,9 @@ class OfferingShell : public test::ScriptedShell {
   bool openFolder = true;
 };
 
-class DesktopWindowTest : public ::testing::Test {
+class DesktopWindowTest : public ::testing::Test, protected test::ShownWindow<OfferingShell> {
  protected:
-  DesktopWindowTest()
-      : installation(test::InstallEngine(dir.path(), ORV_FAKE_ENGINE)),
-        settings{1, dir / "out"},
-        window(installation, settings, shell) {
-    window.SetExitHook([](int) {});
-    window.show();
+  DesktopWindowTest() : test::ShownWindow<OfferingShell>(ORV_FAKE_ENGINE, 1) {
   }
   ~DesktopWindowTest() override { window.StopConversion(); }
 
@@ -155,11 +151,6 @@ class DesktopWindowTest : public ::testing::Test {
     EXPECT_TRUE(drop.isAccepted());
   }
 
-  test::TempDir dir;
-  Installation installation;
-  AppSettings settings;
-  OfferingShell shell;
-  MainWindow window;
 };
 
 TEST_F(DesktopWindowTest, DroppedFilesAndFoldersAreAddedAsAddFileAddsThem) {

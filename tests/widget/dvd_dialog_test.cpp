@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "gui/main_window.h"
+#include "tests/support/shown_window.h"
 #include "gui/main_window_ids.h"
 #include "gui/source_list_ctrl.h"
 #include "tests/support/test_support.h"
@@ -21,14 +22,9 @@ namespace {
 using test::ReadText;
 using test::WriteText;
 
-class DvdTest : public ::testing::Test {
+class DvdTest : public ::testing::Test, protected test::ShownWindow<test::ScriptedShell> {
  protected:
-  DvdTest()
-      : installation(test::InstallEngine(dir.path(), ORV_FAKE_ENGINE)),
-        settings{kOverwrite, dir / "out"},
-        window(installation, settings, shell) {
-    window.SetExitHook([](int) {});
-    window.show();
+  DvdTest() : test::ShownWindow<test::ScriptedShell>(ORV_FAKE_ENGINE, kOverwrite) {
     WriteText(dir / "fake.cfg",
               "duration=7384.9\nwidth=720\nheight=576\ntitles=2\nchapters=3,5\n"
               "audio=128/ac3/en,129/ac3/de\nsubs=en,fr,de\n");
@@ -53,11 +49,6 @@ class DvdTest : public ::testing::Test {
     return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
   }
 
-  test::TempDir dir;
-  Installation installation;
-  AppSettings settings;
-  test::ScriptedShell shell;
-  MainWindow window;
 };
 
 TEST_F(DvdTest, TwoDrivesOpenWithNoneChosenThenOneIsIdentified) {

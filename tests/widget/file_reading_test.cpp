@@ -17,6 +17,7 @@
 
 #include "gui/file_reading.h"
 #include "gui/main_window.h"
+#include "tests/support/shown_window.h"
 #include "gui/main_window_ids.h"
 #include "gui/source_list_ctrl.h"
 #include "platform/process_list.h"
@@ -78,14 +79,9 @@ class LoopWatch {
   qint64 worstGapMs_ = 0;
 };
 
-class FileReadingTest : public ::testing::Test {
+class FileReadingTest : public ::testing::Test, protected test::ShownWindow<test::ScriptedShell> {
  protected:
-  FileReadingTest()
-      : installation(test::InstallEngine(dir.path(), ORV_FAKE_ENGINE)),
-        settings{1, dir / "out"},
-        window(installation, settings, shell) {
-    window.SetExitHook([](int) {});
-    window.show();
+  FileReadingTest() : test::ShownWindow<test::ScriptedShell>(ORV_FAKE_ENGINE, 1) {
     std::filesystem::create_directories(dir / "films");
     std::filesystem::create_directories(dir / "out");
   }
@@ -112,11 +108,6 @@ class FileReadingTest : public ::testing::Test {
   int Rows() { return window.list()->rowCount(); }
   bool EngineRuns() { return IsEngineRunning(installation.EngineLocation()); }
 
-  test::TempDir dir;
-  Installation installation;
-  AppSettings settings;
-  test::ScriptedShell shell;
-  MainWindow window;
 };
 
 TEST_F(FileReadingTest, ADroppedFolderOf200FilesKeepsTheWindowAnsweringAndTheRulesOfNaming) {

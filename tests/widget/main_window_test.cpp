@@ -2,6 +2,7 @@
 // folder and the overwrite dialog, driven through a scripted Shell and the
 // fake engine.
 #include "gui/main_window.h"
+#include "tests/support/shown_window.h"
 
 #include <gtest/gtest.h>
 
@@ -48,14 +49,10 @@ class CaptionShell : public test::ScriptedShell {
 
 bool WaitFor(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 30000); }
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test, protected test::ShownWindow<CaptionShell> {
  protected:
-  MainWindowTest()
-      : installation(test::InstallEngine(dir.path(), ORV_FAKE_ENGINE)),
-        settings{kOverwrite, dir / "out"},
-        window(installation, settings, shell) {
+  MainWindowTest() : test::ShownWindow<CaptionShell>(ORV_FAKE_ENGINE, kOverwrite) {
     window.SetExitHook([this](int status) { exitStatus = status; });
-    window.show();
   }
   ~MainWindowTest() override {
     window.StopConversion();
@@ -94,12 +91,7 @@ class MainWindowTest : public ::testing::Test {
   }
   std::string SettingsFile() { return ReadText(installation.SettingsFilePath()); }
 
-  test::TempDir dir;
-  Installation installation;
-  AppSettings settings;
-  CaptionShell shell;
   std::string config = "duration=10\nwidth=320\nheight=240\nrun_ms=60000\nstep=0.5\n";
-  MainWindow window;
   int exitStatus = -1;
 };
 

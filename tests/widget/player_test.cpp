@@ -8,6 +8,7 @@
 #include <chrono>
 
 #include "gui/main_window.h"
+#include "tests/support/shown_window.h"
 #include "gui/main_window_ids.h"
 #include "gui/source_list_ctrl.h"
 #include "core/convert/piece_plan.h"
@@ -25,14 +26,9 @@ using test::ReadLines;
 using test::ReadText;
 using test::WriteText;
 
-class PlayerTest : public ::testing::Test {
+class PlayerTest : public ::testing::Test, protected test::ShownWindow<test::ScriptedShell> {
  protected:
-  PlayerTest()
-      : installation(test::InstallEngine(dir.path(), ORV_FAKE_ENGINE)),
-        settings{1, dir / "out"},
-        window(installation, settings, shell) {
-    window.SetExitHook([](int) {});
-    window.show();
+  PlayerTest() : test::ShownWindow<test::ScriptedShell>(ORV_FAKE_ENGINE, 1) {
     WriteText(dir / "fake.cfg", "duration=10\nwidth=320\nheight=240\n");
     shell.openFiles.push_back({dir / "a.avi", dir / "b.avi", dir / "c.avi"});
     window.OnCommand(ids::kAdd);
@@ -69,11 +65,6 @@ class PlayerTest : public ::testing::Test {
     return static_cast<PositionSlider*>(window.Control(ids::kPositionSlider));
   }
 
-  test::TempDir dir;
-  Installation installation;
-  AppSettings settings;
-  test::ScriptedShell shell;
-  MainWindow window;
 };
 
 TEST_F(PlayerTest, PlayTogglesPauseAndResumeOnOneEngine) {

@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "gui/main_window.h"
+#include "tests/support/shown_window.h"
 #include "gui/main_window_ids.h"
 #include "gui/source_list_ctrl.h"
 #include "platform/process_list.h"
@@ -34,7 +35,7 @@ Colour Classify(QRgb c) {
   return Colour::Other;
 }
 
-class PreviewSession : public ::testing::Test {
+class PreviewSession : public ::testing::Test, protected test::ShownWindow<test::ScriptedShell> {
  protected:
   static void SetUpTestSuite() {
     clipDir_ = new test::TempDir;
@@ -50,12 +51,7 @@ class PreviewSession : public ::testing::Test {
   }
   static void TearDownTestSuite() { delete clipDir_; }
 
-  PreviewSession()
-      : installation(test::InstallEngine(dir.path(), ORV_REAL_ENGINE)),
-        settings{1, dir / "out"},
-        window(installation, settings, shell) {
-    window.SetExitHook([](int) {});
-    window.show();
+  PreviewSession() : test::ShownWindow<test::ScriptedShell>(ORV_REAL_ENGINE, 1) {
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     panel = static_cast<VideoPanel*>(window.Control(ids::kVideoPanel));
   }
@@ -82,11 +78,6 @@ class PreviewSession : public ::testing::Test {
   bool EngineRunning() { return IsEngineRunning(installation.EngineLocation()); }
 
   static test::TempDir* clipDir_;
-  test::TempDir dir;
-  Installation installation;
-  AppSettings settings;
-  test::ScriptedShell shell;
-  MainWindow window;
   VideoPanel* panel = nullptr;
 };
 test::TempDir* PreviewSession::clipDir_ = nullptr;

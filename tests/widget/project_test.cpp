@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "gui/main_window.h"
+#include "tests/support/shown_window.h"
 #include "gui/main_window_ids.h"
 #include "gui/source_list_ctrl.h"
 #include "platform/launcher.h"
@@ -36,14 +37,9 @@ class HookShell : public test::ScriptedShell {
   std::function<void()> onAsk;
 };
 
-class ProjectTest : public ::testing::Test {
+class ProjectTest : public ::testing::Test, protected test::ShownWindow<HookShell> {
  protected:
-  ProjectTest()
-      : installation(test::InstallEngine(dir.path(), ORV_FAKE_ENGINE)),
-        settings{kOverwrite, dir / "out"},
-        window(installation, settings, shell) {
-    window.SetExitHook([](int) {});
-    window.show();
+  ProjectTest() : test::ShownWindow<HookShell>(ORV_FAKE_ENGINE, kOverwrite) {
   }
   ~ProjectTest() override { window.StopConversion(); }
 
@@ -66,11 +62,6 @@ class ProjectTest : public ::testing::Test {
     return window.list()->item(row, column)->text().toStdString();
   }
 
-  test::TempDir dir;
-  Installation installation;
-  AppSettings settings;
-  HookShell shell;
-  MainWindow window;
 };
 
 TEST_F(ProjectTest, SaveThenOpenRestoresRowsAndSettings) {

@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include "gui/main_window.h"
+#include "tests/support/shown_window.h"
 #include "gui/main_window_ids.h"
 #include "gui/source_list_ctrl.h"
 #include "gui/preview/position_slider.h"
@@ -29,14 +30,9 @@ namespace {
 using test::ReadText;
 using test::WriteText;
 
-class SettingsGridTest : public ::testing::Test {
+class SettingsGridTest : public ::testing::Test, protected test::ShownWindow<test::ScriptedShell> {
  protected:
-  SettingsGridTest()
-      : installation(test::InstallEngine(dir.path(), ORV_FAKE_ENGINE)),
-        settings{kOverwrite, dir / "out"},
-        window(installation, settings, shell) {
-    window.SetExitHook([](int) {});
-    window.show();
+  SettingsGridTest() : test::ShownWindow<test::ScriptedShell>(ORV_FAKE_ENGINE, kOverwrite) {
     grid = window.grid();
     combo = static_cast<QComboBox*>(window.Control(ids::kProfileCombo));
   }
@@ -94,11 +90,6 @@ class SettingsGridTest : public ::testing::Test {
   }
   const SourceItem& Item(int i) { return *window.items()[static_cast<std::size_t>(i)]; }
 
-  test::TempDir dir;
-  Installation installation;
-  AppSettings settings;
-  test::ScriptedShell shell;
-  MainWindow window;
   SettingsGrid* grid = nullptr;
   QComboBox* combo = nullptr;
 };
