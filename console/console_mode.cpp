@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -12,9 +13,11 @@
 #include <filesystem>
 #include <cstdio>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <thread>
 
+#include "core/list/identify_files.h"
 #include "core/settings/source_list.h"
 #include "core/convert/batch_run.h"
 #include "core/convert/eta.h"
@@ -370,32 +373,56 @@ bool ProfileContext(const ConsoleOptions& options, const AppSettings& settings,
   return true;
 }
 
+// What the user is told of a file that was not added; true when it was.
+bool TellAddResult(const std::string& file, AddResult result) {
+  switch (result) {
+    case AddResult::Added:
+      return true;
+    case AddResult::AlreadyListed:
+      std::cerr << "orvantic: " << file << ": already in the list\n";
+      return false;
+    case AddResult::EngineBusy:
+      std::cerr << "orvantic: " << file << ": " << kEngineBusyMessage << "\n";
+      return false;
+    case AddResult::NotIdentified:
+      std::cerr << "orvantic: " << file << ": not a media file the engine can read\n";
+      return false;
+  }
+  return false;
+}
+
+// The named files' answers, identified `engines` at once (each file once):
+// a run of several items at once does not wait for one engine after another
+// before it starts. One engine identifies each file as it is added instead.
+std::map<std::string, FileAnswer> IdentifyNamed(const ConsoleOptions& options, EngineLink& link,
+                                                int engines) {
+  std::map<std::string, FileAnswer> answers;
+  if (engines <= 1) return answers;
+  std::vector<std::string> files;
+  for (const auto& file : options.files)
+    if (!IsProjectFile(file) && std::find(files.begin(), files.end(), file) == files.end())
+      files.push_back(file);
+  const std::vector<FileAnswer> found = IdentifyFiles(link, files, engines);
+  for (std::size_t j = 0; j < files.size(); ++j) answers[files[j]] = found[j];
+  return answers;
+}
+
 // Adds the named files and projects in order; false when any was not added.
-bool AddNamed(const ConsoleOptions& options, const AddContext& context,
-              const Installation& installation, EngineLink& link, ItemList& items) {
+bool AddNamed(const ConsoleOptions& options, const AddContext& context, EngineLink& link,
+              int engines, ItemList& items) {
+  const std::map<std::string, FileAnswer> known = IdentifyNamed(options, link, engines);
   bool allAdded = true;
   for (const auto& file : options.files) {
     if (IsProjectFile(file)) {
-      allAdded =
-          AddProject(file, options.outputFolder, DriveRoots(installation), items) && allAdded;
+      allAdded = AddProject(file, options.outputFolder, DriveRoots(link.installation()), items) &&
+                 allAdded;
       continue;
     }
-    switch (AddFile(items, file, context, link)) {
-      case AddResult::Added:
-        break;
-      case AddResult::AlreadyListed:
-        std::cerr << "orvantic: " << file << ": already in the list\n";
-        allAdded = false;
-        break;
-      case AddResult::EngineBusy:
-        std::cerr << "orvantic: " << file << ": " << kEngineBusyMessage << "\n";
-        allAdded = false;
-        break;
-      case AddResult::NotIdentified:
-        std::cerr << "orvantic: " << file << ": not a media file the engine can read\n";
-        allAdded = false;
-        break;
-    }
+    const auto answer = known.find(file);
+    const AddResult result = IsListed(items, file) || answer == known.end()
+                                 ? AddFile(items, file, context, link)
+                                 : AddIdentifiedFile(items, file, context, answer->second);
+    allAdded = TellAddResult(file, result) && allAdded;
   }
   return allAdded;
 }
@@ -540,8 +567,11 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
   AddContext context;
   ConversionSettings profileTexts;
   if (!ProfileContext(options, settings, &context, &profileTexts)) return 2;
+  const int jobs = options.jobs < 0 ? 0 : options.jobs > 0 ? options.jobs : settings.simultaneous;
+  const RunShape shape{JobsFor(jobs, std::thread::hardware_concurrency()), options.shardIndex,
+                       options.shardCount};
   ItemList items;
-  const bool allAdded = AddNamed(options, context, installation, link, items);
+  const bool allAdded = AddNamed(options, context, link, shape.jobs, items);
 
   if (!options.saveProject.empty()) {
     std::string reason;
@@ -554,9 +584,6 @@ int RunConsole(const std::vector<std::string>& args, const Installation& install
     return allAdded ? 0 : 1;
   }
   const int policy = options.overWriteType > 0 ? options.overWriteType : settings.overWriteType;
-  const int jobs = options.jobs < 0 ? 0 : options.jobs > 0 ? options.jobs : settings.simultaneous;
-  const RunShape shape{JobsFor(jobs, std::thread::hardware_concurrency()), options.shardIndex,
-                       options.shardCount};
   return ConvertList(items, link, progressLink, shell, desktop, policy, allAdded, shape);
 }
 

@@ -91,6 +91,20 @@ std::string HandleChapter(Options& o, const std::string& v) {
   return {};
 }
 
+// -lavdopts threads=N: the decoders' threads (a run of several engines at
+// once shares the cores out).
+std::string ParseLavdOptions(Options& o, const std::string& text) {
+  for (const std::string& item : SplitList(text, ':')) {
+    if (item.empty()) continue;
+    const auto eq = item.find('=');
+    if (item.substr(0, eq) != "threads") return "unknown -lavdopts key '" + item.substr(0, eq) + "'";
+    const auto n = eq == std::string::npos ? std::nullopt : ParseInt(item.substr(eq + 1));
+    if (!n || *n < 1 || *n > 64) return "invalid -lavdopts value '" + item + "'";
+    o.decodeThreads = static_cast<int>(*n);
+  }
+  return {};
+}
+
 const std::vector<OptionSpec>& OptionTable() {
   static const std::vector<OptionSpec> table = {
       {"identify", false, SetBool(&Options::identify)},
@@ -118,6 +132,7 @@ const std::vector<OptionSpec>& OptionTable() {
        }},
       {"lavcopts", true,
        [](Options& o, const std::string& v) { return ParseLavcOptions(v, o.lavc); }},
+      {"lavdopts", true, ParseLavdOptions},
       {"lameopts", true,
        [](Options& o, const std::string& v) { return ParseLameOptions(v, o.lame); }},
       {"lavfopts", true,
@@ -309,6 +324,7 @@ const std::vector<std::pair<const char*, LavcSetter>>& LavcKeys() {
       {"vglobal", GlobalKey(&LavcOptions::vglobal)},
       {"aglobal", GlobalKey(&LavcOptions::aglobal)},
       {"aic", IntKey(&LavcOptions::aic, 0, 2)},
+      {"threads", IntKey(&LavcOptions::threads, 1, 64)},
       {"keyint", IntKey(&LavcOptions::keyint, 1, 100000)},
       {"level", IntKey(&LavcOptions::level, 1, 62)},
       {"vqmin", IntKey(&LavcOptions::vqmin, 1, 51)},

@@ -25,6 +25,7 @@ struct LavcOptions {
   bool vglobal = false;
   bool aglobal = false;
   int aic = 0;
+  int threads = 0;  // the encoder's threads; 0: as many as suit this machine
   int keyint = 0;
   int level = 0;
   int vqmin = 0;
@@ -75,6 +76,7 @@ struct Options {
   std::string lavfFormat;
   bool chapters = false;  // -lavfopts chapters: the source's chapter marks go along
   LavcOptions lavc;
+  int decodeThreads = 0;  // -lavdopts threads=N; 0: as many as suit this machine
   LameOptions lame;
 
   double startSeconds = 0;

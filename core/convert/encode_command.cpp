@@ -2,6 +2,7 @@
 
 #include "core/link/engine_link.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 
@@ -197,6 +198,15 @@ std::string BuildEncodeCommand(const SourceItem& item, const ItemValues& values,
                                const Installation& installation) {
   return QuoteArg(installation.EngineLocation()) + SourcePart(item) +
          StreamPart(values, item.videoWidth, item.videoHeight);
+}
+
+int LaneThreads(int lanes, unsigned cores) {
+  return std::max(1, static_cast<int>(cores) / std::max(lanes, 1));
+}
+
+std::string ThreadsPart(int threads) {
+  const std::string n = std::to_string(threads);
+  return " -lavdopts threads=" + n + " -lavcopts threads=" + n;
 }
 
 std::string PieceTail(const std::string& range, const std::string& output,

@@ -25,6 +25,11 @@ std::string VolumeFilter(const ItemValues& values);
 std::string StreamPart(const ItemValues& values, int sourceWidth, int sourceHeight);
 std::string ScaleFilter(int width, int height, int sourceWidth, int sourceHeight);
 
+// The cores an engine of `lanes` at once may use: an equal share, at least
+// one. " -lavdopts threads=N -lavcopts threads=N" hands it to the engine.
+int LaneThreads(int lanes, unsigned cores);
+std::string ThreadsPart(int threads);
+
 // range + " -o " + quoted output + the working-folder option.
 std::string PieceTail(const std::string& range, const std::string& output,
                       const std::string& folderOption);

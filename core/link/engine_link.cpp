@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include "platform/command_line.h"
@@ -178,6 +179,18 @@ std::function<void(int)> EngineLink::Tracking(const std::function<void(int)>& on
     trackedPid_ = pid;
     if (onStarted) onStarted(pid);
   };
+}
+
+std::unique_ptr<EngineLink> LaneLink(const EngineLink& base, int k) {
+  auto link = std::make_unique<EngineLink>(base.installation(), base.shell());
+  link->lane = true;
+  link->onLaunch = base.onLaunch;
+  link->onMessages = base.onMessages;
+  const std::string folder = base.folder + "job-" + std::to_string(k) + "/";
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  link->PrepareFolder(folder);
+  return link;
 }
 
 std::string NameText(const char (&field)[kNameBytes]) {

@@ -113,6 +113,11 @@ class EngineLink {
   mutable std::atomic<int> trackedPid_{-1};
 };
 
+// The link of engine k (1-based) of several at once beside base: its own
+// working folder base.folder + "job-k/" (made here), the same installation,
+// shell and launch notes.
+std::unique_ptr<EngineLink> LaneLink(const EngineLink& base, int k);
+
 // The text of a fixed-width name field: up to its first zero byte, never
 // past its end.
 std::string NameText(const char (&field)[kNameBytes]);

@@ -132,9 +132,14 @@ void ConfigureByPreset(AVCodecContext* enc, const std::string& encoder, const La
   if (encoder == "libx264" || encoder == "libx265") {
     if (!l.vpreset.empty()) SetOption(priv, "preset", l.vpreset);
     if (l.crf >= 0) SetOption(priv, "crf", std::to_string(l.crf));
-    if (encoder == "libx265") SetOption(priv, "x265-params", std::string("log-level=error"));
+    // x265 and SVT-AV1 keep thread pools of their own: given threads size them.
+    if (encoder == "libx265")
+      SetOption(priv, "x265-params",
+                std::string("log-level=error") +
+                    (l.threads > 0 ? ":pools=" + std::to_string(l.threads) : ""));
   } else if (encoder == "libsvtav1") {
     if (!l.vpreset.empty()) SetOption(priv, "preset", l.vpreset);
+    if (l.threads > 0) SetOption(priv, "svtav1-params", "lp=" + std::to_string(l.threads));
     if (l.crf >= 0) SetOption(priv, "crf", static_cast<long long>(l.crf));
   } else if (encoder == "libvpx-vp9") {
     SetOption(priv, "deadline", std::string("good"));
@@ -154,7 +159,7 @@ void SetUpPresetEncoder(AVCodecContext* enc, const std::string& encoder, const L
   enc->gop_size = l.keyint > 0 ? l.keyint : std::max(1, static_cast<int>(std::lround(10 * fps)));
   if (l.vqmin > 0) enc->qmin = l.vqmin;
   if (l.vqmax > 0) enc->qmax = l.vqmax;
-  enc->thread_count = 0;
+  enc->thread_count = l.threads;
   ConfigureByPreset(enc, encoder, l);
 }
 
@@ -246,12 +251,14 @@ CodecPtr OpenVideoEncoder(const OutputPlan& plan, const Options& options, int wi
   // decoding and sound take their turns (one per core left one idle at each
   // picture's end).
   if (plan.videoEncoder == "mpeg4") {
+    // Given threads (one of several engines at once) are the slices.
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     const int rows = (height + 15) / 16;
-    enc->thread_count = std::min(2 * cores, std::clamp(rows / 2, 1, 16));
+    const int wanted = l.threads > 0 ? l.threads : 2 * cores;
+    enc->thread_count = std::min(wanted, std::clamp(rows / 2, 1, 16));
     enc->thread_type = FF_THREAD_SLICE;
   } else {
-    enc->thread_count = 0;
+    enc->thread_count = l.threads;
     enc->thread_type = FF_THREAD_SLICE | FF_THREAD_FRAME;
   }
   if (plan.videoEncoder == "mpeg4")

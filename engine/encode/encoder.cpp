@@ -133,7 +133,7 @@ class EncodeRun {
 void EncodeRun::SetUpVideo(int index) {
   AVStream* in = input_->streams[index];
   auto path = std::make_unique<StreamPath>(in, origin_, endSeconds_);
-  path->OpenDecoder();
+  path->OpenDecoder(options_.decodeThreads);
   if (dvd_) dvd_->PrepareVideo(*path);
   FilterChain user = TranslateVideoFilters(options_.videoFilters);
   if (!user.error.empty()) throw EngineError(user.error);
@@ -155,7 +155,7 @@ void EncodeRun::SetUpVideo(int index) {
 void EncodeRun::SetUpAudio(int index) {
   AVStream* in = input_->streams[index];
   auto path = std::make_unique<StreamPath>(in, origin_, endSeconds_);
-  path->OpenDecoder();
+  path->OpenDecoder(options_.decodeThreads);
   int inChannels = path->decoder()->ch_layout.nb_channels;
   FilterChain user = TranslateAudioFilters(options_.audioFilters, inChannels);
   if (!user.error.empty()) throw EngineError(user.error);

@@ -52,7 +52,7 @@ StreamPath::StreamPath(AVStream* input, double originSeconds, double endSeconds)
       endSeconds_(endSeconds),
       originTs_(std::llround(originSeconds / av_q2d(input->time_base))) {}
 
-void StreamPath::OpenDecoder() {
+void StreamPath::OpenDecoder(int threads) {
   const AVCodec* codec = avcodec_find_decoder(input_->codecpar->codec_id);
   if (!codec)
     throw EngineError(std::string("no decoder for ") +
@@ -68,7 +68,7 @@ void StreamPath::OpenDecoder() {
     // pictures). A standard-definition MPEG-4 Part 2 picture decodes many
     // times faster than any of our encoders takes one; there the hand-offs
     // between frame threads cost more than they save.
-    decoder_->thread_count = CheapToDecode(decoder_.get()) ? 1 : 0;
+    decoder_->thread_count = CheapToDecode(decoder_.get()) ? 1 : threads;
     decoder_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
   }
   check(avcodec_open2(decoder_.get(), codec, nullptr),

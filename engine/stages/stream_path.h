@@ -32,7 +32,8 @@ class StreamPath {
   int index() const { return input_->index; }
   AVCodecContext* decoder() const { return decoder_.get(); }
 
-  void OpenDecoder();
+  // threads > 0: at most that many decoding threads.
+  void OpenDecoder(int threads = 0);
   // The display aspect the source's tables give (a DVD title's), in place
   // of what the video stream says. Call before ConfigureGraph.
   void SetDisplayAspect(AVRational aspect) { displayAspect_ = aspect; }

@@ -22,7 +22,7 @@
 // start, the arguments separated by '|'. An engine of a run of several at
 // once works in a folder of its own inside the test's: without a fake.cfg
 // there, it reads the test folder's and logs there (and notes its start and
-// end in fake_spans.txt: "start|end <output> <ms since the epoch>").
+// end in fake_spans.txt: "start|end <output or source> <ms since the epoch>").
 #include <unistd.h>
 
 #include <chrono>
@@ -91,11 +91,12 @@ int main(int argc, char** argv) {
     log << line + "\n" << std::flush;
   }
   auto span = [&](const char* what) {
-    if (home == folder || output.empty()) return;
+    const std::string& label = output.empty() ? source : output;
+    if (home == folder || label.empty()) return;
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::system_clock::now().time_since_epoch()).count();
     std::ofstream(home + "fake_spans.txt", std::ios::app)
-        << std::string(what) + " " + output + " " + std::to_string(ms) + "\n" << std::flush;
+        << std::string(what) + " " + label + " " + std::to_string(ms) + "\n" << std::flush;
   };
   auto cfg = ReadConfig(home + "fake.cfg");
   auto num = [&](const char* key, double def) {
@@ -109,6 +110,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (identify) {
+    span("start");
     std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(num("identify_ms", 0))));
     const bool refused =
         cfg.count("no_answer_for") && source.find(cfg["no_answer_for"]) != std::string::npos;
@@ -153,6 +155,7 @@ int main(int argc, char** argv) {
         std::fclose(f);
       }
     }
+    span("end");
     return exitStatus;
   }
 

@@ -12,7 +12,11 @@
 #include <thread>
 
 #include "core/convert/batch_run.h"
+#include "core/convert/encode_command.h"
+#include "core/list/identify_files.h"
 #include "core/convert/run_progress.h"
+#include "platform/command_line.h"
+#include "platform/launcher.h"
 #include "platform/process_list.h"
 #include "core/settings/app_settings.h"
 #include "core/settings/option_tables.h"
@@ -123,6 +127,72 @@ TEST_F(JobsFixture, TwoAtOnceEachInItsOwnFolderWithAllPiecesInOrder) {
   EXPECT_EQ(std::count_if(host.marks.begin(), host.marks.end(),
                           [](const std::string& m) { return m[0] == '+'; }),
             5);
+}
+
+TEST_F(JobsFixture, EachEngineGetsItsShareOfTheCores) {
+  WriteText(dir / "fake.cfg", "write_output=1\nrun_ms=50\n");
+  Add("a");
+  Add("b");
+  {
+    BatchRun one(items, link, host);
+    ASSERT_TRUE(one.Convert(kOverwrite));
+    one.Join();
+  }
+  BatchRun two(items, link, host);
+  two.SetJobs(2);
+  ASSERT_TRUE(two.Convert(kOverwrite));
+  two.Join();
+  const std::string share = "|-lavdopts|threads=" +
+                            std::to_string(LaneThreads(2, std::thread::hardware_concurrency())) +
+                            "|-lavcopts|threads=";
+  int alone = 0, shared = 0;
+  for (const auto& line : ReadLines(dir / "fake_log.txt")) {
+    if (line.find("|-o|") == std::string::npos) continue;
+    (line.find("|-currentfolder|" + dir / "job-") == std::string::npos ? alone : shared) += 1;
+    // One engine keeps the line it always had; two share the cores out.
+    EXPECT_EQ(line.find(share) != std::string::npos,
+              line.find("|-currentfolder|" + dir / "job-") != std::string::npos)
+        << line;
+  }
+  EXPECT_EQ(alone, 2);
+  EXPECT_EQ(shared, 2);
+  EXPECT_EQ(LaneThreads(2, 2), 1);
+  EXPECT_EQ(LaneThreads(3, 16), 5);
+  EXPECT_EQ(LaneThreads(8, 4), 1);
+}
+
+TEST_F(JobsFixture, FilesAreIdentifiedSeveralAtOnceInOrder) {
+  WriteText(dir / "fake.cfg", "duration=42\nwidth=320\nheight=240\nidentify_ms=200\n");
+  const std::vector<std::string> paths = {"/in/a.avi", "/in/b.avi", "/in/c.avi", "/in/d.avi"};
+  const std::vector<FileAnswer> answers = IdentifyFiles(link, paths, 2);
+  ASSERT_EQ(answers.size(), 4u);
+  for (const FileAnswer& answer : answers) {
+    EXPECT_EQ(answer.result, Identified::Yes);
+    EXPECT_EQ(answer.duration, 42);
+  }
+  std::map<std::string, int> byFolder;
+  for (const auto& line : ReadLines(dir / "fake_log.txt"))
+    if (line.find("-identify") != std::string::npos)
+      ++byFolder[line.substr(line.find("|-currentfolder|") + 16)];
+  EXPECT_EQ(byFolder.size(), 2u);
+  EXPECT_EQ(byFolder[dir / "job-1/"] + byFolder[dir / "job-2/"], 4);
+  EXPECT_EQ(MostAtOnce(), 2);
+
+  // An engine of this installation already running: every file is refused,
+  // as one engine's identification would be, and none is started.
+  WriteText(dir / "fake.cfg", "run_ms=60000\nduration=5\n");
+  LaunchEngine(QuoteArg(inst.EngineLocation()) + " -o x -currentfolder " + QuoteArg(dir.path()),
+               false);
+  auto logged = [&] { return ReadLines(dir / "fake_log.txt").size(); };
+  for (int i = 0; i < 200 && logged() < 5; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  ASSERT_TRUE(IsEngineRunning(inst.EngineLocation()));
+  const std::vector<FileAnswer> busy = IdentifyFiles(link, paths, 2);
+  link.WriteControl(EngineCommand::Stop);
+  EXPECT_EQ(logged(), 5u);
+  for (int i = 0; i < 200 && IsEngineRunning(inst.EngineLocation()); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  for (const FileAnswer& answer : busy) EXPECT_EQ(answer.result, Identified::EngineBusy);
 }
 
 TEST_F(JobsFixture, QuestionsComeOneAtATime) {

@@ -75,6 +75,17 @@ TEST(EngineCommandLine, DvdAndPlayOptionsAreAccepted) {
   EXPECT_TRUE(r.options.slave && r.options.framedrop && r.options.keepaspect);
 }
 
+// A run of several engines at once gives each its share of the cores.
+TEST(EngineCommandLine, ThreadSharesAreTaken) {
+  ParseResult r = ParseCommandLine(
+      split("a.avi -ovc lavc -lavcopts vcodec=mpeg4:vbitrate=800 -o b.mp4 -lavdopts threads=2 "
+            "-lavcopts threads=3"));
+  ASSERT_TRUE(r.ok()) << r.error;
+  EXPECT_EQ(r.options.decodeThreads, 2);
+  EXPECT_EQ(r.options.lavc.threads, 3);
+  EXPECT_EQ(r.options.lavc.vbitrateKbps, 800);  // a later -lavcopts adds to the first
+}
+
 TEST(EngineCommandLine, BadInputNamesTheProblem) {
   struct Case {
     const char* line;
@@ -94,6 +105,9 @@ TEST(EngineCommandLine, BadInputNamesTheProblem) {
       {"a.avi -chapter 5-2", "-chapter"},
       {"a.avi -ffourcc mp4", "-ffourcc"},
       {"a.avi -wid 0xZZ", "-wid"},
+      {"a.avi -lavdopts threads=0", "threads=0"},
+      {"a.avi -lavdopts fast", "fast"},
+      {"a.avi -lavcopts threads=65", "threads=65"},
   };
   for (const auto& c : cases) {
     ParseResult r = ParseCommandLine(split(c.line));
