@@ -247,14 +247,15 @@ CodecPtr OpenVideoEncoder(const OutputPlan& plan, const Options& options, int wi
   if (l.bitExact) enc->flags |= AV_CODEC_FLAG_BITEXACT;
   // MPEG-4 Part 2 encodes in slices, libx264 with its own threads; both give
   // the same stream for the same machine every time. Slices are the MPEG-4
-  // encoder's only threads: twice as many as cores keep every core busy while
-  // decoding and sound take their turns (one per core left one idle at each
-  // picture's end).
+  // encoder's only threads. The picture is decoded on a thread of its own at
+  // the same time, so the encoder takes half the cores: on two cores one
+  // slice thread is 7–10 % faster than four (320x240 and 640x480 from 720p
+  // H.264, DVD MPEG-2 and SD MPEG-4), and uses less processor time.
   if (plan.videoEncoder == "mpeg4") {
     // Given threads (one of several engines at once) are the slices.
     const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     const int rows = (height + 15) / 16;
-    const int wanted = l.threads > 0 ? l.threads : 2 * cores;
+    const int wanted = l.threads > 0 ? l.threads : std::max(1, cores / 2);
     enc->thread_count = std::min(wanted, std::clamp(rows / 2, 1, 16));
     enc->thread_type = FF_THREAD_SLICE;
   } else {
