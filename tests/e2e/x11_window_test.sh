@@ -63,6 +63,18 @@ engine_running() {
   done
   return 1
 }
+# An engine converting (one with an output), not the film's identification,
+# which may still run when Convert is first pressed on a loaded machine.
+engine_converting() {
+  local exe args
+  for exe in /proc/[0-9]*/exe; do
+    [ "$(readlink "$exe" 2>/dev/null)" = "$work/orvantic-engine" ] || continue
+    # Read whole first: under pipefail, grep -q ending the pipe early fails it.
+    args=$(tr '\0' '\n' <"${exe%/exe}/cmdline" 2>/dev/null)
+    grep -qx -- '-o' <<<"$args" && return 0
+  done
+  return 1
+}
 ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=640x480:rate=25:duration=60 \
   -c:v mpeg4 "$work/long.avi" || fail "no test film"
 (cd "$work" && HOME="$work" exec ./orvantic long.avi >/dev/null 2>&1) &
@@ -75,12 +87,13 @@ eval "$(geometry "$main")"
 # with a message then, so press again (Return closes the message).
 for _ in 1 2 3 4 5; do
   xdotool mousemove $((X + 250)) $((Y + 70)) click 1
-  for _ in $(seq 50); do engine_running && break; sleep 0.1; done
-  engine_running && break
+  [ -n "${ORV_TEST_TRACE:-}" ] && echo "pressed Convert" >&2
+  for _ in $(seq 50); do engine_converting && break; sleep 0.1; done
+  engine_converting && break
   xdotool key Return
   sleep 1
 done
-engine_running || fail "Convert started no engine"
+engine_converting || fail "Convert started no engine"
 kill -9 "$window"
 sleep 2
 engine_running && fail "an engine outlived the killed window"
