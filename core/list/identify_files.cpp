@@ -17,7 +17,8 @@ std::vector<FileAnswer> IdentifyFiles(EngineLink& link, const std::vector<std::s
     for (std::size_t j = 0; j < paths.size(); ++j) answers[j] = IdentifyFile(link, paths[j]);
     return answers;
   }
-  if (IsEngineRunning(link.installation().EngineLocation())) {
+  // A share of a list beside other shares (a lane link) expects their engines.
+  if (!link.lane && IsEngineRunning(link.installation().EngineLocation())) {
     for (auto& answer : answers) answer.result = Identified::EngineBusy;
     return answers;
   }

@@ -14,7 +14,8 @@ namespace orv {
 // after another (exactly IdentifyFile). Several: up to `engines` at once,
 // each through a lane of link (link.folder + "job-K/"); when an engine of
 // this installation is already running, every answer is EngineBusy, as one
-// engine's would be.
+// engine's would be — unless link is itself a lane (a share of a list run
+// beside the other shares).
 std::vector<FileAnswer> IdentifyFiles(EngineLink& link, const std::vector<std::string>& paths,
                                       int engines);
 

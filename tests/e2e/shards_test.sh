@@ -2,7 +2,8 @@
 # A list run as four shards through GNU Parallel on this machine converts
 # every item exactly once, to the same outputs as a one-machine run; a Slurm
 # array task takes its share from the environment; two items at once
-# (--jobs 2) with the real engine give playable outputs.
+# (--jobs 2) with the real engine give playable outputs, also in two shards
+# side by side.
 # Usage: shards_test.sh <orvantic> <orvantic-engine>
 set -uo pipefail
 program="$1"
@@ -63,4 +64,15 @@ for name in two three four; do
   [ -n "$d" ] || fail "--jobs 2 wrote no playable $name.mp4"
 done
 ls "$work/bin" | grep -q '^job-' || fail "no working folders of their own for the two engines"
+
+# Two shards side by side, each converting two at once: neither takes the
+# other's engines for a reason to refuse its files.
+parallel -j2 "$work/bin/orvantic" --convert --jobs 2 --overwrite 1 --verbose --output "$work/both" \
+  --shard {}/2 "${files[@]}" ">/dev/null" "2>$work/both-{}.log" ::: 0 1 ||
+  fail "a shard of two at once failed: $(cat "$work"/both-*.log)"
+[ "$(ls "$work/both" | sort | xargs)" = "$expected" ] || fail "the two shards wrote $(ls "$work/both")"
+for name in $expected; do
+  starts=$(cat "$work"/both-*.log | grep -c -- "-o \"$work/both/$name\"")
+  [ "$starts" = 1 ] || fail "$name was converted $starts times by the two shards"
+done
 echo "ok: shards and two at once"
