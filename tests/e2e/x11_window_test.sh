@@ -12,6 +12,8 @@ command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v openbo
 source "$(dirname "$0")/x11_session.sh"
 
 cp "$program" "$engine" "$work/"
+# The settings' default output folder is in HOME: the work folder's, never the user's.
+export HOME="$work"
 export QT_QPA_PLATFORM=xcb ORVANTIC_INSTANCE_NAME="orvantic-x11-test-$$"
 
 geometry() { xdotool getwindowgeometry --shell "$1"; }
@@ -75,7 +77,9 @@ engine_converting() {
   done
   return 1
 }
-ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=640x480:rate=25:duration=60 \
+# Five minutes of small pictures: quick to make, and ten seconds or more to
+# convert, so the run is surely still going when the window is killed.
+ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=160x120:rate=25:duration=300 \
   -c:v mpeg4 "$work/long.avi" || fail "no test film"
 (cd "$work" && HOME="$work" exec ./orvantic long.avi >/dev/null 2>&1) &
 window=$!
