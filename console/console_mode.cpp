@@ -5,7 +5,6 @@
 
 #include <cerrno>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -14,6 +13,7 @@
 #include <cstdio>
 #include <iostream>
 #include <map>
+#include <set>
 #include <memory>
 #include <thread>
 
@@ -399,9 +399,9 @@ std::map<std::string, FileAnswer> IdentifyNamed(const ConsoleOptions& options, E
   std::map<std::string, FileAnswer> answers;
   if (engines <= 1) return answers;
   std::vector<std::string> files;
+  std::set<std::string> named;  // a list of thousands: no search of the vector per file
   for (const auto& file : options.files)
-    if (!IsProjectFile(file) && std::find(files.begin(), files.end(), file) == files.end())
-      files.push_back(file);
+    if (!IsProjectFile(file) && named.insert(file).second) files.push_back(file);
   const std::vector<FileAnswer> found = IdentifyFiles(link, files, engines);
   for (std::size_t j = 0; j < files.size(); ++j) answers[files[j]] = found[j];
   return answers;
